@@ -1,0 +1,46 @@
+# Tactra: a driver for two-contact USB HID touch panels on Windows.
+#   make demo   build natively and replay the bundled example traces
+#   make test   install what is missing, build every preset, run every suite
+SHELL := /bin/bash
+.DEFAULT_GOAL := test
+
+.PHONY: deps deps-native native win32 wintest test test-native test-win demo bench clean
+
+deps:
+	@bash cmake/install-deps.sh all
+
+deps-native:
+	@bash cmake/install-deps.sh native
+
+native: deps-native
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+win32: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+
+wintest: deps
+	cmake --preset wintest >/dev/null
+	cmake --build --preset wintest
+
+test-native: native
+	ctest --preset native
+
+test-win: wintest
+	bash tests/wine-run.sh build/wintest
+
+# Native suites first, then the Windows programs under Wine; ctest's summary
+# line closes the run.
+test: deps native win32 wintest
+	ctest --preset native
+	bash tests/wine-run.sh build/wintest
+
+demo: native
+	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay
+
+bench: native
+	build/native/tests/tactra_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+clean:
+	rm -rf build

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those missing.
+#   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark
+#   cmake/install-deps.sh all       also mingw-w64, Wine and Xvfb for the Windows builds
+set -euo pipefail
+
+native=(cmake make g++ clang libgtest-dev libbenchmark-dev python3)
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+         googletest wine wine64 xvfb xauth x11-utils)
+
+wanted=("${native[@]}")
+[ "${1:-all}" = native ] || wanted+=("${windows[@]}")
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,5 @@
+# Cross build for 32-bit Windows: the shipped Tactra.exe, tpinput.dll and tactra-replay.exe.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TACTRA_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -1,0 +1,99 @@
+#include "device/touch_report.h"
+
+namespace tactra {
+
+namespace {
+
+uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+PanelContact DecodeContact(const uint8_t* p) {
+    PanelContact c;
+    c.status = p[0];
+    c.id = p[1];
+    c.x = ReadLe16(p + 2);
+    c.y = ReadLe16(p + 4);
+    return c;
+}
+
+// Fills every field a delivered record carries; dwExtraInfo is left as it is.
+void FillRecord(TOUCHINPUT& r, MappedPoint p, void* hSource, uint8_t id, uint32_t flags,
+                uint32_t tick) {
+    r.x = p.x;
+    r.y = p.y;
+    r.hSource = hSource;
+    r.dwID = id;
+    r.dwTime = tick;
+    r.dwFlags = flags;
+    r.dwMask = 0;
+    r.cxContact = 0;
+    r.cyContact = 0;
+}
+
+// A contact that is not delivered still leaves its position and an UP flag behind.
+void FillPositionOnly(TOUCHINPUT& r, MappedPoint p) {
+    r.x = p.x;
+    r.y = p.y;
+    r.dwFlags = kTouchEventUp;
+}
+
+}  // namespace
+
+DecodeResult DecodePanelReport(const uint8_t* data, size_t length, PanelInputReport& report) {
+    if (data == nullptr || length < kPanelReportMinLength) return DecodeResult::kTooShort;
+    report.reportId = data[0];
+    report.contact1 = DecodeContact(data + 1);
+    report.contact2 = DecodeContact(data + 7);
+    return DecodeResult::kOk;
+}
+
+int32_t ReduceTouchFlags(uint32_t dwFlags) {
+    if (dwFlags & kTouchEventDown) return kGestureDown;
+    if (dwFlags & kTouchEventMove) return kGestureMove;
+    if ((dwFlags & kTouchEventInRange) && !(dwFlags & kTouchEventUp)) return kGestureInRange;
+    return kGestureUp;
+}
+
+uint32_t TransitionFlags(bool primary, bool touchingNow, bool touchingBefore) {
+    uint32_t flags = kTouchEventInRange | (primary ? kTouchEventPrimary : 0);
+    if (touchingNow) return flags | (touchingBefore ? kTouchEventMove : kTouchEventDown);
+    if (touchingBefore) return flags | kTouchEventUp;
+    return kTouchEventUp;
+}
+
+int BatchBuilder::Build(const PanelInputReport& report, MappedPoint p1, MappedPoint p2,
+                        void* hSource, uint32_t tick, TOUCHINPUT* records) {
+    const bool now1 = report.contact1.Touching();
+    const bool now2 = report.contact2.Touching();
+
+    TOUCHINPUT& r1 = records[0];
+    if (!now1 && !touching1_) {
+        if (rule_ == ReaderRule::kTactra) {
+            // Nothing is delivered and no state changes; slot 0 is scratch.
+            r1.x = p1.x;
+            r1.y = p1.y;
+            r1.hSource = hSource;
+            r1.dwID = report.contact1.id;
+            r1.dwTime = tick;
+            return 0;
+        }
+        FillPositionOnly(r1, p1);
+    } else {
+        FillRecord(r1, p1, hSource, report.contact1.id, TransitionFlags(true, now1, touching1_),
+                   tick);
+    }
+    touching1_ = now1;
+
+    int count = 1;
+    TOUCHINPUT& r2 = records[1];
+    if (now2 || touching2_) {
+        FillRecord(r2, p2, hSource, report.contact2.id, TransitionFlags(false, now2, touching2_),
+                   tick);
+        count = 2;
+    } else {
+        FillPositionOnly(r2, p2);
+    }
+    touching2_ = now2;
+    return count;
+}
+
+}  // namespace tactra

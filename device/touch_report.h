@@ -1,0 +1,117 @@
+// The panel input report and the records that carry a touch from the panel to the
+// gesture engine: the touch-input record that "WM_TOUCH" delivers, and the
+// gesture record the engine keeps per finger.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tactra {
+
+// Touch event flags, with the values of the platform's touch event flags.
+constexpr uint32_t kTouchEventMove = 0x01;
+constexpr uint32_t kTouchEventDown = 0x02;
+constexpr uint32_t kTouchEventUp = 0x04;
+constexpr uint32_t kTouchEventInRange = 0x08;
+constexpr uint32_t kTouchEventPrimary = 0x10;
+
+// Only the first 13 bytes of a report are decoded; a shorter one is refused.
+constexpr size_t kPanelReportMinLength = 13;
+
+// Room in the record buffer that a batch is written into (400 bytes on 32-bit Windows).
+constexpr int kTouchRecordCapacity = 10;
+
+struct PanelContact {
+    uint8_t status = 0;  // bit 0: tip switch
+    uint8_t id = 0;
+    uint16_t x = 0;  // raw panel units
+    uint16_t y = 0;
+    bool Touching() const { return (status & 1) != 0; }
+};
+
+struct PanelInputReport {
+    uint8_t reportId = 0;
+    PanelContact contact1;
+    PanelContact contact2;
+};
+
+enum class DecodeResult { kOk, kTooShort };
+
+// Decodes bytes 0..12 (little-endian). Reads nothing when `length` is below 13.
+DecodeResult DecodePanelReport(const uint8_t* data, size_t length, PanelInputReport& report);
+
+// The touch-input record, field for field in the platform's layout.
+struct TOUCHINPUT {
+    int32_t x;  // hundredths of a pixel
+    int32_t y;
+    void* hSource;
+    uint32_t dwID;
+    uint32_t dwFlags;
+    uint32_t dwMask;
+    uint32_t dwTime;
+    uint32_t dwExtraInfo;
+    uint32_t cxContact;
+    uint32_t cyContact;
+};
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(TOUCHINPUT) == 40, "TOUCHINPUT must keep the platform's 40-byte layout");
+#endif
+
+// The gesture record: a finger's current sample, or the engine's state of a finger.
+struct MTOUCHINPUT {
+    int32_t x;
+    int32_t y;
+    int32_t dwFlags;  // reduced event: 2 down, 1 move, 8 in range, 4 up
+    int32_t dwDownTime;
+    int32_t xUp;
+    int32_t yUp;
+    int32_t xMax;
+    int32_t xMin;
+    int32_t yMax;
+    int32_t yMin;
+    int32_t bNewSample;
+    int32_t bAux;
+};
+static_assert(sizeof(MTOUCHINPUT) == 48, "MTOUCHINPUT holds twelve 32-bit fields");
+
+constexpr int32_t kGestureDown = 2;
+constexpr int32_t kGestureMove = 1;
+constexpr int32_t kGestureInRange = 8;
+constexpr int32_t kGestureUp = 4;
+
+// Reduces a touch-input record's flags to the gesture record's event value.
+int32_t ReduceTouchFlags(uint32_t dwFlags);
+
+// How a reader treats a report in which contact 1 is not touching and was not
+// touching before: Tactra delivers nothing; the library delivers record 1 with
+// only the UP flag and handles contact 2 as usual.
+enum class ReaderRule { kTactra, kLibrary };
+
+struct MappedPoint {
+    int32_t x = 0;  // hundredths of a pixel
+    int32_t y = 0;
+};
+
+// Turns reports into batches and remembers each contact's state between reports.
+class BatchBuilder {
+public:
+    explicit BatchBuilder(ReaderRule rule) : rule_(rule) {}
+
+    // Writes the batch for `report` into `records` (room for at least two records)
+    // and returns its record count: 1 or 2, or 0 when nothing is delivered.
+    int Build(const PanelInputReport& report, MappedPoint p1, MappedPoint p2, void* hSource,
+              uint32_t tick, TOUCHINPUT* records);
+
+    bool Touching1() const { return touching1_; }
+    bool Touching2() const { return touching2_; }
+
+private:
+    ReaderRule rule_;
+    bool touching1_ = false;
+    bool touching2_ = false;
+};
+
+// The flags a record gets for a contact's transition (slot 1 is the primary contact).
+uint32_t TransitionFlags(bool primary, bool touchingNow, bool touchingBefore);
+
+}  // namespace tactra

@@ -1,0 +1,438 @@
+#include "device/trace.h"
+
+#include <cstdio>
+#include <initializer_list>
+#include <fstream>
+#include <sstream>
+
+namespace tactra {
+
+namespace {
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+
+// Splits a line into words and double-quoted strings; '#' outside quotes ends it.
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& reason) {
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token t;
+            t.quoted = true;
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                const char d = line[i++];
+                if (d == '"') {
+                    closed = true;
+                    break;
+                }
+                if (d == '\\') {
+                    if (i >= line.size() || (line[i] != '"' && line[i] != '\\')) {
+                        reason = "bad escape in string (only \\\" and \\\\)";
+                        return false;
+                    }
+                    t.text.push_back(line[i++]);
+                    continue;
+                }
+                t.text.push_back(d);
+            }
+            if (!closed) {
+                reason = "unterminated string";
+                return false;
+            }
+            if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '#') {
+                reason = "text directly after a string";
+                return false;
+            }
+            tokens.push_back(std::move(t));
+        } else {
+            Token t;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '#') {
+                if (line[i] == '"') {
+                    reason = "quote inside a word";
+                    return false;
+                }
+                t.text.push_back(line[i++]);
+            }
+            tokens.push_back(std::move(t));
+        }
+    }
+    return true;
+}
+
+bool ParseNumber(const Token& token, int64_t low, int64_t high, int64_t& value) {
+    if (token.quoted) return false;
+    std::string_view s = token.text;
+    bool negative = false;
+    if (!s.empty() && s[0] == '-') {
+        negative = true;
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return false;
+    int64_t v = 0;
+    for (char c : s) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return false;
+        }
+        if (v > (INT64_C(1) << 40)) return false;  // far beyond any range asked for
+        v = v * base + digit;
+    }
+    value = negative ? -v : v;
+    return value >= low && value <= high;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A file name for `file` and `remove`: a plain name inside the working directory.
+bool ValidName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+    }
+    return true;
+}
+
+class Parser {
+public:
+    Parser(std::string_view text, const TraceOptions& options, std::vector<TraceStep>& steps,
+           TraceError& error)
+        : text_(text), options_(options), steps_(steps), error_(error) {}
+
+    bool Run() {
+        steps_.clear();
+        while (NextLine()) {
+            if (!ParseLine()) return false;
+        }
+        return true;
+    }
+
+private:
+    bool NextLine() {
+        if (pos_ >= text_.size()) return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        line_ = text_.substr(pos_, end - pos_);
+        if (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
+        pos_ = end + 1;
+        ++lineNumber_;
+        return true;
+    }
+
+    bool Fail(const std::string& reason) {
+        error_.line = lineNumber_;
+        error_.reason = reason;
+        return false;
+    }
+
+    bool Number(size_t index, int64_t low, int64_t high, const char* what, int64_t& value) {
+        if (index >= tokens_.size()) return Fail(std::string("missing ") + what);
+        if (!ParseNumber(tokens_[index], low, high, value)) {
+            return Fail(std::string("bad ") + what + " '" + tokens_[index].text + "' (expected " +
+                        std::to_string(low) + " to " + std::to_string(high) + ")");
+        }
+        return true;
+    }
+
+    bool Count(size_t expected) {
+        if (tokens_.size() - first_ != expected) {
+            return Fail("'" + tokens_[first_].text + "' takes " + std::to_string(expected - 1) +
+                        " argument" + (expected == 2 ? "" : "s"));
+        }
+        return true;
+    }
+
+    bool LibraryOnly() {
+        if (!options_.library) return Fail("'" + tokens_[first_].text + "' needs --library");
+        return true;
+    }
+
+    bool ParseLine() {
+        tokens_.clear();
+        std::string reason;
+        if (!Tokenize(line_, tokens_, reason)) return Fail(reason);
+        if (tokens_.empty()) return true;
+        first_ = 0;
+        if (!tokens_[0].quoted && tokens_[0].text == "at") {
+            int64_t t = 0;
+            if (!Number(1, 0, UINT32_MAX, "tick", t)) return false;
+            if (static_cast<uint32_t>(t) < tick_) {
+                return Fail("tick " + std::to_string(t) + " is before the current tick " +
+                            std::to_string(tick_));
+            }
+            tick_ = static_cast<uint32_t>(t);
+            first_ = 2;
+            if (tokens_.size() == 2) return Fail("'at' without a directive");
+        }
+        if (tokens_[first_].quoted) return Fail("a directive is expected, not a string");
+        step_ = TraceStep();
+        step_.line = lineNumber_;
+        step_.tick = tick_;
+        if (!ParseDirective(tokens_[first_].text)) return false;
+        steps_.push_back(std::move(step_));
+        return true;
+    }
+
+    bool Numbers(std::initializer_list<std::pair<int64_t, int64_t>> ranges,
+                 std::initializer_list<const char*> names) {
+        if (!Count(ranges.size() + 1)) return false;
+        size_t i = first_ + 1;
+        auto name = names.begin();
+        for (auto range : ranges) {
+            int64_t v = 0;
+            if (!Number(i++, range.first, range.second, *name++, v)) return false;
+            step_.args.push_back(v);
+        }
+        return true;
+    }
+
+    bool ParseDirective(const std::string& word) {
+        const size_t a = first_ + 1;
+        if (word == "os") {
+            step_.op = TraceOp::kOs;
+            return Numbers({{0, 255}}, {"major version"});
+        }
+        if (word == "lang") {
+            step_.op = TraceOp::kLang;
+            return Numbers({{0, 0xFFFF}}, {"language identifier"});
+        }
+        if (word == "mode") {
+            step_.op = TraceOp::kMode;
+            if (!Numbers({{96, 98}}, {"mouse mode"})) return false;
+            return true;
+        }
+        if (word == "display") {
+            if (tokens_.size() == a + 1 && !tokens_[a].quoted && tokens_[a].text == "fail") {
+                step_.op = TraceOp::kDisplayFail;
+                return true;
+            }
+            step_.op = TraceOp::kDisplay;
+            return Numbers({{0, 65535}, {0, 65535}, {0, 3}}, {"width", "height", "orientation"});
+        }
+        if (word == "adapter") {
+            step_.op = TraceOp::kAdapter;
+            if (!Count(2)) return false;
+            step_.texts.push_back(tokens_[a].text);
+            return true;
+        }
+        if (word == "panel") {
+            step_.op = TraceOp::kPanel;
+            return Numbers({{1, 65535}, {1, 65535}}, {"logical maximum X", "logical maximum Y"});
+        }
+        if (word == "foreground") {
+            step_.op = TraceOp::kForeground;
+            if (!Count(3)) return false;
+            step_.texts.push_back(tokens_[a].text);
+            step_.texts.push_back(tokens_[a + 1].text);
+            return true;
+        }
+        if (word == "keyboard") {
+            step_.op = TraceOp::kKeyboard;
+            if (!Count(3)) return false;
+            int64_t vk = 0;
+            if (!Number(a, 1, 255, "virtual key", vk)) return false;
+            const std::string& how = tokens_[a + 1].text;
+            if (tokens_[a + 1].quoted || (how != "down" && how != "up")) {
+                return Fail("keyboard state must be 'down' or 'up'");
+            }
+            step_.args = {vk, how == "down" ? 1 : 0};
+            return true;
+        }
+        if (word == "file") return ParseFile(a);
+        if (word == "remove") {
+            step_.op = TraceOp::kRemove;
+            if (!Count(2)) return false;
+            if (!ValidName(tokens_[a].text)) return Fail("bad file name '" + tokens_[a].text + "'");
+            step_.texts.push_back(tokens_[a].text);
+            return true;
+        }
+        if (word == "reopen") {
+            step_.op = TraceOp::kReopen;
+            return Count(1);
+        }
+        if (word == "report") return ParseReport(a);
+        if (word == "touch") return ParseTouch(a);
+        if (word == "register") {
+            step_.op = TraceOp::kRegister;
+            return LibraryOnly() && Numbers({{INT32_MIN, INT32_MAX}}, {"registration mode"});
+        }
+        if (word == "calibrate") {
+            if (!LibraryOnly()) return false;
+            if (tokens_.size() == a + 1 && tokens_[a].text == "start") {
+                step_.op = TraceOp::kCalibrateStart;
+                return true;
+            }
+            if (tokens_.size() == a + 1 && tokens_[a].text == "finish") {
+                step_.op = TraceOp::kCalibrateFinish;
+                return true;
+            }
+            step_.op = TraceOp::kCalibrateEvent;
+            if (tokens_.size() != a + 2) {
+                return Fail("'calibrate' takes 'start', 'finish' or an event type and a point");
+            }
+            return Numbers({{INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MAX}},
+                           {"event type", "point number"});
+        }
+        return Fail("unknown directive '" + word + "'");
+    }
+
+    bool ParseFile(size_t a) {
+        step_.op = TraceOp::kFile;
+        if (!Count(3)) return false;
+        const std::string& name = tokens_[a].text;
+        if (!ValidName(name)) return Fail("bad file name '" + name + "'");
+        const Token& tagToken = tokens_[a + 1];
+        if (tagToken.quoted || tagToken.text.size() < 3 || tagToken.text.compare(0, 2, "<<") != 0) {
+            return Fail("'file' needs a terminator written as <<TAG");
+        }
+        const std::string tag = tagToken.text.substr(2);
+        const int fileLine = lineNumber_;
+        std::string content;
+        while (NextLine()) {
+            if (line_ == tag) {
+                step_.texts = {name, content};
+                return true;
+            }
+            content.append(line_.data(), line_.size());
+            content += "\r\n";
+        }
+        lineNumber_ = fileLine;
+        return Fail("no line '" + tag + "' ends the file text");
+    }
+
+    bool ParseReport(size_t a) {
+        step_.op = TraceOp::kReport;
+        for (size_t i = a; i < tokens_.size(); ++i) {
+            const std::string& t = tokens_[i].text;
+            if (tokens_[i].quoted || t.size() != 2 || HexDigit(t[0]) < 0 || HexDigit(t[1]) < 0) {
+                return Fail("bad report byte '" + t + "' (two hex digits each)");
+            }
+            step_.bytes.push_back(static_cast<uint8_t>(HexDigit(t[0]) * 16 + HexDigit(t[1])));
+        }
+        if (step_.bytes.size() < 13) {
+            return Fail("a report needs at least 13 bytes, this one has " +
+                        std::to_string(step_.bytes.size()));
+        }
+        // The raw positions a later `touch ... -` keeps.
+        last_[0] = {uint16_t(step_.bytes[3] | step_.bytes[4] << 8),
+                    uint16_t(step_.bytes[5] | step_.bytes[6] << 8)};
+        last_[1] = {uint16_t(step_.bytes[9] | step_.bytes[10] << 8),
+                    uint16_t(step_.bytes[11] | step_.bytes[12] << 8)};
+        return true;
+    }
+
+    bool ParseContact(const Token& token, int slot, bool& touching) {
+        if (!token.quoted && token.text == "-") {
+            touching = false;
+            return true;
+        }
+        const size_t comma = token.text.find(',');
+        if (token.quoted || comma == std::string::npos) {
+            return Fail("a contact is X,Y or - (got '" + token.text + "')");
+        }
+        Token x{token.text.substr(0, comma), false};
+        Token y{token.text.substr(comma + 1), false};
+        int64_t vx = 0, vy = 0;
+        if (!ParseNumber(x, 0, 65535, vx) || !ParseNumber(y, 0, 65535, vy)) {
+            return Fail("bad contact position '" + token.text + "' (0 to 65535 each)");
+        }
+        last_[slot] = {uint16_t(vx), uint16_t(vy)};
+        touching = true;
+        return true;
+    }
+
+    bool ParseTouch(size_t a) {
+        step_.op = TraceOp::kReport;
+        if (!Count(3)) return false;
+        bool t1 = false, t2 = false;
+        if (!ParseContact(tokens_[a], 0, t1) || !ParseContact(tokens_[a + 1], 1, t2)) return false;
+        step_.bytes = MakeTouchReport(t1, last_[0].x, last_[0].y, t2, last_[1].x, last_[1].y);
+        return true;
+    }
+
+    struct Raw {
+        uint16_t x = 0, y = 0;
+    };
+
+    std::string_view text_;
+    const TraceOptions& options_;
+    std::vector<TraceStep>& steps_;
+    TraceError& error_;
+    size_t pos_ = 0;
+    int lineNumber_ = 0;
+    std::string_view line_;
+    std::vector<Token> tokens_;
+    size_t first_ = 0;
+    uint32_t tick_ = 0;
+    TraceStep step_;
+    Raw last_[2];
+};
+
+}  // namespace
+
+bool ParseTrace(std::string_view text, const TraceOptions& options, std::vector<TraceStep>& steps,
+                TraceError& error) {
+    return Parser(text, options, steps, error).Run();
+}
+
+bool LoadTraceFile(const std::string& path, const TraceOptions& options,
+                   std::vector<TraceStep>& steps, TraceError& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error.line = 0;
+        error.reason = "cannot read the file";
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return ParseTrace(buffer.str(), options, steps, error);
+}
+
+std::string FormatPanelLine(int32_t maxX, int32_t maxY) {
+    return "panel " + std::to_string(maxX) + " " + std::to_string(maxY);
+}
+
+std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length) {
+    std::string line = "at " + std::to_string(tick) + " report";
+    char hex[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(hex, sizeof hex, " %02X", data[i]);
+        line += hex;
+    }
+    return line;
+}
+
+std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,
+                                     uint16_t x2, uint16_t y2) {
+    return {1,
+            uint8_t(touching1 ? 1 : 0), 0, uint8_t(x1 & 0xFF), uint8_t(x1 >> 8),
+            uint8_t(y1 & 0xFF), uint8_t(y1 >> 8),
+            uint8_t(touching2 ? 1 : 0), 1, uint8_t(x2 & 0xFF), uint8_t(x2 >> 8),
+            uint8_t(y2 & 0xFF), uint8_t(y2 >> 8)};
+}
+
+}  // namespace tactra

@@ -1,0 +1,35 @@
+// Port: where synthetic keyboard and mouse input goes, and the key state the
+// system reports. The Win32 adapter plays into keybd_event/mouse_event; tests and
+// tactra-replay record.
+#pragma once
+
+#include <cstdint>
+
+namespace tactra {
+
+constexpr uint8_t kVkShift = 0x10;
+constexpr uint8_t kVkControl = 0x11;
+constexpr uint8_t kVkLMenu = 0xA4;  // left Alt
+
+constexpr uint32_t kMouseEventMove = 0x0001;
+constexpr uint32_t kMouseEventLeftDown = 0x0002;
+constexpr uint32_t kMouseEventLeftUp = 0x0004;
+constexpr uint32_t kMouseEventRightDown = 0x0008;
+constexpr uint32_t kMouseEventRightUp = 0x0010;
+constexpr uint32_t kMouseEventWheel = 0x0800;
+constexpr uint32_t kMouseEventAbsolute = 0x8000;
+
+constexpr int32_t kWheelDelta = 120;
+
+class InputSink {
+public:
+    virtual ~InputSink() = default;
+    // One key press (up = false) or release (up = true) of a virtual key.
+    virtual void KeyEvent(uint8_t vk, bool up) = 0;
+    // One mouse event: flags, coordinates and wheel data as the platform takes them.
+    virtual void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) = 0;
+    // Whether the system reports the key as down.
+    virtual bool IsKeyDown(uint8_t vk) = 0;
+};
+
+}  // namespace tactra
