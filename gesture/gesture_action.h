@@ -20,6 +20,17 @@ struct GestureAction {
 
 constexpr int32_t kWheelActionCode = 2048;  // the wheel event's flag value
 
+// The eight gestures; their names double as the profile keys' prefixes.
+enum Gesture { kZoomIn, kZoomOut, kRotateAC, kRotateCL, kFlickUp, kFlickDown, kFlickLeft, kFlickRight,
+               kGestureCount };
+constexpr const char* kGestureNames[kGestureCount] = {
+    "ZoomIn", "ZoomOut", "RotateAC", "RotateCL", "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
+
+// A profile's actions, indexed by Gesture.
+struct AppProfile {
+    GestureAction actions[kGestureCount];
+};
+
 // Presses the modifier set (1..8) in its order: Shift before Ctrl before Alt,
 // except set 5, which is Ctrl then Alt.
 void PressModifierSet(InputSink& sink, int32_t modifierSet);
