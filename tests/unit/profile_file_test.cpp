@@ -121,3 +121,125 @@ TEST(ProfileStore, ExistingEmptyFileIsKept) {
 
 }  // namespace
 }  // namespace tactra
+
+namespace tactra {
+namespace {
+
+class ProfileFile : public ::testing::Test {
+protected:
+    CIni With(const std::string& content) {
+        const std::string path = dir_.File("f" + std::to_string(serial_++) + ".ini");
+        WriteBytes(path, content);
+        return CIni(path);
+    }
+    static GestureAction Action(int32_t iCase, int32_t iCode, int32_t bUp) {
+        GestureAction a;
+        a.iCase = iCase;
+        a.iCode = iCode;
+        a.bUp = bUp;
+        return a;
+    }
+    TempDir dir_;
+    int serial_ = 0;
+};
+
+TEST_F(ProfileFile, ReadsTheDefaultProfiles) {
+    const CIni ini = With(DefaultProfileText(0x0409, 5));
+    AppProfile ie;
+    ReadProfile(ini, "iexplore.exe", ie);
+    EXPECT_EQ(ie.actions[kZoomIn], Action(2, 2048, 1));
+    EXPECT_EQ(ie.actions[kZoomOut], Action(2, 2048, 0));
+    EXPECT_EQ(ie.actions[kRotateAC], Action(0, 0, 0));  // "RotateAC.Case=": nothing
+    EXPECT_EQ(ie.actions[kFlickUp], Action(1, 2048, 1));
+    EXPECT_EQ(ie.actions[kFlickRight], Action(0, 0, 0));
+    AppProfile acro;
+    ReadProfile(ini, "AcroRd32.exe", acro);
+    EXPECT_EQ(acro.actions[kRotateAC], Action(14, 109, 0));
+    EXPECT_EQ(acro.actions[kRotateCL], Action(14, 107, 0));
+    EXPECT_EQ(acro.actions[kFlickDown], Action(9, 34, 0));
+    AppProfile fax;
+    ReadProfile(ini, "windows picture and fax viewer", fax);
+    EXPECT_EQ(fax.actions[kRotateAC], Action(10, 76, 0));
+    EXPECT_EQ(fax.actions[kFlickLeft], Action(9, 37, 0));
+}
+
+TEST_F(ProfileFile, ReadingRules) {
+    const CIni ini = With(
+        "[app]\r\n"
+        "FlickUp.Up=1\r\n"  // keys in any order
+        "FlickUp.Case=9A\r\n"
+        "FlickUp.Code=33\r\n"
+        "ZoomIn.Case=2\r\nZoomIn.Code=2048\r\n"  // no Up: reads 0, the wheel turns back
+        "RotateCL.Case=1\r\nRotateCL.Code=2048\r\nRotateCL.Up=1\r\n"
+        "RotateAC.Case=abc\r\nRotateAC.Code= -7x\r\nRotateAC.Up=1\r\n"
+        "FlickLeft.Case=0\r\nFlickLeft.Code=2048\r\nFlickLeft.Up=5\r\n"
+        "FlickRight.Case=99999999999\r\nFlickRight.Code=2048\r\nFlickRight.Up=1\r\n"
+        "Other.Key=1\r\n");
+    AppProfile p;
+    for (GestureAction& a : p.actions) a.bUp = 77;  // shows which Up keys were read
+    ReadProfile(ini, "APP", p);
+    EXPECT_EQ(p.actions[kFlickUp], Action(9, 33, 77));  // a key action: Up not read
+    EXPECT_EQ(p.actions[kZoomIn], Action(2, 2048, 0));
+    EXPECT_EQ(p.actions[kRotateCL], Action(1, 2048, 1));
+    EXPECT_EQ(p.actions[kRotateAC], Action(0, -7, 77));
+    EXPECT_EQ(p.actions[kFlickLeft], Action(0, 2048, 5));
+    EXPECT_EQ(p.actions[kFlickRight], Action(INT32_MAX, 2048, 77));
+    EXPECT_EQ(p.actions[kZoomOut], Action(0, 0, 77));  // missing keys: 0
+    AppProfile none;
+    ReadProfile(With(""), "app", none);
+    EXPECT_EQ(none.actions[kZoomIn], Action(0, 0, 0));
+}
+
+TEST_F(ProfileFile, WriteOrderAndRoundTrip) {
+    const CIni ini = With("[first]\r\nk=1\r\n");
+    AppProfile p;
+    p.actions[kZoomIn] = Action(2, 2048, 1);
+    p.actions[kZoomOut] = Action(2, 2048, 0);
+    p.actions[kRotateAC] = Action(14, 109, 1);  // a key: Up is written as 0
+    p.actions[kRotateCL] = Action(14, 107, 0);
+    p.actions[kFlickUp] = Action(9, 33, 0);
+    p.actions[kFlickDown] = Action(9, 34, 0);
+    p.actions[kFlickLeft] = Action(0, 0, 0);
+    p.actions[kFlickRight] = Action(-1, 70000, 0);
+    ASSERT_TRUE(WriteProfile(ini, "new app", p));
+    std::string expected = "[first]\r\nk=1\r\n[new app]\r\n";
+    const char* order[] = {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC", "FlickUp", "FlickDown", "FlickLeft",
+                           "FlickRight"};
+    const char* values[] = {"2",  "2048", "1", "2", "2048", "0", "14", "107", "0", "14", "109", "0",
+                            "9",  "33",   "0", "9", "34",   "0", "0",  "0",   "0", "-1", "70000", "0"};
+    for (int g = 0; g < 8; ++g) {
+        expected += std::string(order[g]) + ".Case=" + values[g * 3] + "\r\n";
+        expected += std::string(order[g]) + ".Code=" + values[g * 3 + 1] + "\r\n";
+        expected += std::string(order[g]) + ".Up=" + values[g * 3 + 2] + "\r\n";
+    }
+    EXPECT_EQ(ReadBytes(ini.Path()), expected);
+
+    AppProfile back;
+    ReadProfile(ini, "new app", back);
+    p.actions[kRotateAC].bUp = 0;
+    for (int g = 0; g < kGestureCount; ++g) EXPECT_EQ(back.actions[g], p.actions[g]) << g;
+
+    // Rewriting replaces the keys in place.
+    p.actions[kFlickUp] = Action(1, 2048, 1);
+    ASSERT_TRUE(WriteProfile(ini, "new app", p));
+    const std::string bytes = ReadBytes(ini.Path());
+    EXPECT_EQ(bytes.size(), expected.size() + 2);  // "2048" for "33"
+    EXPECT_LT(bytes.find("FlickUp.Case=1\r\n"), bytes.find("FlickDown.Case"));
+}
+
+TEST_F(ProfileFile, ReadOnlyFileReportsFailureAndKeepsItsContent) {
+    const std::string content = DefaultProfileText(0x0409, 6);
+    const CIni ini = With(content);
+    std::filesystem::permissions(ini.Path(),
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    AppProfile p;
+    EXPECT_FALSE(WriteProfile(ini, "iexplore.exe", p));
+    EXPECT_FALSE(WriteProfile(ini, "another", p));
+    EXPECT_EQ(ini.DeleteSection("iexplore.exe"), 0);
+    EXPECT_EQ(ReadBytes(ini.Path()), content);
+}
+
+}  // namespace
+}  // namespace tactra
