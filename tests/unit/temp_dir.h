@@ -25,9 +25,11 @@ public:
     ~TempDir() {
         std::error_code ec;
         // Read-only files left by a test must not keep the directory alive.
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ec)) {
-            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
+        std::filesystem::recursive_directory_iterator it(path_, ec), end;
+        while (!ec && it != end) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
                                          std::filesystem::perm_options::add, ec);
+            it.increment(ec);
         }
         std::filesystem::remove_all(path_, ec);
     }
@@ -49,6 +51,21 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Takes the write permission away. False when that does not stop writes (the system
+// lets this user write read-only files, as Wine does for root): the caller skips.
+inline bool MakeReadOnly(const std::string& path) {
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+#if defined(_WIN32)
+    std::ofstream probe(path, std::ios::binary | std::ios::app);
+    return !probe.is_open();
+#else
+    return true;  // the emulation refuses by the permission bits, whoever writes
+#endif
 }
 
 // Runs the test body with the current directory set to `dir`, restoring it after.
