@@ -2,7 +2,10 @@
 
 #include <windows.h>
 #include <setupapi.h>
+// The HID headers of mingw-w64 declare their functions without C linkage.
+extern "C" {
 #include <hidsdi.h>
+}
 
 #include <cstddef>
 #include <new>

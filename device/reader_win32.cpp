@@ -169,8 +169,7 @@ int PanelReader::StartReading(void* window) {
 long PanelReader::ThreadLoop() {
     HWND window = static_cast<HWND>(target_);
     if (window == nullptr || !IsWindow(window)) {
-        InterlockedExchange(&running_, 0);
-        ClosePanelHandle(TakeHandle(panel_));
+        EndThread();
         return -1;
     }
     const ReaderSetup setup = setupHook_ ? setupHook_(device_) : PanelRangeReaderSetup(device_);
@@ -190,11 +189,17 @@ long PanelReader::ThreadLoop() {
                          reinterpret_cast<LPARAM>(records_));
         }
     }
+    EndThread();
+    return 0;
+}
+
+// Running flag := 0, and whatever handles the restart procedure has not taken are
+// closed and set to 0.
+void PanelReader::EndThread() {
     InterlockedExchange(&running_, 0);
     ClosePanelHandle(TakeHandle(panel_));
     HANDLE own = TakeHandle(thread_);
     if (own != nullptr) CloseHandle(own);
-    return 0;
 }
 
 void PanelReader::DropThreadAndPanel() {

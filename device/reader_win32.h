@@ -135,6 +135,7 @@ public:
     long ThreadLoop();
 
 private:
+    void EndThread();
     void DropThreadAndPanel();
 
     PanelSource& source_;
