@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "device/hid_win32.h"
+#include "platform/current_directory.h"
+#include "profiles/ini.h"
 
 namespace tactra {
 
@@ -100,12 +102,10 @@ bool RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     return true;
 }
 
-ReaderSetup PanelRangeReaderSetup(const PanelDevice& device) {
+ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
     ReaderSetup setup;
-    setup.limits.minX = 0;
-    setup.limits.minY = 0;
-    setup.limits.maxX = setup.limits.xRange = device.logicalMaxX;
-    setup.limits.maxY = setup.limits.yRange = device.logicalMaxY;
+    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    setup.limits = LoadCalibrationLimits(ini, device.logicalMaxX, device.logicalMaxY);
     DEVMODEA mode;
     ZeroMemory(&mode, sizeof mode);
     mode.dmSize = sizeof mode;
@@ -118,7 +118,7 @@ ReaderSetup PanelRangeReaderSetup(const PanelDevice& device) {
 // ---------------------------------------------------------------- reader
 
 PanelReader::PanelReader(PanelSource& source)
-    : source_(source), setupHook_(PanelRangeReaderSetup),
+    : source_(source), setupHook_(CalibratedReaderSetup),
       touchMessage_(RegisterWindowMessageA("WM_TOUCH")) {
     device_.handle = nullptr;
 }
@@ -172,7 +172,7 @@ long PanelReader::ThreadLoop() {
         EndThread();
         return -1;
     }
-    const ReaderSetup setup = setupHook_ ? setupHook_(device_) : PanelRangeReaderSetup(device_);
+    const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
     uint8_t* buffer = report_.data();
     for (;;) {
         if (!source_.Read(device_, buffer)) break;

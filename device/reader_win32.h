@@ -97,9 +97,10 @@ struct ReaderSetup {
 };
 using ReaderSetupHook = std::function<ReaderSetup(const PanelDevice& device)>;
 
-// The limits from the panel's logical maxima and the scale of the current display
-// mode (0 when the query fails).
-ReaderSetup PanelRangeReaderSetup(const PanelDevice& device);
+// The limits from "Calibrate.ini" in the current directory (the panel's logical
+// maxima when the file has none) and the scale of the current display mode (0 when
+// the query fails).
+ReaderSetup CalibratedReaderSetup(const PanelDevice& device);
 
 class PanelReader {
 public:

@@ -236,6 +236,37 @@ TEST_F(ReaderTest, RestartsOfARunningThreadLeakNoHandles) {
     EXPECT_TRUE(batches_.empty());
 }
 
+TEST_F(ReaderTest, DefaultSetupMapsThroughCalibrateIniInTheCurrentDirectory) {
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    const std::string dir = TempPath("tactra_reader_cwd");
+    CreateDirectoryA(dir.c_str(), nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    {
+        std::ofstream ini("Calibrate.ini", std::ios::binary);
+        ini << "[Config]\r\nMinX=1000\r\nMaxX=3000\r\nMinY=0\r\nMaxY=4000\r\n";
+    }
+    std::string message;
+    auto source = ReplayPanelSource::Load(
+        WriteFile("reader_calibrated.trace", "panel 4095 4095\nat 0 touch 2000,1000 -\n"),
+        message);
+    ASSERT_TRUE(source) << message;
+    PanelReader reader(*source);
+    ASSERT_EQ(reader.StartReading(hwnd_), 1);
+    EXPECT_TRUE(PumpUntilEnded(reader));
+    DeleteFileA("Calibrate.ini");
+    SetCurrentDirectoryA(previous);
+    RemoveDirectoryA(dir.c_str());
+
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+    ASSERT_EQ(batches_.size(), 1u);
+    EXPECT_EQ(batches_[0].records[0].x, MapAxis(1000, 0, 2000, mode.dmPelsWidth * 100.0f));
+    EXPECT_EQ(batches_[0].records[0].x, static_cast<int32_t>(mode.dmPelsWidth * 50));
+    EXPECT_EQ(batches_[0].records[0].y, static_cast<int32_t>(mode.dmPelsHeight * 25));
+}
+
 TEST_F(ReaderTest, NoWindowEndsTheThreadAtOnce) {
     std::string message;
     auto source = ReplayPanelSource::Load(WriteFile("reader_nowin.trace", kSession), message);
