@@ -1,6 +1,8 @@
 #include "device/calibration.h"
 
 #include <cmath>
+#include <cstdio>
+#include <initializer_list>
 #include <limits>
 
 namespace tactra {
@@ -30,6 +32,77 @@ MappedPoint MapPosition(const CalibrationLimits& limits, const ScreenScale& scal
     p.x = MapAxis(rawX, limits.minX, limits.xRange, scale.w100);
     p.y = MapAxis(rawY, limits.minY, limits.yRange, scale.h100);
     return p;
+}
+
+namespace {
+
+int32_t Saturate(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// Mean of two values, truncated toward zero, moved outward by the margin.
+int32_t Bound(int32_t a, int32_t b, int32_t margin) {
+    return Saturate((static_cast<int64_t>(a) + b) / 2 + margin);
+}
+
+CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
+    CalibrationLimits limits;
+    limits.minX = 0;
+    limits.minY = 0;
+    limits.maxX = limits.xRange = logicalMaxX;
+    limits.maxY = limits.yRange = logicalMaxY;
+    return limits;
+}
+
+}  // namespace
+
+CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY) {
+    for (const char* key : {"MaxX", "MinX", "MaxY", "MinY"}) {
+        if (!ini.HasKey(kCalibrationSection, key)) return PanelRange(logicalMaxX, logicalMaxY);
+    }
+    CalibrationLimits limits;
+    limits.minX = ini.ReadNumber(kCalibrationSection, "MinX", 0);
+    limits.maxX = ini.ReadNumber(kCalibrationSection, "MaxX", 4095);
+    limits.minY = ini.ReadNumber(kCalibrationSection, "MinY", 0);
+    limits.maxY = ini.ReadNumber(kCalibrationSection, "MaxY", 4095);
+    const int64_t xRange = static_cast<int64_t>(limits.maxX) - limits.minX;
+    const int64_t yRange = static_cast<int64_t>(limits.maxY) - limits.minY;
+    // Equal limits would divide by zero, and a range beyond int32 cannot be stored:
+    // such a file is treated as if it had no limits.
+    if (xRange == 0 || yRange == 0 || xRange != Saturate(xRange) || yRange != Saturate(yRange)) {
+        return PanelRange(logicalMaxX, logicalMaxY);
+    }
+    limits.xRange = static_cast<int32_t>(xRange);
+    limits.yRange = static_cast<int32_t>(yRange);
+    return limits;
+}
+
+CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
+    CalibrationLimits limits;
+    limits.minX = Bound(points[0].x, points[2].x, -kCalibrationMargin);
+    limits.maxX = Bound(points[1].x, points[3].x, kCalibrationMargin);
+    limits.minY = Bound(points[0].y, points[1].y, -kCalibrationMargin);
+    limits.maxY = Bound(points[2].y, points[3].y, kCalibrationMargin);
+    limits.xRange = Saturate(static_cast<int64_t>(limits.maxX) - limits.minX);
+    limits.yRange = Saturate(static_cast<int64_t>(limits.maxY) - limits.minY);
+    return limits;
+}
+
+void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]) {
+    char key[16];
+    for (int i = 0; i < 5; ++i) {
+        std::snprintf(key, sizeof key, "Point%dX", i + 1);
+        ini.WriteNumber(kCalibrationSection, key, points[i].x);
+        std::snprintf(key, sizeof key, "Point%dY", i + 1);
+        ini.WriteNumber(kCalibrationSection, key, points[i].y);
+    }
+    const CalibrationLimits limits = LimitsFromPoints(points);
+    ini.WriteNumber(kCalibrationSection, "MinX", limits.minX);
+    ini.WriteNumber(kCalibrationSection, "MaxX", limits.maxX);
+    ini.WriteNumber(kCalibrationSection, "MinY", limits.minY);
+    ini.WriteNumber(kCalibrationSection, "MaxY", limits.maxY);
 }
 
 }  // namespace tactra

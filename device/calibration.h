@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "device/touch_report.h"
+#include "profiles/ini.h"
 
 namespace tactra {
 
@@ -33,5 +34,35 @@ int32_t MapAxis(int32_t raw, int32_t min, int32_t range, float scale100);
 
 MappedPoint MapPosition(const CalibrationLimits& limits, const ScreenScale& scale, int32_t rawX,
                         int32_t rawY);
+
+// "Calibrate.ini": section "Config" with the five calibration points and the limits.
+constexpr const char kCalibrationFileName[] = "Calibrate.ini";
+constexpr const char kCalibrationSection[] = "Config";
+
+// Raw units the limits lie beyond the mean of their two calibration targets.
+constexpr int32_t kCalibrationMargin = 512;
+
+// A calibration target: running sums while it is touched, the mean afterwards.
+struct CalibrationPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t count = 0;
+};
+
+// The limits from the file behind `ini` when "MaxX", "MinX", "MaxY" and "MinY" are all
+// present (an empty value takes its default 0/4095/0/4095); otherwise, and when a
+// range would be zero, 0 .. the panel's logical maxima.
+CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY);
+// The same from "Calibrate.ini" in the current directory.
+CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY);
+
+// The limits that five targets give: targets 1 and 3 bound the low X side, 2 and 4
+// the high X side, 1 and 2 the low Y side, 3 and 4 the high Y side.
+CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]);
+
+// Writes Point1X .. Point5Y, then MinX, MaxX, MinY, MaxY, one key at a time.
+void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]);
+// The same to "Calibrate.ini" in the current directory.
+void WriteCalibrationFile(const CalibrationPoint points[5]);
 
 }  // namespace tactra
