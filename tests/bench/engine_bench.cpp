@@ -81,8 +81,7 @@ void BM_WholePerReportPath(benchmark::State& st) {
         store.RefreshProfileSections();  // writes the default file
         StoreProfileSource profiles(store);
         f.ports.profiles = &profiles;
-        const CIni calibration((work / "Calibrate.ini").string());
-        const CalibrationLimits limits = LoadCalibrationLimits(calibration, 4095, 4095);
+        const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
         const ScreenScale scale = MakeScreenScale(1024, 768);
         BatchBuilder builder(ReaderRule::kTactra);
         TOUCHINPUT records[kTouchRecordCapacity] = {};

@@ -7,7 +7,6 @@
 
 #include "gesture/store_profile_source.h"
 #include "platform/recording_input_sink.h"
-#include "profiles/ini.h"
 #include "profiles/profile_store.h"
 
 namespace tactra {
@@ -121,11 +120,7 @@ void ReplaySession::StartUp() {
 
 // Opening the panel loads the limits and the screen scale, and starts reading.
 void ReplaySession::OpenPanel() {
-    // The private-profile functions need a full path, or they look elsewhere.
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::current_path(ec);
-    const CIni calibration((dir / "Calibrate.ini").string());
-    limits_ = LoadCalibrationLimits(calibration, panelMaxX_, panelMaxY_);
+    limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
     DisplayMode mode;
     scale_ = display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height)
                                             : ScreenScale();
