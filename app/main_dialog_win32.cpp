@@ -137,6 +137,7 @@ void CTACTRADlg::ShowTrayMenu() {
 
 void CTACTRADlg::ShowMainDialog(LPARAM flag) {
     HWND hwnd = Hwnd();
+    shown_ = true;
     if (flag == 0) {
         ShowWindow(hwnd, SW_SHOWNORMAL);
         SetForegroundWindow(hwnd);
@@ -191,6 +192,12 @@ bool CTACTRADlg::OnCommand(int id, int code, HWND control) {
 }
 
 bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    if (msg == WM_WINDOWPOSCHANGING && !shown_) {
+        // The modal loop shows a dialog once it is idle; this one stays hidden
+        // until the tray icon asks for it.
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        return false;
+    }
     const RegisteredMessages& messages = Messages();
     if (msg == messages.touch) {
         result = session_.OnTouch(Hwnd(), wParam, lParam);

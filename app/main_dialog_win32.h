@@ -50,6 +50,7 @@ private:
     Session& session_;
     HICON m_hIcon;
     bool trayIconAdded_ = false;
+    bool shown_ = false;  // the tray icon has asked for the dialog at least once
 };
 
 }  // namespace tactra
