@@ -4,10 +4,11 @@
 
 #include <string>
 
-#include "app/key_groups.h"
 #include "app/messages_win32.h"
 #include "app/resource.h"
-#include "app/profiles_pending.h"
+#include "platform/current_directory.h"
+#include "profiles/key_table.h"
+#include "profiles/profile_file.h"
 
 namespace tactra {
 
@@ -15,20 +16,20 @@ namespace {
 
 constexpr int kNameLimit = 259;  // section names are read back into 260-byte buffers
 
-KeyGroupState ReadGroup(HWND page, int firstId) {
-    KeyGroupState state;
-    state.shift = IsChecked(page, firstId);
-    state.ctrl = IsChecked(page, firstId + 1);
-    state.alt = IsChecked(page, firstId + 2);
-    state.text = GetItemText(page, firstId + 3);
+ControlGroupState ReadGroup(HWND page, int firstId) {
+    ControlGroupState state;
+    state.shift = IsChecked(page, firstId) ? 1 : 0;
+    state.ctrl = IsChecked(page, firstId + 1) ? 1 : 0;
+    state.alt = IsChecked(page, firstId + 2) ? 1 : 0;
+    state.keyText = GetItemText(page, firstId + 3);
     return state;
 }
 
-void WriteGroup(HWND page, int firstId, const KeyGroupState& state) {
-    SetChecked(page, firstId, state.shift);
-    SetChecked(page, firstId + 1, state.ctrl);
-    SetChecked(page, firstId + 2, state.alt);
-    SetItemText(page, firstId + 3, state.text.c_str());
+void WriteGroup(HWND page, int firstId, const ControlGroupState& state) {
+    SetChecked(page, firstId, state.shift != 0);
+    SetChecked(page, firstId + 1, state.ctrl != 0);
+    SetChecked(page, firstId + 2, state.alt != 0);
+    SetItemText(page, firstId + 3, state.keyText.c_str());
 }
 
 }  // namespace
@@ -36,22 +37,23 @@ void WriteGroup(HWND page, int firstId, const KeyGroupState& state) {
 // ---- both pages ----
 
 void GesturePage::FillKeyCombos() {
-    const std::vector<std::string> names = KeyComboItems();
+    const auto names = ComboKeyNames();
     for (const GestureControlGroup& group : kGestureControlGroups) {
         HWND combo = Item(group.firstId + 3);
-        for (const std::string& name : names)
-            SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        for (const std::string* name : names)
+            SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name->c_str()));
     }
 }
 
 bool GesturePage::EncodeGroups(AppProfile& profile) {
     for (int i = 0; i < kGestureCount; ++i) {
         const GestureControlGroup& group = kGestureControlGroups[i];
-        GestureAction action;
-        if (!EncodeKeyGroup(ReadGroup(Hwnd(), group.firstId), action)) {
+        bool known = true;
+        const GestureAction action = EncodeGestureAction(ReadGroup(Hwnd(), group.firstId), &known);
+        if (!known) {
             const std::string message = std::string("Unknown key for \"") + kGestureGroupLabels[i] +
                                         "\". Please choose a key from the list.";
-            MessageBoxA(Hwnd(), message.c_str(), "Application Configure", MB_OK | MB_ICONWARNING);
+            MessageBoxA(Hwnd(), message.c_str(), "Tactra", MB_OK | MB_ICONWARNING);
             SetFocus(Item(group.firstId + 3));
             return false;
         }
@@ -62,8 +64,8 @@ bool GesturePage::EncodeGroups(AppProfile& profile) {
 
 void GesturePage::ShowGroups(const AppProfile& profile) {
     for (const GestureControlGroup& group : kGestureControlGroups) {
-        KeyGroupState state = ReadGroup(Hwnd(), group.firstId);
-        ShowKeyGroup(profile.actions[group.gesture], state);
+        ControlGroupState state = ReadGroup(Hwnd(), group.firstId);
+        ShowGestureAction(state, profile.actions[group.gesture]);
         WriteGroup(Hwnd(), group.firstId, state);
     }
 }
@@ -117,7 +119,7 @@ void CPage1::Save() {
     input.keyWords = GetItemText(Hwnd(), IDC_EDIT_KEYWORDS);
     const std::string section = SectionNameToSave(input);
     if (section.empty()) {
-        MessageBoxA(Hwnd(), kNoNameMessage, "Application Configure", MB_OK);
+        MessageBoxA(Hwnd(), kNoNameMessage, "Tactra", MB_OK);
         return;
     }
     AppProfile profile;
@@ -133,7 +135,7 @@ void CPage1::Clean() {
     SetItemText(Hwnd(), IDC_EDIT_FILENAME, "");
     SetItemText(Hwnd(), IDC_EDIT_KEYWORDS, "");
     for (const GestureControlGroup& group : kGestureControlGroups)
-        WriteGroup(Hwnd(), group.firstId, KeyGroupState());
+        WriteGroup(Hwnd(), group.firstId, ControlGroupState());
 }
 
 // ---- "MODIFY" ----

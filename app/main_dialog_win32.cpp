@@ -68,6 +68,7 @@ BOOL CTACTRADlg::OnInitDialog() {
     m_osvi.dwOSVersionInfoSize = sizeof m_osvi;
     GetVersionExA(&m_osvi);
 
+    session_.SetOsMajor(static_cast<int>(m_osvi.dwMajorVersion));
     RefreshProfileSections();
     session_.ResetEngine(m_iMouseFlags);
 

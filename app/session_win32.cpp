@@ -7,9 +7,7 @@
 #include "app/app_rules.h"
 #include "platform/win32/win32_ports.h"
 
-#if TACTRA_HAVE_PROFILES
 #include "profiles/profile_store.h"
-#endif
 
 namespace tactra {
 
@@ -59,9 +57,7 @@ struct Session::Impl {
     int32_t mouseMode = kMouseModeEmulate;
     int32_t width = 0;
     int32_t height = 0;
-#if TACTRA_HAVE_PROFILES
     std::unique_ptr<ProfileStore> profiles;
-#endif
 };
 
 Session::Session(const SessionOptions& options) : impl_(new Impl) { impl_->options = options; }
@@ -71,14 +67,10 @@ Session::~Session() = default;
 void Session::SetOsMajor(int major) { impl_->osMajor = major; }
 
 int Session::RefreshProfileSections() {
-#if TACTRA_HAVE_PROFILES
     if (!impl_->profiles)
         impl_->profiles.reset(new ProfileStore(impl_->clock, impl_->osMajor,
                                                [] { return static_cast<uint16_t>(GetSystemDefaultLangID()); }));
     return impl_->profiles->RefreshProfileSections();
-#else
-    return 1;
-#endif
 }
 
 void Session::ResetEngine(int32_t mouseMode) { impl_->mouseMode = mouseMode; }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_rules.h"
-#include "app/key_groups.h"
+#include "profiles/key_table.h"
 
 namespace tactra {
 namespace {
@@ -90,28 +90,20 @@ TEST(ListSelection, NeedsAnIndexInsideTheList) {
 TEST(KeyGroups, DefaultActionsShowAndEncodeBackUnchanged) {
     const AppProfile defaults = PageDefaultActions();
     for (int g = 0; g < kGestureCount; ++g) {
-        KeyGroupState state;
-        ShowKeyGroup(defaults.actions[g], state);
-        GestureAction back;
-        ASSERT_TRUE(EncodeKeyGroup(state, back));
-        EXPECT_EQ(back, defaults.actions[g]) << kGestureNames[g];
+        ControlGroupState state;
+        ShowGestureAction(state, defaults.actions[g]);
+        bool known = false;
+        EXPECT_EQ(EncodeGestureAction(state, &known), defaults.actions[g]) << kGestureNames[g];
+        EXPECT_TRUE(known);
     }
-    KeyGroupState zoom;
-    ShowKeyGroup(defaults.actions[kZoomIn], zoom);
+    ControlGroupState zoom;
+    ShowGestureAction(zoom, defaults.actions[kZoomIn]);
     EXPECT_TRUE(zoom.ctrl);
     EXPECT_FALSE(zoom.shift || zoom.alt);
-    EXPECT_EQ(zoom.text, "Mouse Up");
-}
-
-TEST(KeyGroups, UnknownKeyTextIsRefused) {
-    KeyGroupState state;
-    state.text = "page up";  // names are compared case-sensitively
-    GestureAction action;
-    EXPECT_FALSE(EncodeKeyGroup(state, action));
-    state.text = "";
-    state.shift = state.ctrl = state.alt = true;
-    ASSERT_TRUE(EncodeKeyGroup(state, action));
-    EXPECT_EQ(action, (GestureAction{0, 0, 0}));
+    EXPECT_EQ(zoom.keyText, "Mouse Up");
+    ControlGroupState up;
+    ShowGestureAction(up, defaults.actions[kFlickUp]);
+    EXPECT_EQ(up.keyText, "Up");
 }
 
 }  // namespace
