@@ -55,12 +55,14 @@ protected:
     int ListIndex(const char* name) {
         HWND list = GetDlgItem(page2_, 1046);
         const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            char text[300] = {};
-            SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-            if (std::string(text) == name) return i;
+        // Item texts are read through the selection: WM_GETTEXT crosses processes.
+        int found = -1;
+        for (int i = 0; i < count && found < 0; ++i) {
+            SendMessageA(list, CB_SETCURSEL, i, 0);
+            if (WindowText(list) == name) found = i;
         }
-        return -1;
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return found;
     }
     void Select(int index) {
         SendMessageA(GetDlgItem(page2_, 1046), CB_SETCURSEL, index, 0);
