@@ -6,14 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "gesture/engine.h"
 #include "gesture/gesture_action.h"
 
 namespace tactra {
-
-// Mouse mode of the main dialog (m_iMouseFlags).
-constexpr int32_t kMouseModeSystem = 96;         // another major version or a Tablet PC
-constexpr int32_t kMouseModeTabletService = 97;  // "WISPTIS.EXE" started by Tactra
-constexpr int32_t kMouseModeEmulate = 98;        // the engine emulates the mouse
 
 constexpr const char kTabletServiceName[] = "WISPTIS.EXE";
 constexpr const char kMainDialogTitle[] = "Qumix Touch Configure";

@@ -13,12 +13,12 @@ TEST(MouseMode, ServiceFileDecidesBeforeTheSystemCheck) {
 
     // Version 6 with the service started: the mode becomes 96 afterwards.
     OsCheckResult r = CheckOperatingSystem(kMouseModeTabletService, 6, false);
-    EXPECT_EQ(r.mouseMode, kMouseModeSystem);
+    EXPECT_EQ(r.mouseMode, kMouseModeOsPointer);
     EXPECT_FALSE(r.calibrationEnabled);
     EXPECT_STREQ(r.hint, kHintNewerWindows);
 
     r = CheckOperatingSystem(kMouseModeEmulate, 5, true);
-    EXPECT_EQ(r.mouseMode, kMouseModeSystem);
+    EXPECT_EQ(r.mouseMode, kMouseModeOsPointer);
     EXPECT_STREQ(r.hint, kHintTabletPc);
 
     r = CheckOperatingSystem(kMouseModeEmulate, 5, false);
