@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "device/trace.h"
+#include "tools/replay/library_session.h"
 #include "tools/replay/replay_session.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: tactra-replay [--batches] [--dir DIR] TRACE\n"
+    "usage: tactra-replay [--batches] [--library] [--dir DIR] TRACE\n"
     "  --batches   also print every batch delivered to the gesture engine\n"
+    "  --library   run the trace through tpinput's report processing instead\n"
     "  --dir DIR   working directory for the profile and calibration files\n";
 
 }  // namespace
@@ -20,10 +22,13 @@ const char kUsage[] =
 int main(int argc, char** argv) {
     tactra::ReplayOptions options;
     std::string tracePath;
+    bool library = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--batches") {
             options.printBatches = true;
+        } else if (arg == "--library") {
+            library = true;
         } else if (arg == "--dir" && i + 1 < argc) {
             options.workDir = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
@@ -46,10 +51,19 @@ int main(int argc, char** argv) {
 
     std::vector<tactra::TraceStep> steps;
     tactra::TraceError error;
-    if (!tactra::LoadTraceFile(tracePath, tactra::TraceOptions(), steps, error)) {
+    tactra::TraceOptions traceOptions;
+    traceOptions.library = library;
+    if (!tactra::LoadTraceFile(tracePath, traceOptions, steps, error)) {
         std::cerr << "tactra-replay: " << tracePath << ":" << error.line << ": " << error.reason
                   << "\n";
         return 2;
+    }
+    if (library) {
+        tactra::LibraryReplayOptions libraryOptions;
+        libraryOptions.workDir = options.workDir;
+        tactra::LibrarySession session(libraryOptions, std::cout);
+        session.Run(steps);
+        return 0;
     }
     tactra::ReplaySession session(options, std::cout);
     session.Run(steps);
