@@ -1,0 +1,120 @@
+#include "profiles/key_table.h"
+
+namespace tactra {
+
+namespace {
+
+struct NamedKey {
+    int code;
+    const char* name;
+};
+
+// The named codes apart from the runs of digits, letters, number-pad digits and
+// function keys, which FillKeyNames adds. Code 42 is VK_PRINT, as the stored files
+// have it.
+constexpr NamedKey kNamedKeys[] = {
+    {1, "Mouse Up"},  {2, "Mouse Down"}, {8, "Back"},       {9, "Tab"},       {13, "Return"},    {27, "Esc"},
+    {32, "Space"},    {33, "Page Up"},   {34, "Page Down"}, {35, "End"},      {36, "Home"},      {37, "Left"},
+    {38, "Up"},       {39, "Right"},     {40, "Down"},      {42, "Print Scr"}, {45, "Insert"},   {46, "Delete"},
+    {91, "L Win"},    {92, "R Win"},     {106, "Multiply"}, {107, "Add"},     {108, "Separator"}, {109, "Subtract"},
+    {110, "Decimal"}, {111, "Divide"},   {186, ";"},        {187, "+"},       {188, ","},        {189, "-"},
+    {190, "."},       {191, "/"},        {192, "`"},        {219, "["},       {220, "\\"},       {221, "]"},
+    {222, "'"},
+};
+
+// Check boxes (Shift, Ctrl, Alt) of the modifier sets 1..8.
+struct Boxes {
+    bool shift, ctrl, alt;
+};
+constexpr Boxes kSetBoxes[9] = {{false, false, false}, {false, false, false}, {false, true, false},
+                                {false, false, true},  {true, false, false},  {false, true, true},
+                                {true, true, false},   {true, false, true},   {true, true, true}};
+
+}  // namespace
+
+void FillKeyNames(KeyNameTable& table) {
+    for (std::string& name : table) name.clear();
+    for (const NamedKey& k : kNamedKeys) table[static_cast<size_t>(k.code)] = k.name;
+    for (int i = 0; i <= 9; ++i) {
+        table[static_cast<size_t>(48 + i)] = std::string(1, static_cast<char>('0' + i));
+        table[static_cast<size_t>(96 + i)] = "NUM" + std::to_string(i);
+    }
+    for (int i = 0; i < 26; ++i) table[static_cast<size_t>(65 + i)] = std::string(1, static_cast<char>('A' + i));
+    for (int i = 1; i <= 12; ++i) table[static_cast<size_t>(111 + i)] = "F" + std::to_string(i);
+}
+
+const KeyNameTable& DefaultKeyNames() {
+    static const KeyNameTable table = [] {
+        KeyNameTable t;
+        FillKeyNames(t);
+        return t;
+    }();
+    return table;
+}
+
+std::array<const std::string*, 95> ComboKeyNames() {
+    std::array<const std::string*, 95> names{};
+    size_t n = 0;
+    const KeyNameTable& table = DefaultKeyNames();
+    for (int code = 0; code <= kLastComboKeyCode && n < names.size(); ++code) {
+        if (!table[static_cast<size_t>(code)].empty()) names[n++] = &table[static_cast<size_t>(code)];
+    }
+    return names;
+}
+
+int FindKeyCode(const std::string& text, bool* known) {
+    const KeyNameTable& table = DefaultKeyNames();
+    for (int code = 0; code <= kLastComboKeyCode; ++code) {
+        if (table[static_cast<size_t>(code)] == text) {
+            if (known) *known = true;
+            return code;
+        }
+    }
+    if (known) *known = false;
+    return 0;
+}
+
+int32_t GetModifierSet(int shift, int ctrl, int alt) {
+    const bool s = shift != 0, c = ctrl != 0, a = alt != 0;
+    for (int32_t set = 1; set <= 8; ++set) {
+        if (kSetBoxes[set].shift == s && kSetBoxes[set].ctrl == c && kSetBoxes[set].alt == a) return set;
+    }
+    return 1;  // not reached: the table holds all eight combinations
+}
+
+GestureAction EncodeGestureAction(const ControlGroupState& group, bool* knownKey) {
+    const int k = FindKeyCode(group.keyText, knownKey);
+    const int32_t m = GetModifierSet(group.shift, group.ctrl, group.alt);
+    GestureAction a;
+    if (k == 0) return a;
+    if (k == kKeyMouseUp || k == kKeyMouseDown) {
+        a.iCase = m;
+        a.iCode = kWheelActionCode;
+        a.bUp = k == kKeyMouseUp ? 1 : 0;
+    } else {
+        a.iCase = m + 8;
+        a.iCode = k;
+    }
+    return a;
+}
+
+void ShowGestureAction(ControlGroupState& group, const GestureAction& action) {
+    if (action.iCase >= 0 && action.iCase <= 16) {
+        // 0 and 9 show no box, like set 1.
+        const int set = action.iCase == 0 ? 1 : (action.iCase > 8 ? action.iCase - 8 : action.iCase);
+        const Boxes& b = kSetBoxes[set];
+        group.shift = b.shift ? 1 : 0;
+        group.ctrl = b.ctrl ? 1 : 0;
+        group.alt = b.alt ? 1 : 0;
+    }
+    const KeyNameTable& table = DefaultKeyNames();
+    if (action.iCode == kWheelActionCode) {
+        group.keyText = table[action.bUp == 1 ? kKeyMouseUp : kKeyMouseDown];
+    } else if (action.iCode > 0 && action.iCode < kKeyNameTableSize) {
+        group.keyText = table[static_cast<size_t>(action.iCode)];
+    } else {
+        group.keyText.clear();
+    }
+}
+
+}  // namespace tactra
