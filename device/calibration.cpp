@@ -1,5 +1,7 @@
 #include "device/calibration.h"
 
+#include "platform/current_directory.h"
+
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -79,6 +81,11 @@ CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, in
     return limits;
 }
 
+CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
+    return LoadCalibrationLimits(CIni(PathInCurrentDirectory(kCalibrationFileName)), logicalMaxX,
+                                 logicalMaxY);
+}
+
 CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
     CalibrationLimits limits;
     limits.minX = Bound(points[0].x, points[2].x, -kCalibrationMargin);
@@ -103,6 +110,10 @@ void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]) {
     ini.WriteNumber(kCalibrationSection, "MaxX", limits.maxX);
     ini.WriteNumber(kCalibrationSection, "MinY", limits.minY);
     ini.WriteNumber(kCalibrationSection, "MaxY", limits.maxY);
+}
+
+void WriteCalibrationFile(const CalibrationPoint points[5]) {
+    WriteCalibrationFile(CIni(PathInCurrentDirectory(kCalibrationFileName)), points);
 }
 
 }  // namespace tactra

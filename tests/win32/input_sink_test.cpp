@@ -151,12 +151,5 @@ TEST_F(ProbeWindow, PageDownWithoutModifiers) {
     EXPECT_EQ(keys[1].message, static_cast<UINT>(WM_KEYUP));
 }
 
-TEST(Win32Clock, TicksMoveWithSleep) {
-    Win32Clock clock;
-    const uint32_t before = clock.TickCount();
-    clock.Sleep(50);
-    EXPECT_GE(clock.TickCount() - before, 40u);
-}
-
 }  // namespace
 }  // namespace tactra

@@ -1,0 +1,243 @@
+#include "device/hid_win32.h"
+
+#include <windows.h>
+#include <setupapi.h>
+// The HID headers of mingw-w64 declare their functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstddef>
+#include <new>
+#include <vector>
+
+namespace tactra {
+
+namespace {
+
+// Releases a device information set when the lookup of one index is done.
+class DeviceInfoSet {
+public:
+    explicit DeviceInfoSet(const GUID& guid)
+        : set_(SetupDiGetClassDevsA(&guid, nullptr, nullptr,
+                                    DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+    ~DeviceInfoSet() {
+        if (Valid()) SetupDiDestroyDeviceInfoList(set_);
+    }
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+    bool Valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
+    HDEVINFO Get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+// Frees the preparsed data of one query.
+class PreparsedData {
+public:
+    explicit PreparsedData(HANDLE handle) { ok_ = HidD_GetPreparsedData(handle, &data_) != FALSE; }
+    ~PreparsedData() {
+        if (ok_) HidD_FreePreparsedData(data_);
+    }
+    PreparsedData(const PreparsedData&) = delete;
+    PreparsedData& operator=(const PreparsedData&) = delete;
+    bool Ok() const { return ok_; }
+    PHIDP_PREPARSED_DATA Get() const { return data_; }
+
+private:
+    PHIDP_PREPARSED_DATA data_ = nullptr;
+    bool ok_ = false;
+};
+
+// Reads the path of interface `index` into `path`. The detail record is sized by
+// the system's answer, so a path of any length fits.
+bool ReadInterfacePath(int index, std::string& path) {
+    if (index < 0 || index >= kMaxHidInterfaces) return false;
+    GUID guid;
+    HidD_GetHidGuid(&guid);
+    DeviceInfoSet set(guid);
+    if (!set.Valid()) return false;
+
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    if (!SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &guid, static_cast<DWORD>(index), &data)) {
+        return false;
+    }
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailA(set.Get(), &data, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        required = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    }
+    // DWORD elements keep the record aligned for its cbSize field.
+    std::vector<DWORD> storage;
+    try {
+        storage.resize((required + sizeof(DWORD) - 1) / sizeof(DWORD));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+    // The size of the fixed part of the record, as this build lays it out.
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set.Get(), &data, detail, required, nullptr, nullptr)) {
+        return false;
+    }
+    const size_t capacity =
+        DevicePathCapacity(required, offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath));
+    std::vector<char> copy(capacity + 1);
+    if (!CopyDevicePath(detail->DevicePath, capacity, copy.data(), copy.size())) return false;
+    path.assign(copy.data());
+    return true;
+}
+
+enum class Query { kOk, kNoDescriptor, kRefused };
+
+// Reads the report lengths and the coordinate ranges of an open device.
+Query QueryDescriptor(HANDLE handle, PanelDescriptor& descriptor) {
+    PreparsedData preparsed(handle);
+    if (!preparsed.Ok()) return Query::kNoDescriptor;
+    HIDP_CAPS caps = {};
+    if (HidP_GetCaps(preparsed.Get(), &caps) != HIDP_STATUS_SUCCESS) return Query::kNoDescriptor;
+
+    // Room for every input value capability the device declares.
+    std::vector<HIDP_VALUE_CAPS> valueCaps(caps.NumberInputValueCaps);
+    USHORT count = caps.NumberInputValueCaps;
+    bool read = false;
+    if (count > 0) {
+        read = HidP_GetValueCaps(HidP_Input, valueCaps.data(), &count, preparsed.Get()) ==
+               HIDP_STATUS_SUCCESS;
+    } else {
+        read = true;
+    }
+    std::vector<int32_t> maxima;
+    if (read) {
+        for (USHORT i = 0; i < count && i < valueCaps.size(); ++i) {
+            maxima.push_back(valueCaps[i].LogicalMax);
+        }
+    }
+    PanelDescriptor checked;
+    if (CheckPanelDescriptor(caps.InputReportByteLength, read, maxima, checked) !=
+        DescriptorCheck::kOk) {
+        return Query::kRefused;
+    }
+    descriptor = checked;
+    descriptor.outputReportLength = caps.OutputReportByteLength;
+    descriptor.featureReportLength = caps.FeatureReportByteLength;
+    return Query::kOk;
+}
+
+}  // namespace
+
+void* InvalidPanelHandle() { return INVALID_HANDLE_VALUE; }
+
+void ClosePanelHandle(void* handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+}
+
+int GetInterfacePath(int index, char* buffer, size_t bufferSize) {
+    if (buffer == nullptr || bufferSize == 0) return 0;
+    buffer[0] = '\0';
+    std::string path;
+    if (!ReadInterfacePath(index, path)) return 0;
+    return CopyDevicePath(path.c_str(), path.size() + 1, buffer, bufferSize) ? 1 : 0;
+}
+
+bool GetInterfacePath(int index, std::string& path) { return ReadInterfacePath(index, path); }
+
+void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes* attributes) {
+    if (path == nullptr) return INVALID_HANDLE_VALUE;
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                options.overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+
+    HIDD_ATTRIBUTES attr = {};
+    attr.Size = sizeof attr;
+    bool panel = HidD_GetAttributes(handle, &attr) && attr.VendorID == options.vendorId;
+    if (panel && options.requirePanelDescriptor) {
+        PanelDescriptor descriptor;
+        panel = QueryDescriptor(handle, descriptor) == Query::kOk;
+    }
+    if (!panel) {
+        CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (attributes != nullptr) {
+        attributes->vendorId = attr.VendorID;
+        attributes->productId = attr.ProductID;
+        attributes->versionNumber = attr.VersionNumber;
+    }
+    return handle;
+}
+
+int CountPanels(const PanelOpenOptions& options, HidAttributes* lastMatch) {
+    int count = 0;
+    std::string path;
+    for (int i = 0; GetInterfacePath(i, path); ++i) {
+        HANDLE handle = OpenPanel(path.c_str(), options, lastMatch);
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+            ++count;
+        }
+    }
+    return count;
+}
+
+void ResetPanelDevice(PanelDevice& device) {
+    device.handle = INVALID_HANDLE_VALUE;
+    device.openFlag = 0;
+    device.inputReportLength = 0;
+    device.outputReportLength = 0;
+    device.featureReportLength = 0;
+}
+
+bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options) {
+    bool kept = false;
+    std::string path;
+    for (int i = 0; GetInterfacePath(i, path); ++i) {
+        HidAttributes attributes;
+        HANDLE handle = OpenPanel(path.c_str(), options, &attributes);
+        if (handle == INVALID_HANDLE_VALUE) continue;
+        if (kept) {
+            CloseHandle(handle);
+            continue;
+        }
+        kept = true;
+        device.openFlag = 1;
+        device.handle = handle;
+        device.attributes = attributes;
+        PreparsedData preparsed(handle);
+        HIDP_CAPS caps = {};
+        if (preparsed.Ok() && HidP_GetCaps(preparsed.Get(), &caps) == HIDP_STATUS_SUCCESS) {
+            if (caps.InputReportByteLength != 0) device.inputReportLength = caps.InputReportByteLength;
+            if (caps.OutputReportByteLength != 0) {
+                device.outputReportLength = caps.OutputReportByteLength;
+            }
+            if (caps.FeatureReportByteLength != 0) {
+                device.featureReportLength = caps.FeatureReportByteLength;
+            }
+        }
+    }
+    return kept;
+}
+
+bool ReadValueRanges(PanelDevice& device) {
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return false;
+    PanelDescriptor descriptor;
+    if (QueryDescriptor(device.handle, descriptor) != Query::kOk) return false;
+    device.inputReportLength = descriptor.inputReportLength;
+    device.logicalMaxX = descriptor.logicalMaxX;
+    device.logicalMaxY = descriptor.logicalMaxY;
+    return true;
+}
+
+bool SendStartReport(const PanelDevice& device) {
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return false;
+    std::vector<uint8_t> report = MakeStartReport(device.outputReportLength);
+    if (report.empty()) return false;
+    DWORD written = 0;
+    return WriteFile(device.handle, report.data(), static_cast<DWORD>(report.size()), &written,
+                     nullptr) != FALSE;
+}
+
+}  // namespace tactra

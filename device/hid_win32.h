@@ -1,0 +1,67 @@
+// HID discovery on Windows: enumerating the HID interfaces, opening and counting
+// panels, reading a panel's report lengths and coordinate ranges, and the start
+// report. Shared by Tactra (synchronous handle, start report) and the library
+// (vendor ID as a parameter, overlapped handle, attributes stored).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "device/hid.h"
+
+namespace tactra {
+
+// The platform's invalid-handle value.
+void* InvalidPanelHandle();
+
+struct PanelOpenOptions {
+    uint16_t vendorId = kPanelVendorId;
+    bool overlapped = false;  // the library opens with FILE_FLAG_OVERLAPPED
+    // Refuse a device whose descriptor cannot carry the panel report (input report
+    // shorter than 13 bytes, fewer than three input value capabilities, value
+    // capabilities that cannot be read). Only a caller that counts devices of
+    // another vendor has reason to switch it off.
+    bool requirePanelDescriptor = true;
+};
+
+// The device path of the `index`-th present HID interface, copied with its
+// terminator into `buffer`. Returns 1, or 0 when there is no such interface, the
+// index is 64 or more, or the path does not fit the buffer.
+int GetInterfacePath(int index, char* buffer, size_t bufferSize);
+// The same, with the path sized from the interface detail record.
+bool GetInterfacePath(int index, std::string& path);
+
+// Opens the device at `path` and returns its handle when it is a panel (vendor ID
+// and, unless switched off, its descriptor); otherwise the invalid-handle value,
+// with any handle opened for the test closed again. On success the device's
+// attributes go to `attributes` when given.
+void* OpenPanel(const char* path, const PanelOpenOptions& options = PanelOpenOptions(),
+                HidAttributes* attributes = nullptr);
+
+// Number of interfaces, from index 0 up to the first that yields no path, that
+// open as a panel. Each match's attributes go to `lastMatch` when given (the last
+// match wins).
+int CountPanels(const PanelOpenOptions& options = PanelOpenOptions(),
+                HidAttributes* lastMatch = nullptr);
+
+// Handle := invalid, open flag := 0, the three report lengths := 0.
+void ResetPanelDevice(PanelDevice& device);
+
+// Keeps the first panel in enumeration order open in `device`, with its report
+// lengths and attributes; every later panel found is closed again.
+bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions());
+
+// Reads the logical maxima of X and Y (and the input report length again) from the
+// open panel. False, with the maxima unchanged, when the descriptor cannot be read
+// or is not a panel's.
+bool ReadValueRanges(PanelDevice& device);
+
+// Writes the start report to the open panel. False when the panel has no output
+// report that can hold it or the write fails; the start goes on either way.
+bool SendStartReport(const PanelDevice& device);
+
+// Closes a handle that is neither 0 nor the invalid-handle value.
+void ClosePanelHandle(void* handle);
+
+}  // namespace tactra

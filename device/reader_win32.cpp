@@ -1,0 +1,228 @@
+#include "device/reader_win32.h"
+
+#include <windows.h>
+
+#include "device/hid_win32.h"
+#include "platform/current_directory.h"
+#include "profiles/ini.h"
+
+namespace tactra {
+
+namespace {
+
+DWORD WINAPI ReaderThreadStart(LPVOID parameter) {
+    return static_cast<DWORD>(static_cast<PanelReader*>(parameter)->ThreadLoop());
+}
+
+// Takes a shared handle out of its place so that only one side closes it.
+HANDLE TakeHandle(void* volatile& place) {
+    return static_cast<HANDLE>(InterlockedExchangePointer(const_cast<PVOID volatile*>(&place),
+                                                          nullptr));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- sources
+
+bool HidPanelSource::Open(PanelDevice& device) {
+    ResetPanelDevice(device);
+    if (CountPanels() == 0) return false;
+    if (!OpenFirstPanel(device)) return false;
+    if (!ReadValueRanges(device)) {
+        // The descriptor changed under us or cannot be read now: not a panel.
+        ClosePanelHandle(device.handle);
+        ResetPanelDevice(device);
+        return false;
+    }
+    SendStartReport(device);  // the start goes on whether the panel took it or not
+    return true;
+}
+
+bool HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    DWORD read = 0;
+    if (!ReadFile(device.handle, buffer, device.inputReportLength, &read, nullptr)) return false;
+    // A short read leaves stale bytes behind: treat it as a broken panel.
+    return read == device.inputReportLength;
+}
+
+std::unique_ptr<ReplayPanelSource> ReplayPanelSource::Load(const std::string& path,
+                                                           std::string& message) {
+    ReplayScript script;
+    if (!LoadReplayScript(path, script, message)) return nullptr;
+    return std::make_unique<ReplayPanelSource>(std::move(script));
+}
+
+bool ReplayPanelSource::Open(PanelDevice& device) {
+    ResetPanelDevice(device);
+    if (next_ >= script_.reports.size()) return false;  // the trace is over: unplugged
+    HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (handle == nullptr) return false;
+    if (!started_) {
+        started_ = true;
+        startTick_ = GetTickCount();
+    }
+    const ReplayReport& next = script_.reports[next_];
+    device.handle = handle;
+    device.openFlag = 1;
+    device.inputReportLength = script_.inputReportLength;
+    device.outputReportLength = 0;
+    device.featureReportLength = 0;
+    device.logicalMaxX = next.logicalMaxX;
+    device.logicalMaxY = next.logicalMaxY;
+    device.attributes.vendorId = kPanelVendorId;
+    return true;
+}
+
+bool ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    if (next_ >= script_.reports.size()) return false;
+    const ReplayReport& report = script_.reports[next_];
+    // Wait until the report's time; the event is never signalled, so the wait is a
+    // sleep that a closed handle cuts short.
+    for (;;) {
+        const uint32_t elapsed = GetTickCount() - startTick_;
+        if (elapsed >= report.tick) break;
+        const DWORD wait = WaitForSingleObject(device.handle, report.tick - elapsed);
+        if (wait != WAIT_TIMEOUT) return false;
+    }
+    const size_t length = device.inputReportLength;
+    for (size_t i = 0; i < length; ++i) buffer[i] = i < report.bytes.size() ? report.bytes[i] : 0;
+    ++next_;
+    return true;
+}
+
+bool RecordingPanelSource::Open(PanelDevice& device) {
+    if (!inner_.Open(device)) return false;
+    recorder_.Panel(GetTickCount(), device.logicalMaxX, device.logicalMaxY);
+    return true;
+}
+
+bool RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    if (!inner_.Read(device, buffer)) return false;
+    recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+    return true;
+}
+
+ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
+    ReaderSetup setup;
+    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    setup.limits = LoadCalibrationLimits(ini, device.logicalMaxX, device.logicalMaxY);
+    DEVMODEA mode;
+    ZeroMemory(&mode, sizeof mode);
+    mode.dmSize = sizeof mode;
+    if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
+        setup.scale = MakeScreenScale(mode.dmPelsWidth, mode.dmPelsHeight);
+    }
+    return setup;
+}
+
+// ---------------------------------------------------------------- reader
+
+PanelReader::PanelReader(PanelSource& source)
+    : source_(source), setupHook_(CalibratedReaderSetup),
+      touchMessage_(RegisterWindowMessageA("WM_TOUCH")) {
+    device_.handle = nullptr;
+}
+
+PanelReader::~PanelReader() { Stop(); }
+
+bool PanelReader::Running() const { return running_ != 0; }
+void* PanelReader::ThreadHandle() const { return thread_; }
+void* PanelReader::PanelHandle() const { return panel_; }
+
+int PanelReader::StartReading(void* window) {
+    // One reading thread at a time: the buffers below are the running thread's.
+    if (thread_ != nullptr) DropThreadAndPanel();
+    if (!source_.Open(device_)) {
+        device_.handle = InvalidPanelHandle();
+        return 0;
+    }
+    if (device_.inputReportLength < kPanelReportMinLength) {
+        ClosePanelHandle(device_.handle);
+        ResetPanelDevice(device_);
+        return 0;
+    }
+    target_ = window;
+    panel_ = device_.handle;
+    report_.assign(device_.inputReportLength, 0);
+    InterlockedExchange(&running_, 1);
+    // The record buffer is a member: it exists before the thread and outlives it.
+    HANDLE thread = CreateThread(nullptr, 0, ReaderThreadStart, this, 0, nullptr);
+    if (thread == nullptr) {
+        InterlockedExchange(&running_, 0);
+        ClosePanelHandle(TakeHandle(panel_));
+        device_.handle = nullptr;
+        return 0;
+    }
+    // The thread may already have ended and found no handle to close; then this
+    // start's handle is closed here instead.
+    InterlockedExchangePointer(const_cast<PVOID volatile*>(&thread_), thread);
+    if (running_ == 0) {
+        HANDLE own = TakeHandle(thread_);
+        if (own != nullptr) {
+            WaitForSingleObject(own, INFINITE);
+            CloseHandle(own);
+        }
+    }
+    return 1;
+}
+
+long PanelReader::ThreadLoop() {
+    HWND window = static_cast<HWND>(target_);
+    if (window == nullptr || !IsWindow(window)) {
+        EndThread();
+        return -1;
+    }
+    const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
+    uint8_t* buffer = report_.data();
+    for (;;) {
+        if (!source_.Read(device_, buffer)) break;
+        PanelInputReport report;
+        if (DecodePanelReport(buffer, report_.size(), report) != DecodeResult::kOk) break;
+        if (report.reportId != 1) break;
+        const MappedPoint p1 =
+            MapPosition(setup.limits, setup.scale, report.contact1.x, report.contact1.y);
+        const MappedPoint p2 =
+            MapPosition(setup.limits, setup.scale, report.contact2.x, report.contact2.y);
+        const int count = builder_.Build(report, p1, p2, device_.handle, GetTickCount(), records_);
+        if (count > 0) {
+            SendMessageA(window, touchMessage_, static_cast<WPARAM>(count),
+                         reinterpret_cast<LPARAM>(records_));
+        }
+    }
+    EndThread();
+    return 0;
+}
+
+// Running flag := 0, and whatever handles the restart procedure has not taken are
+// closed and set to 0.
+void PanelReader::EndThread() {
+    InterlockedExchange(&running_, 0);
+    ClosePanelHandle(TakeHandle(panel_));
+    HANDLE own = TakeHandle(thread_);
+    if (own != nullptr) CloseHandle(own);
+}
+
+void PanelReader::DropThreadAndPanel() {
+    HANDLE thread = TakeHandle(thread_);
+    if (thread != nullptr) {
+        TerminateThread(thread, static_cast<DWORD>(-1));
+        // Termination completes asynchronously; the panel handle is closed only
+        // once the thread can no longer use it.
+        WaitForSingleObject(thread, kTerminateWaitMs);
+        CloseHandle(thread);
+    }
+    InterlockedExchange(&running_, 0);
+    ClosePanelHandle(TakeHandle(panel_));
+    device_.handle = nullptr;
+}
+
+void PanelReader::Restart(RestartTimer& timer, void* window) {
+    DropThreadAndPanel();
+    timer.Kill();
+    StartReading(window);
+    if (!Running()) timer.Set(kRestartRetryPeriodMs);
+}
+
+void PanelReader::Stop() { DropThreadAndPanel(); }
+
+}  // namespace tactra

@@ -1,0 +1,157 @@
+// Tactra's reading thread: it reads the panel's input reports one by one, maps both
+// contacts through the calibration limits, and sends each batch of touch-input
+// records to the main dialog with the registered message "WM_TOUCH". The reports
+// come from a panel source: the HID panel, a replayed trace, or either of them
+// with a recorder in between.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/calibration.h"
+#include "device/hid.h"
+#include "device/replay.h"
+#include "device/touch_report.h"
+
+namespace tactra {
+
+// The restart procedure's first attempt after start-up, and its retry period.
+constexpr uint32_t kRestartFirstDelayMs = 100;
+constexpr uint32_t kRestartRetryPeriodMs = 500;
+// How long the restart waits for a terminated reading thread to be gone before it
+// closes the panel handle under it.
+constexpr uint32_t kTerminateWaitMs = 2000;
+
+// Where the reading thread's reports come from.
+class PanelSource {
+public:
+    virtual ~PanelSource() = default;
+    // Finds and opens the panel (reset, count, open the first, read the value ranges,
+    // send the start report) and fills `device`. Runs on the main dialog's thread.
+    virtual bool Open(PanelDevice& device) = 0;
+    // Reads one report of `device.inputReportLength` bytes, blocking until it comes.
+    // False ends the reading, as an unplugged panel does. Runs on the reading thread.
+    virtual bool Read(const PanelDevice& device, uint8_t* buffer) = 0;
+};
+
+// The HID panel itself.
+class HidPanelSource : public PanelSource {
+public:
+    bool Open(PanelDevice& device) override;
+    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+};
+
+// A trace replayed in real time: the report at tick T is delivered T milliseconds
+// after the first opening. The panel "opens" with the trace's `panel` maxima while
+// reports remain; the end of the trace ends the reading, and later openings find
+// no panel. The panel handle is an event object that is never signalled, on which
+// the reads wait for their time.
+class ReplayPanelSource : public PanelSource {
+public:
+    explicit ReplayPanelSource(ReplayScript script) : script_(std::move(script)) {}
+    // Loads and checks the whole file before anything is replayed. On failure
+    // `message` is "FILE:LINE: reason".
+    static std::unique_ptr<ReplayPanelSource> Load(const std::string& path, std::string& message);
+
+    bool Open(PanelDevice& device) override;
+    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+
+    size_t Remaining() const { return script_.reports.size() - next_; }
+
+private:
+    ReplayScript script_;
+    size_t next_ = 0;
+    bool started_ = false;
+    uint32_t startTick_ = 0;
+};
+
+// Passes everything through and writes the panel's maxima at every opening and
+// every report read to a trace.
+class RecordingPanelSource : public PanelSource {
+public:
+    RecordingPanelSource(PanelSource& inner, TraceRecorder& recorder)
+        : inner_(inner), recorder_(recorder) {}
+    bool Open(PanelDevice& device) override;
+    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+
+private:
+    PanelSource& inner_;
+    TraceRecorder& recorder_;
+};
+
+// Timer 1 of the main dialog, which runs the restart procedure.
+class RestartTimer {
+public:
+    virtual ~RestartTimer() = default;
+    virtual void Kill() = 0;
+    virtual void Set(uint32_t periodMs) = 0;
+};
+
+// What the reading thread maps with, read once at each thread start.
+struct ReaderSetup {
+    CalibrationLimits limits;
+    ScreenScale scale;
+};
+using ReaderSetupHook = std::function<ReaderSetup(const PanelDevice& device)>;
+
+// The limits from "Calibrate.ini" in the current directory (the panel's logical
+// maxima when the file has none) and the scale of the current display mode (0 when
+// the query fails).
+ReaderSetup CalibratedReaderSetup(const PanelDevice& device);
+
+class PanelReader {
+public:
+    explicit PanelReader(PanelSource& source);
+    // Ends a thread that still runs and closes what is open.
+    ~PanelReader();
+    PanelReader(const PanelReader&) = delete;
+    PanelReader& operator=(const PanelReader&) = delete;
+
+    // Called at each thread start, on the reading thread.
+    void SetSetupHook(ReaderSetupHook hook) { setupHook_ = std::move(hook); }
+
+    // Opens the panel and starts the reading thread, which sends "WM_TOUCH" to
+    // `window`. Returns 1 when the thread runs, 0 otherwise. A thread that still
+    // runs is ended first.
+    int StartReading(void* window);
+
+    // Timer 1: drops whatever thread and panel handle exist, kills the timer and
+    // starts again; arms the timer with the retry period when the start failed.
+    void Restart(RestartTimer& timer, void* window);
+
+    // Ends a running thread and closes the panel (used when the program ends).
+    void Stop();
+
+    bool Running() const;
+    void* ThreadHandle() const;
+    void* PanelHandle() const;
+    const PanelDevice& Device() const { return device_; }
+    // The registered message number of "WM_TOUCH".
+    unsigned TouchMessage() const { return touchMessage_; }
+
+    // The reading thread's body: 0 when its loop ends, -1 without a target window.
+    long ThreadLoop();
+
+private:
+    void EndThread();
+    void DropThreadAndPanel();
+
+    PanelSource& source_;
+    ReaderSetupHook setupHook_;
+    PanelDevice device_;
+    // Shared with the reading thread; exchanged atomically so each is closed once.
+    void* volatile thread_ = nullptr;
+    void* volatile panel_ = nullptr;
+    volatile long running_ = 0;
+    void* target_ = nullptr;
+    unsigned touchMessage_ = 0;
+    BatchBuilder builder_{ReaderRule::kTactra};  // contact states kept across restarts
+    // Written by the thread between two sends, read by the handler during a send.
+    TOUCHINPUT records_[kTouchRecordCapacity] = {};
+    std::vector<uint8_t> report_;
+};
+
+}  // namespace tactra

@@ -1,0 +1,74 @@
+// The replay panel source's script, taken from a panel trace, and the recorder that
+// writes the reports of a real panel as a trace in the same format.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device/trace.h"
+
+namespace tactra {
+
+// Logical maxima the panel has when the trace names none.
+constexpr int32_t kDefaultTraceLogicalMax = 4095;
+
+struct ReplayReport {
+    uint32_t tick = 0;  // milliseconds after the replay started
+    int line = 0;
+    int32_t logicalMaxX = kDefaultTraceLogicalMax;  // the `panel` line in force
+    int32_t logicalMaxY = kDefaultTraceLogicalMax;
+    std::vector<uint8_t> bytes;
+};
+
+struct ReplayScript {
+    std::vector<ReplayReport> reports;
+    // The longest report; every read delivers this many bytes, shorter reports
+    // padded with zeros, as a HID device delivers reports of one length.
+    uint16_t inputReportLength = 0;
+};
+
+// Takes the reports, with the panel's maxima in force for each, from parsed steps.
+// Directives that describe the rest of the system (display, foreground, files ...)
+// have no meaning for a panel and are passed over.
+bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script,
+                       TraceError& error);
+
+// Reads, parses and checks a trace file. On failure `message` is
+// "FILE:LINE: reason" (line 0 when the file cannot be read) and nothing is kept.
+bool LoadReplayScript(const std::string& path, ReplayScript& script, std::string& message);
+
+// Writes "panel MAXX MAXY" and "at T report ..." lines, each flushed at once so a
+// session that ends abruptly loses nothing already read.
+class TraceRecorder {
+public:
+    TraceRecorder() = default;
+    ~TraceRecorder();
+    TraceRecorder(const TraceRecorder&) = delete;
+    TraceRecorder& operator=(const TraceRecorder&) = delete;
+
+    // Creates (or empties) the file. On failure `message` names the file and reason.
+    bool Open(const std::string& path, std::string& message);
+    bool IsOpen() const { return file_ != nullptr; }
+    void Close();
+
+    // `tick` is the system tick count; the trace holds ticks counted from the first
+    // line written.
+    void Panel(uint32_t tick, int32_t logicalMaxX, int32_t logicalMaxY);
+    void Report(uint32_t tick, const uint8_t* data, size_t length);
+    // False once a write has failed.
+    bool Ok() const { return ok_; }
+
+private:
+    uint32_t Relative(uint32_t tick);
+    void WriteLine(const std::string& line);
+
+    std::FILE* file_ = nullptr;
+    bool started_ = false;
+    bool ok_ = true;
+    uint32_t base_ = 0;
+    uint32_t last_ = 0;
+};
+
+}  // namespace tactra

@@ -1,0 +1,25 @@
+// Win32 adapter of the display port: the primary display's current mode from
+// EnumDisplaySettingsA, and the provider name of the highest-numbered display
+// adapter key that opens.
+#pragma once
+
+#include <string>
+
+#include "platform/display.h"
+
+namespace tactra {
+
+// The display adapter class key; instances 0000 .. 0019 lie below it.
+constexpr const char* kDisplayClassKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}";
+constexpr int kDisplayAdapterKeyCount = 20;
+// The provider name is read into a buffer of this many bytes, terminator included.
+constexpr unsigned kProviderNameBufferSize = 50;
+
+class Win32Display : public Display {
+public:
+    bool ReadCurrentMode(DisplayMode& mode) override;
+    bool ReadAdapterProvider(std::string& provider) override;
+};
+
+}  // namespace tactra

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "device/calibration.h"
+
+namespace tactra {
+namespace {
+
+class CalibrationFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = ::testing::TempDir() + "calibration_test_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        std::remove(path_.c_str());
+        ini_.SetPath(path_);
+    }
+    void TearDown() override { std::remove(path_.c_str()); }
+    void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string path_;
+    CIni ini_;
+};
+
+TEST_F(CalibrationFile, AllFourKeysGiveTheLimitsAndEmptyValuesTheirDefaults) {
+    Write("[Config]\r\nMinX=78\r\nMaxX=\r\nMinY=-2\r\nMaxY=4102\r\n");
+    const CalibrationLimits l = LoadCalibrationLimits(ini_, 1000, 2000);
+    EXPECT_EQ(l.minX, 78);
+    EXPECT_EQ(l.maxX, 4095);
+    EXPECT_EQ(l.minY, -2);
+    EXPECT_EQ(l.maxY, 4102);
+    EXPECT_EQ(l.xRange, 4095 - 78);
+    EXPECT_EQ(l.yRange, 4104);
+}
+
+TEST_F(CalibrationFile, MissingKeyOrFileFallsBackToThePanelsRange) {
+    for (const char* text : {"", "[Config]\r\nMinX=10\r\nMaxX=20\r\nMinY=30\r\n",
+                             "[Other]\r\nMinX=1\r\nMaxX=2\r\nMinY=3\r\nMaxY=4\r\n",
+                             // Equal limits would divide by zero.
+                             "[Config]\r\nMinX=100\r\nMaxX=100\r\nMinY=0\r\nMaxY=4095\r\n",
+                             "[Config]\r\nMinX=0\r\nMaxX=4095\r\nMinY=7\r\nMaxY=7\r\n"}) {
+        SCOPED_TRACE(text);
+        Write(text);
+        const CalibrationLimits l = LoadCalibrationLimits(ini_, 1000, 2000);
+        EXPECT_EQ(l.minX, 0);
+        EXPECT_EQ(l.maxX, 1000);
+        EXPECT_EQ(l.xRange, 1000);
+        EXPECT_EQ(l.minY, 0);
+        EXPECT_EQ(l.maxY, 2000);
+        EXPECT_EQ(l.yRange, 2000);
+    }
+    std::remove(path_.c_str());
+    EXPECT_EQ(LoadCalibrationLimits(ini_, 1000, 2000).maxX, 1000);
+}
+
+TEST_F(CalibrationFile, ExtremeLimitsNeverOverflowTheRange) {
+    Write("[Config]\r\nMinX=-2147483648\r\nMaxX=2147483647\r\nMinY=0\r\nMaxY=10\r\n");
+    const CalibrationLimits l = LoadCalibrationLimits(ini_, 1000, 2000);
+    EXPECT_EQ(l.maxX, 1000) << "a range beyond 32 bits is refused like a missing one";
+}
+
+TEST_F(CalibrationFile, WrittenFromFiveTargetsInKeyOrder) {
+    const CalibrationPoint points[5] = {
+        {600, 500, 0}, {3500, 520, 0}, {580, 3600, 0}, {3520, 3580, 0}, {2000, 2001, 0}};
+    WriteCalibrationFile(ini_, points);
+    EXPECT_EQ(Read(),
+              "[Config]\r\nPoint1X=600\r\nPoint1Y=500\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
+              "Point3X=580\r\nPoint3Y=3600\r\nPoint4X=3520\r\nPoint4Y=3580\r\n"
+              "Point5X=2000\r\nPoint5Y=2001\r\nMinX=78\r\nMaxX=4022\r\nMinY=-2\r\nMaxY=4102\r\n");
+    const CalibrationLimits l = LoadCalibrationLimits(ini_, 1, 1);
+    EXPECT_EQ(l.minX, 78);
+    EXPECT_EQ(l.maxY, 4102);
+}
+
+TEST(CalibrationLimitsFromPoints, HalvingTruncatesTowardZero) {
+    CalibrationPoint p[5] = {};
+    p[0] = {601, -3, 0};
+    p[2] = {580, 0, 0};
+    p[1] = {0, 0, 0};
+    const CalibrationLimits l = LimitsFromPoints(p);
+    EXPECT_EQ(l.minX, 590 - 512);
+    EXPECT_EQ(l.minY, -1 - 512);
+    const CalibrationPoint zero[5] = {};
+    const CalibrationLimits z = LimitsFromPoints(zero);
+    EXPECT_EQ(z.minX, -512);
+    EXPECT_EQ(z.maxX, 512);
+    EXPECT_EQ(z.minY, -512);
+    EXPECT_EQ(z.maxY, 512);
+}
+
+}  // namespace
+}  // namespace tactra

@@ -1,0 +1,98 @@
+// The replay script taken from a trace, the refusal of bad traces with file and
+// line, and the recorder's output read back as a replay script.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "device/replay.h"
+
+namespace tactra {
+namespace {
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    std::ofstream out(name, std::ios::binary);
+    out << text;
+    return name;
+}
+
+TEST(ReplayScriptTest, ReportsCarryTheirTickAndThePanelInForce) {
+    const std::string text =
+        "display 800 600 0\n"
+        "at 5 touch 10,20 -\n"
+        "panel 1000 2000\n"
+        "foreground \"a.exe\" \"A\"\n"
+        "at 7 report 01 00 00 00 00 00 00 00 00 00 00 00 00 AA BB\n";
+    std::vector<TraceStep> steps;
+    TraceError error;
+    ASSERT_TRUE(ParseTrace(text, TraceOptions(), steps, error)) << error.reason;
+    ReplayScript script;
+    ASSERT_TRUE(BuildReplayScript(steps, script, error));
+    ASSERT_EQ(script.reports.size(), 2u);
+    EXPECT_EQ(script.reports[0].tick, 5u);
+    EXPECT_EQ(script.reports[0].logicalMaxX, kDefaultTraceLogicalMax);
+    EXPECT_EQ(script.reports[0].bytes.size(), 13u);
+    EXPECT_EQ(script.reports[0].bytes[3], 10);
+    EXPECT_EQ(script.reports[1].tick, 7u);
+    EXPECT_EQ(script.reports[1].line, 5);
+    EXPECT_EQ(script.reports[1].logicalMaxX, 1000);
+    EXPECT_EQ(script.reports[1].logicalMaxY, 2000);
+    // Reads deliver the longest report's length.
+    EXPECT_EQ(script.inputReportLength, 15);
+}
+
+TEST(ReplayScriptTest, BadFileRefusedWithNameLineAndReason) {
+    const std::string path = WriteTemp("replay_test_bad.trace",
+                                       "panel 4095 4095\n"
+                                       "at 0 touch 1,1 -\n"
+                                       "at 5 touch 1;1 -\n");
+    ReplayScript script;
+    std::string message;
+    EXPECT_FALSE(LoadReplayScript(path, script, message));
+    EXPECT_EQ(message, path + ":3: a contact is X,Y or - (got '1;1')");
+    EXPECT_TRUE(script.reports.empty());
+    std::remove(path.c_str());
+
+    EXPECT_FALSE(LoadReplayScript("replay_test_missing.trace", script, message));
+    EXPECT_EQ(message, "replay_test_missing.trace:0: cannot read the file");
+}
+
+TEST(TraceRecorderTest, RecordedReportsReplayAsRead) {
+    const std::string path = "replay_test_recorded.trace";
+    const std::vector<uint8_t> a = MakeTouchReport(true, 100, 200, false, 0, 0);
+    const std::vector<uint8_t> b = MakeTouchReport(true, 110, 210, true, 3000, 65535);
+    {
+        TraceRecorder recorder;
+        std::string message;
+        ASSERT_TRUE(recorder.Open(path, message)) << message;
+        // The system tick count wraps between the two reports.
+        recorder.Panel(0xFFFFFFF0u, 4000, 3000);
+        recorder.Report(0xFFFFFFF5u, a.data(), a.size());
+        recorder.Report(0x00000010u, b.data(), b.size());
+        EXPECT_TRUE(recorder.Ok());
+    }
+    ReplayScript script;
+    std::string message;
+    ASSERT_TRUE(LoadReplayScript(path, script, message)) << message;
+    ASSERT_EQ(script.reports.size(), 2u);
+    EXPECT_EQ(script.reports[0].tick, 5u);
+    EXPECT_EQ(script.reports[1].tick, 0x20u);
+    EXPECT_EQ(script.reports[0].bytes, a);
+    EXPECT_EQ(script.reports[1].bytes, b);
+    EXPECT_EQ(script.reports[1].logicalMaxX, 4000);
+    EXPECT_EQ(script.reports[1].logicalMaxY, 3000);
+    std::remove(path.c_str());
+}
+
+TEST(TraceRecorderTest, UnwritableFileNamedInTheMessage) {
+    TraceRecorder recorder;
+    std::string message;
+    EXPECT_FALSE(recorder.Open("no_such_dir_replay_test/out.trace", message));
+    EXPECT_EQ(message.rfind("no_such_dir_replay_test/out.trace: cannot write the file", 0), 0u)
+        << message;
+    EXPECT_FALSE(recorder.IsOpen());
+}
+
+}  // namespace
+}  // namespace tactra
