@@ -10,8 +10,6 @@
 #include "device/calibration.h"
 #include "device/hid.h"
 #include "device/hid_win32.h"
-#include "profiles/ini.h"
-#include "platform/current_directory.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_ports.h"
 #include "tpinput/touch_library.h"
@@ -36,14 +34,11 @@ public:
 class Win32CalibrationStore : public CalibrationStore {
 public:
     CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
-        return LoadCalibrationLimits(File(), logicalMaxX, logicalMaxY);
+        return LoadCalibrationLimits(logicalMaxX, logicalMaxY);
     }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
-        WriteCalibrationFile(File(), points);
+        WriteCalibrationFile(points);
     }
-
-private:
-    static CIni File() { return CIni(PathInCurrentDirectory(kCalibrationFileName)); }
 };
 
 class Win32TouchMessageSink : public TouchMessageSink {
