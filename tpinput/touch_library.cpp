@@ -38,7 +38,8 @@ void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefo
     const int32_t dx = AbsoluteMouseCoordinate(p.x, mode.width);
     const int32_t dy = AbsoluteMouseCoordinate(p.y, mode.height);
     ports.input->MouseEvent(kMouseEventMove | kMouseEventAbsolute, dx, dy, 0);
-    if (!touchingBefore) ports.input->MouseEvent(kMouseEventLeftDown | kMouseEventAbsolute, dx, dy, 0);
+    if (!touchingBefore)
+        ports.input->MouseEvent(kMouseEventLeftDown | kMouseEventAbsolute, dx, dy, 0);
 }
 
 }  // namespace

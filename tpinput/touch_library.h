@@ -66,7 +66,8 @@ public:
 class TouchMessageSink {
 public:
     virtual ~TouchMessageSink() = default;
-    virtual void Send(void* window, uint32_t message, uint32_t count, const TOUCHINPUT* records) = 0;
+    virtual void Send(void* window, uint32_t message, uint32_t count,
+                      const TOUCHINPUT* records) = 0;
 };
 
 // What the report processing and the calibration capture reach the system through.

@@ -44,8 +44,7 @@ public:
 class Win32TouchMessageSink : public TouchMessageSink {
 public:
     void Send(void* window, uint32_t message, uint32_t count, const TOUCHINPUT* records) override {
-        SendMessageA(static_cast<HWND>(window), message, count,
-                     reinterpret_cast<LPARAM>(records));
+        SendMessageA(static_cast<HWND>(window), message, count, reinterpret_cast<LPARAM>(records));
     }
 };
 
@@ -116,8 +115,7 @@ void HandleRawInput(HRAWINPUT input) {
     // RAWINPUT needs pointer alignment.
     std::vector<uint64_t> buffer((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
     UINT got = size;
-    if (GetRawInputData(input, RID_INPUT, buffer.data(), &got, sizeof(RAWINPUTHEADER)) !=
-        size) {
+    if (GetRawInputData(input, RID_INPUT, buffer.data(), &got, sizeof(RAWINPUTHEADER)) != size) {
         return;
     }
     const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer.data());

@@ -1,3 +1,5 @@
+#include "tpinput/touch_library.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 
 #include "device/trace.h"
 #include "platform/recording_input_sink.h"
-#include "tpinput/touch_library.h"
 
 namespace tactra {
 namespace {
@@ -76,7 +77,8 @@ struct Library {
         state.logicalMaxY = 4095;
     }
     void Register(int32_t mode) { CompleteRegistration(state, kWindow, kTouchMessage, mode); }
-    bool Touch(bool t1, uint16_t x1, uint16_t y1, bool t2 = false, uint16_t x2 = 0, uint16_t y2 = 0) {
+    bool Touch(bool t1, uint16_t x1, uint16_t y1, bool t2 = false, uint16_t x2 = 0,
+               uint16_t y2 = 0) {
         const std::vector<uint8_t> r = MakeTouchReport(t1, x1, y1, t2, x2, y2);
         return ProcessPanelReport(state, ports, r.data(), r.size());
     }
@@ -190,12 +192,12 @@ TEST(MouseEmulation, TapGivesMoveDownAndUpOnMajorVersionFive) {
 TEST(MouseEmulation, SecondFingerSuspendsItAndALaterSingleFingerResumesIt) {
     Library lib;
     lib.Register(kMouseEmulationMode);
-    lib.Touch(true, 0, 0);                     // move + down
-    lib.Touch(true, 10, 0, true, 500, 500);    // emulation off: nothing
-    lib.Touch(true, 20, 0, true, 500, 500);    // nothing
-    lib.Touch(false, 20, 0, true, 500, 500);   // lift with finger 2 down: no release
+    lib.Touch(true, 0, 0);                    // move + down
+    lib.Touch(true, 10, 0, true, 500, 500);   // emulation off: nothing
+    lib.Touch(true, 20, 0, true, 500, 500);   // nothing
+    lib.Touch(false, 20, 0, true, 500, 500);  // lift with finger 2 down: no release
     EXPECT_EQ(lib.Mouse().size(), 2u);
-    lib.Touch(true, 30, 0, false, 500, 500);   // contact 1 down again alone: on
+    lib.Touch(true, 30, 0, false, 500, 500);  // contact 1 down again alone: on
     EXPECT_EQ(lib.Mouse().size(), 4u);
     EXPECT_EQ(lib.Mouse()[3].flags, 0x8002u);
     lib.Touch(false, 30, 0);
@@ -235,7 +237,7 @@ TEST(MouseEmulation, OnlyWithModeNinetyNineOnMajorFiveAndAValidScreen) {
 
 TEST(MouseEmulation, AbsoluteCoordinatesTruncateAndSaturate) {
     EXPECT_EQ(AbsoluteMouseCoordinate(102399, 1024), 65472);  // 1023 px
-    EXPECT_EQ(AbsoluteMouseCoordinate(-150, 1024), -64);       // -1 px, toward zero
+    EXPECT_EQ(AbsoluteMouseCoordinate(-150, 1024), -64);      // -1 px, toward zero
     EXPECT_EQ(AbsoluteMouseCoordinate(2147483647, 1), 2147483647);
     EXPECT_EQ(AbsoluteMouseCoordinate(-2147483647 - 1, 1), -2147483647 - 1);
 }

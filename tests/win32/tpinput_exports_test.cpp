@@ -1,8 +1,7 @@
 // Loads tpinput.dll as a client does and checks every export that needs no panel.
 // There is no panel under Wine: discovery finds nothing and registration fails.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <fstream>
@@ -97,8 +96,8 @@ TEST_F(TpinputExports, FinishingACaptureWritesTheFourteenKeysInOrder) {
     ASSERT_NE(library_, nullptr);
     char temp[MAX_PATH] = {};
     ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::string dir = std::string(temp) + "tpinput-calibrate-" +
-                            std::to_string(GetCurrentProcessId());
+    const std::string dir =
+        std::string(temp) + "tpinput-calibrate-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(dir.c_str(), nullptr);
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, previous);
@@ -123,7 +122,7 @@ TEST_F(TpinputExports, FinishingACaptureWritesTheFourteenKeysInOrder) {
     EXPECT_NE(at, std::string::npos) << text;
     const char* keys[] = {"Point1X=0", "Point1Y=0", "Point2X=0", "Point2Y=0", "Point3X=0",
                           "Point3Y=0", "Point4X=0", "Point4Y=0", "Point5X=0", "Point5Y=0",
-                          "MinX=-512", "MaxX=512", "MinY=-512", "MaxY=512"};
+                          "MinX=-512", "MaxX=512",  "MinY=-512", "MaxY=512"};
     for (const char* key : keys) {
         const size_t next = text.find(key, at == std::string::npos ? 0 : at);
         EXPECT_NE(next, std::string::npos) << key << " missing or out of order in:\n" << text;

@@ -66,9 +66,10 @@ void OnTouch(HWND hwnd, WPARAM count, LPARAM records) {
             g_probe.contacts[i] = r[i];
             g_probe.active[i] = (r[i].dwFlags & (kTouchDown | kTouchMove)) != 0;
             char text[96];
-            std::snprintf(text, sizeof text, "  [%u] 0x%02lX %s (%ld, %ld)", static_cast<unsigned>(i),
-                          static_cast<unsigned long>(r[i].dwFlags), EventName(r[i].dwFlags),
-                          static_cast<long>(r[i].x), static_cast<long>(r[i].y));
+            std::snprintf(text, sizeof text, "  [%u] 0x%02lX %s (%ld, %ld)",
+                          static_cast<unsigned>(i), static_cast<unsigned long>(r[i].dwFlags),
+                          EventName(r[i].dwFlags), static_cast<long>(r[i].x),
+                          static_cast<long>(r[i].y));
             line += text;
         } else {
             g_probe.active[i] = false;
@@ -156,8 +157,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
             const int panels = count(kPanelVendorId);
             WORD ids[3] = {};
             version(ids);
-            const BOOL registered =
-                registerWindow(hwnd, mouse ? kMouseEmulationMode : 0);
+            const BOOL registered = registerWindow(hwnd, mouse ? kMouseEmulationMode : 0);
             char text[160];
             std::snprintf(text, sizeof text,
                           "panels: %d   VID 0x%04X PID 0x%04X version 0x%04X   %s%s", panels,

@@ -99,8 +99,9 @@ LibrarySession::~LibrarySession() = default;
 
 std::string LibrarySession::PathOf(const std::string& name) const {
     std::error_code ec;
-    const std::filesystem::path dir = options_.workDir.empty() ? std::filesystem::path(".")
-                                                               : std::filesystem::path(options_.workDir);
+    const std::filesystem::path dir = options_.workDir.empty()
+                                          ? std::filesystem::path(".")
+                                          : std::filesystem::path(options_.workDir);
     std::filesystem::path full = std::filesystem::absolute(dir, ec);
     if (ec) full = dir;
     return (full / name).lexically_normal().string();
