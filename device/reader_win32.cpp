@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include "device/hid_win32.h"
-#include "platform/current_directory.h"
-#include "profiles/ini.h"
 
 namespace tactra {
 
@@ -104,8 +102,7 @@ bool RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
 
 ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
     ReaderSetup setup;
-    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
-    setup.limits = LoadCalibrationLimits(ini, device.logicalMaxX, device.logicalMaxY);
+    setup.limits = LoadCalibrationLimits(device.logicalMaxX, device.logicalMaxY);
     DEVMODEA mode;
     ZeroMemory(&mode, sizeof mode);
     mode.dmSize = sizeof mode;

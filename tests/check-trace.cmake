@@ -1,12 +1,15 @@
 # Replays TRACE and compares standard output with TRACE minus ".trace" plus ".expected".
-# The first line of the trace may hold "# args: ..." with the tool's options.
+# The first or second line of the trace (after a heading) may hold "# args: ..." with
+# the tool's options.
 file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR})
-file(STRINGS ${TRACE} first LIMIT_COUNT 1)
+file(STRINGS ${TRACE} head LIMIT_COUNT 2)
 set(args "")
-if(first MATCHES "^# args: (.*)$")
-  separate_arguments(args UNIX_COMMAND "${CMAKE_MATCH_1}")
-endif()
+foreach(line IN LISTS head)
+  if(line MATCHES "^# args: (.*)$")
+    separate_arguments(args UNIX_COMMAND "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
 string(REGEX REPLACE "\\.trace$" ".expected" expected_file ${TRACE})
 execute_process(COMMAND ${REPLAY} ${args} ${TRACE}
   WORKING_DIRECTORY ${WORKDIR}

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "device/calibration.h"
+#include "platform/current_directory.h"
 #include "platform/display.h"
 #include "platform/input_sink.h"
 #include "profiles/ini.h"
@@ -84,9 +85,9 @@ private:
     CIni calibration_;
 };
 
-LibrarySession::LibrarySession(const LibraryReplayOptions& options, std::ostream& out)
-    : options_(options), out_(out) {
-    surroundings_ = std::make_unique<Surroundings>(out_, clock_, PathOf(kCalibrationFileName));
+LibrarySession::LibrarySession(std::ostream& out) : out_(out) {
+    surroundings_ =
+        std::make_unique<Surroundings>(out_, clock_, PathInCurrentDirectory(kCalibrationFileName));
     ports_.clock = &clock_;
     ports_.display = surroundings_.get();
     ports_.input = surroundings_.get();
@@ -96,16 +97,6 @@ LibrarySession::LibrarySession(const LibraryReplayOptions& options, std::ostream
 }
 
 LibrarySession::~LibrarySession() = default;
-
-std::string LibrarySession::PathOf(const std::string& name) const {
-    std::error_code ec;
-    const std::filesystem::path dir = options_.workDir.empty()
-                                          ? std::filesystem::path(".")
-                                          : std::filesystem::path(options_.workDir);
-    std::filesystem::path full = std::filesystem::absolute(dir, ec);
-    if (ec) full = dir;
-    return (full / name).lexically_normal().string();
-}
 
 void LibrarySession::Run(const std::vector<TraceStep>& steps) {
     for (const TraceStep& step : steps) {
@@ -145,13 +136,14 @@ void LibrarySession::Apply(const TraceStep& step) {
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
             break;
         case TraceOp::kFile: {
-            std::ofstream file(PathOf(step.texts[0]), std::ios::binary | std::ios::trunc);
+            std::ofstream file(PathInCurrentDirectory(step.texts[0].c_str()),
+                               std::ios::binary | std::ios::trunc);
             file << step.texts[1];
             break;
         }
         case TraceOp::kRemove: {
             std::error_code ec;
-            std::filesystem::remove(PathOf(step.texts[0]), ec);
+            std::filesystem::remove(PathInCurrentDirectory(step.texts[0].c_str()), ec);
             break;
         }
         case TraceOp::kRegister:

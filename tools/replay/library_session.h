@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "device/trace.h"
@@ -15,13 +14,10 @@
 
 namespace tactra {
 
-struct LibraryReplayOptions {
-    std::string workDir;  // empty: the current directory
-};
-
 class LibrarySession {
 public:
-    LibrarySession(const LibraryReplayOptions& options, std::ostream& out);
+    // Files ("Calibrate.ini", `file`, `remove`) are in the current directory.
+    explicit LibrarySession(std::ostream& out);
     ~LibrarySession();
     void Run(const std::vector<TraceStep>& steps);
 
@@ -30,9 +26,6 @@ private:
 
     void Apply(const TraceStep& step);
     void Register(int32_t mode);
-    std::string PathOf(const std::string& name) const;
-
-    LibraryReplayOptions options_;
     std::ostream& out_;
     VirtualClock clock_;
     std::unique_ptr<Surroundings> surroundings_;

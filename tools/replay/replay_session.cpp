@@ -1,7 +1,14 @@
 #include "tools/replay/replay_session.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "gesture/store_profile_source.h"
+#include "platform/recording_input_sink.h"
+#include "profiles/profile_store.h"
+#include "tools/replay/library_session.h"
 
 namespace tactra {
 
@@ -12,8 +19,25 @@ void* const kReplayPanelHandle = nullptr;
 
 }  // namespace
 
+void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
+    out_ << clock_.TickCount() << ' ' << (up ? KeyUp(vk) : KeyDown(vk)).ToString() << '\n';
+    down_[vk] = !up;
+}
+
+void PrintingInputSink::MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) {
+    out_ << clock_.TickCount() << ' ' << Mouse(flags, dx, dy, data).ToString() << '\n';
+}
+
 ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out)
-    : options_(options), out_(out) {}
+    : options_(options), out_(out), sink_(clock_, out) {
+    ports_.clock = &clock_;
+    ports_.sink = &sink_;
+    ports_.foreground = &foreground_;
+    ports_.display = &display_;
+    ports_.onGesture = [this](Gesture g) { PrintGesture(g); };
+}
+
+ReplaySession::~ReplaySession() = default;
 
 void ReplaySession::Run(const std::vector<TraceStep>& steps) {
     for (const TraceStep& step : steps) {
@@ -25,19 +49,49 @@ void ReplaySession::Run(const std::vector<TraceStep>& steps) {
 
 void ReplaySession::Apply(const TraceStep& step) {
     switch (step.op) {
+        case TraceOp::kOs:
+            osMajor_ = static_cast<int>(step.args[0]);
+            break;
+        case TraceOp::kLang:
+            langId_ = static_cast<uint16_t>(step.args[0]);
+            break;
+        case TraceOp::kMode:
+            mouseMode_ = static_cast<int32_t>(step.args[0]);
+            break;
         case TraceOp::kDisplay:
-            displayWidth_ = static_cast<uint32_t>(step.args[0]);
-            displayHeight_ = static_cast<uint32_t>(step.args[1]);
-            orientation_ = static_cast<int32_t>(step.args[2]);
-            displayFails_ = false;
+            display_.current.width = static_cast<uint32_t>(step.args[0]);
+            display_.current.height = static_cast<uint32_t>(step.args[1]);
+            display_.current.orientation = static_cast<int32_t>(step.args[2]);
+            display_.fails = false;
             break;
         case TraceOp::kDisplayFail:
-            displayFails_ = true;
+            display_.fails = true;
+            break;
+        case TraceOp::kAdapter:
+            display_.hasProvider = true;
+            display_.provider = step.texts[0];
             break;
         case TraceOp::kPanel:
             panelMaxX_ = static_cast<int32_t>(step.args[0]);
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
             break;
+        case TraceOp::kForeground:
+            foreground_.file = step.texts[0];
+            foreground_.title = step.texts[1];
+            break;
+        case TraceOp::kKeyboard:
+            sink_.SetKeyState(static_cast<uint8_t>(step.args[0]), step.args[1] != 0);
+            break;
+        case TraceOp::kFile: {
+            std::ofstream file(step.texts[0], std::ios::binary | std::ios::trunc);
+            file << step.texts[1];
+            break;
+        }
+        case TraceOp::kRemove: {
+            std::error_code ec;
+            std::filesystem::remove(step.texts[0], ec);
+            break;
+        }
         case TraceOp::kReopen:
             if (started_) OpenPanel();
             break;
@@ -45,24 +99,32 @@ void ReplaySession::Apply(const TraceStep& step) {
             HandleReport(step);
             break;
         default:
-            // Directives that only the gesture engine reads.
+            // The library's directives; the parser refuses them without --library.
             break;
     }
 }
 
+// Tactra's start-up, just before the first report. It takes no time on the
+// replay's clock, not even the wait after writing a missing default file.
 void ReplaySession::StartUp() {
     started_ = true;
+    const uint32_t now = clock_.TickCount();
+    engine_.m_iMouseFlags = mouseMode_;
+    store_ = std::make_unique<ProfileStore>(clock_, osMajor_, [this] { return langId_; });
+    profiles_ = std::make_unique<StoreProfileSource>(*store_);
+    ports_.profiles = profiles_.get();
+    store_->RefreshProfileSections();
+    InitDisplayState(display_, engine_.display);
+    clock_.Set(now);
     OpenPanel();
 }
 
 // Opening the panel loads the limits and the screen scale, and starts reading.
 void ReplaySession::OpenPanel() {
-    limits_ = CalibrationLimits();
-    limits_.minX = 0;
-    limits_.minY = 0;
-    limits_.maxX = limits_.xRange = panelMaxX_;
-    limits_.maxY = limits_.yRange = panelMaxY_;
-    scale_ = displayFails_ ? ScreenScale() : MakeScreenScale(displayWidth_, displayHeight_);
+    limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
+    DisplayMode mode;
+    scale_ = display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height)
+                                            : ScreenScale();
     reading_ = true;
 }
 
@@ -80,7 +142,9 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     const MappedPoint p2 = MapPosition(limits_, scale_, report.contact2.x, report.contact2.y);
     const uint32_t tick = clock_.TickCount();
     const int count = batches_.Build(report, p1, p2, kReplayPanelHandle, tick, records_);
-    if (count > 0 && options_.printBatches) PrintBatch(tick, count);
+    if (count == 0) return;
+    if (options_.printBatches) PrintBatch(tick, count);
+    OnTouchInput(engine_, ports_, records_);
 }
 
 void ReplaySession::PrintBatch(uint32_t tick, int count) {
@@ -94,6 +158,39 @@ void ReplaySession::PrintBatch(uint32_t tick, int count) {
         out_ << text;
     }
     out_ << '\n';
+}
+
+void ReplaySession::PrintGesture(Gesture g) {
+    out_ << clock_.TickCount() << " gesture " << kGestureNames[g] << '\n';
+}
+
+int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
+              std::ostream& err) {
+    std::vector<TraceStep> steps;
+    TraceError error;
+    TraceOptions traceOptions;
+    traceOptions.library = options.library;
+    if (!LoadTraceFile(tracePath, traceOptions, steps, error)) {
+        err << "tactra-replay: " << tracePath << ":" << error.line << ": " << error.reason << "\n";
+        return 2;
+    }
+    if (!options.workDir.empty()) {
+        std::error_code ec;
+        std::filesystem::current_path(options.workDir, ec);
+        if (ec) {
+            err << "tactra-replay: cannot change to directory '" << options.workDir
+                << "': " << ec.message() << "\n";
+            return 2;
+        }
+    }
+    if (options.library) {
+        LibrarySession session(out);
+        session.Run(steps);
+        return 0;
+    }
+    ReplaySession session(options, out);
+    session.Run(steps);
+    return 0;
 }
 
 }  // namespace tactra

@@ -2,7 +2,9 @@
 // onwards, with a virtual clock and scripted ports, and prints what happens.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,19 +12,79 @@
 #include "device/calibration.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
+#include "gesture/engine.h"
 #include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/foreground.h"
+#include "platform/input_sink.h"
 
 namespace tactra {
 
+class ProfileStore;
+class StoreProfileSource;
+
 struct ReplayOptions {
     bool printBatches = false;
+    bool library = false;  // through tpinput's report processing (library_session.h)
     std::string workDir;  // empty: the current directory
+};
+
+// Prints every key and mouse event with the clock's tick, and keeps the key state
+// that the events and the user's own keys imply.
+class PrintingInputSink : public InputSink {
+public:
+    PrintingInputSink(Clock& clock, std::ostream& out) : clock_(clock), out_(out) {}
+    void KeyEvent(uint8_t vk, bool up) override;
+    void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override;
+    bool IsKeyDown(uint8_t vk) override { return down_[vk]; }
+    void SetKeyState(uint8_t vk, bool down) { down_[vk] = down; }
+
+private:
+    Clock& clock_;
+    std::ostream& out_;
+    std::bitset<256> down_;
+};
+
+class ScriptedDisplay : public Display {
+public:
+    bool ReadCurrentMode(DisplayMode& mode) override {
+        if (fails) return false;
+        mode = current;
+        return true;
+    }
+    bool ReadAdapterProvider(std::string& text) override {
+        if (!hasProvider) return false;
+        text = provider;
+        return true;
+    }
+    DisplayMode current{1024, 768, 0};
+    bool fails = false;
+    bool hasProvider = false;
+    std::string provider;
+};
+
+class ScriptedForeground : public ForegroundApp {
+public:
+    bool ReadModuleName(std::string& name) override {
+        name = file;
+        return true;
+    }
+    bool ReadWindowTitle(std::string& text) override {
+        text = title;
+        return true;
+    }
+    std::string file = kUnknownApplication;
+    std::string title;
 };
 
 class ReplaySession {
 public:
     ReplaySession(const ReplayOptions& options, std::ostream& out);
+    ~ReplaySession();
+    // Runs the steps in the current directory (the caller changes to workDir).
     void Run(const std::vector<TraceStep>& steps);
+
+    const GestureState& Engine() const { return engine_; }
 
 private:
     void Apply(const TraceStep& step);
@@ -30,18 +92,21 @@ private:
     void OpenPanel();
     void HandleReport(const TraceStep& step);
     void PrintBatch(uint32_t tick, int count);
+    void PrintGesture(Gesture g);
 
     ReplayOptions options_;
     std::ostream& out_;
     VirtualClock clock_;
 
     // Scripted surroundings.
-    uint32_t displayWidth_ = 1024;
-    uint32_t displayHeight_ = 768;
-    int32_t orientation_ = 0;
-    bool displayFails_ = false;
+    int osMajor_ = 5;
+    uint16_t langId_ = 0x0409;
+    int32_t mouseMode_ = kMouseModeEmulate;
     int32_t panelMaxX_ = 4095;
     int32_t panelMaxY_ = 4095;
+    ScriptedDisplay display_;
+    ScriptedForeground foreground_;
+    PrintingInputSink sink_;
 
     // Reader state.
     bool started_ = false;
@@ -50,6 +115,17 @@ private:
     ScreenScale scale_;
     BatchBuilder batches_{ReaderRule::kTactra};
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
+
+    // The main dialog's side.
+    std::unique_ptr<ProfileStore> store_;
+    std::unique_ptr<StoreProfileSource> profiles_;
+    GestureState engine_;
+    EnginePorts ports_;
 };
+
+// Parses and runs a trace file; writes the events to `out`. Returns the exit
+// status: 0, or 2 with the error on `err` for a malformed trace.
+int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
+              std::ostream& err);
 
 }  // namespace tactra

@@ -1,0 +1,123 @@
+// The rules of Tactra's shell and configuration dialogs that need no window: mouse
+// mode, the operating-system check, where the main dialog is shown, the tray
+// callback, the tab sheet's page bookkeeping and the pages' name and selection rules.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "gesture/gesture_action.h"
+
+namespace tactra {
+
+// Mouse mode of the main dialog (m_iMouseFlags).
+constexpr int32_t kMouseModeSystem = 96;         // another major version or a Tablet PC
+constexpr int32_t kMouseModeTabletService = 97;  // "WISPTIS.EXE" started by Tactra
+constexpr int32_t kMouseModeEmulate = 98;        // the engine emulates the mouse
+
+constexpr const char kTabletServiceName[] = "WISPTIS.EXE";
+constexpr const char kMainDialogTitle[] = "Qumix Touch Configure";
+constexpr const char kCalibrateProgram[] = "Calibrate.exe";
+constexpr const char kTestProgram[] = "Test.exe";
+constexpr const char kCalibrationHint[] = "Please press right button to calibrate. ";
+constexpr const char kHintNewerWindows[] = "For Windows 7 and Vista, Calibration is not necessary!";
+constexpr const char kHintTabletPc[] = "For Tablet Version, Calibration is not necessary!";
+constexpr const char kNoNameMessage[] = "Please input file name or key words!";
+
+constexpr uint32_t kStartTimerId = 1;
+constexpr uint32_t kStartTimerPeriodMs = 100;
+constexpr uint32_t kRetryTimerPeriodMs = 500;
+
+constexpr uint32_t kTrayIconId = 128;
+constexpr uint32_t kTrayCallbackMessage = 0x401;  // WM_USER + 1
+constexpr uint32_t kShowMessage = 0x402;          // WM_USER + 2
+constexpr uint32_t kOpenCommand = 1026;
+constexpr uint32_t kAboutCommand = 0x10;
+
+int32_t MouseModeForTabletService(bool serviceFileExists);
+
+struct OsCheckResult {
+    int32_t mouseMode;
+    bool calibrationEnabled;
+    const char* hint;  // the calibration hint to show; null keeps the resource's text
+};
+// Calibration is only needed on major version 5 without Tablet PC support.
+OsCheckResult CheckOperatingSystem(int32_t mouseMode, uint32_t majorVersion, bool tabletPc);
+
+struct WindowOrigin {
+    int32_t x;
+    int32_t y;
+};
+// Centred on the screen and clamped to it: a dialog larger than the screen goes to
+// the top left corner instead of off the screen.
+WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height);
+
+enum class TrayAction { kNone, kShow, kMenu };
+TrayAction TrayCallbackAction(uint32_t mouseMessage);
+
+// A device change re-arms the start timer only in the "lost" state: no reading
+// thread and no panel handle.
+inline bool DeviceChangeArmsTimer(uintptr_t threadHandle, uintptr_t panelHandle) {
+    return threadHandle == 0 && panelHandle == 0;
+}
+
+// Page bookkeeping of the tab sheet: up to 16 pages, one of them current.
+class TabPages {
+public:
+    static constexpr int kMaxPages = 16;
+    struct Page {
+        const char* title = nullptr;
+        void* page = nullptr;
+        uint32_t templateId = 0;
+    };
+
+    // False (and nothing stored) when all 16 slots are taken.
+    bool AppendPage(const char* title, void* page, uint32_t templateId);
+    int Count() const { return count_; }
+    int Current() const { return current_; }
+    const Page& At(int index) const { return pages_[index]; }
+    // A click left `focused` as the tab with the focus: true when the visible page
+    // changes (then Current() is the new page and `previous` the one to hide).
+    bool FocusChanged(int focused, int& previous);
+
+private:
+    Page pages_[kMaxPages];
+    int count_ = 0;
+    int current_ = 0;
+};
+
+// The new-application page's name fields.
+struct AppNameInput {
+    bool fileNameChosen = true;  // else the key words choice
+    std::string fileName;
+    std::string keyWords;
+};
+// The section name to save under; empty when the chosen field is empty (then the
+// page shows kNoNameMessage and writes nothing).
+std::string SectionNameToSave(const AppNameInput& input);
+
+// The application-list page holds at most this many sections (the first ones of
+// the file).
+constexpr int kMaxListedSections = 260;
+inline bool IsListSelection(int index, int count) { return index >= 0 && index < count; }
+
+// The actions that "DEFAULT" shows on both pages.
+AppProfile PageDefaultActions();
+
+// The eight control groups of both pages, in the order of their ids: Shift, Ctrl,
+// Alt and key combo box at first + 0..3.
+struct GestureControlGroup {
+    Gesture gesture;
+    int firstId;
+};
+constexpr GestureControlGroup kGestureControlGroups[kGestureCount] = {
+    {kFlickUp, 1014},  {kFlickDown, 1018}, {kFlickLeft, 1022}, {kFlickRight, 1026},
+    {kZoomIn, 1030},   {kZoomOut, 1034},   {kRotateCL, 1038},  {kRotateAC, 1042}};
+
+// The labels of the eight control groups, in the order of kGestureControlGroups.
+constexpr const char* kGestureGroupLabels[kGestureCount] = {
+    "Up(Page change or Scroll):", "Down(Page change or Scroll):", "Left(Page change or Scroll):",
+    "Right(Page change or Scroll):", "Zoom In:", "Zoom Out:", "Clockwise Rotation:",
+    "Anticlockwise Rotation:"};
+
+}  // namespace tactra

@@ -1,0 +1,282 @@
+#include "app/main_dialog_win32.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/app_rules.h"
+#include "app/app_set_dialog_win32.h"
+#include "app/messages_win32.h"
+#include "app/resource.h"
+
+namespace tactra {
+
+CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
+
+CTACTRADlg::CTACTRADlg(Session& session)
+    : Dialog(IDD_TACTRA_DIALOG),
+      session_(session),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+CTACTRADlg::~CTACTRADlg() = default;
+
+int CTACTRADlg::RefreshProfileSections() { return session_.RefreshProfileSections(); }
+
+namespace {
+
+std::string CurrentDirectoryFile(const char* name) {
+    char directory[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+    if (length == 0 || length >= sizeof directory) return name;  // relative to the current directory
+    return std::string(directory) + "\\" + name;
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+BOOL CTACTRADlg::OnInitDialog() {
+    HWND hwnd = Hwnd();
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    m_iDlgWidth = rect.right - rect.left;
+    m_iDlgHeight = rect.bottom - rect.top;
+
+    // Out of sight and without a taskbar button until the tray icon shows it.
+    MoveWindow(hwnd, -500, -500, 1, 1, TRUE);
+    SetWindowLongA(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_STATICEDGE);
+    UpdateWindow(hwnd);
+
+    HMENU systemMenu = GetSystemMenu(hwnd, FALSE);
+    char aboutText[64] = {};
+    if (systemMenu && LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof aboutText) > 0) {
+        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(systemMenu, MF_STRING, kAboutCommand, aboutText);
+    }
+    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    AddTrayIcon();
+
+    m_iMouseFlags = MouseModeForTabletService(FileExists(CurrentDirectoryFile(kTabletServiceName)));
+
+    m_osvi = {};
+    m_osvi.dwOSVersionInfoSize = sizeof m_osvi;
+    GetVersionExA(&m_osvi);
+
+    session_.SetOsMajor(static_cast<int>(m_osvi.dwMajorVersion));
+    RefreshProfileSections();
+    session_.ResetEngine(m_iMouseFlags);
+
+    if (m_iMouseFlags == kMouseModeTabletService) {
+        m_siWisptis = {};
+        m_siWisptis.cb = sizeof m_siWisptis;
+        m_piWisptis = {};
+        char commandLine[] = "WISPTIS.EXE";
+        if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &m_siWisptis, &m_piWisptis))
+            m_piWisptis = {};  // ignored: the mode stays 97
+    }
+
+    const OsCheckResult os = CheckOperatingSystem(m_iMouseFlags, m_osvi.dwMajorVersion,
+                                                  GetSystemMetrics(SM_TABLETPC) != 0);
+    m_iMouseFlags = os.mouseMode;
+    session_.SetMouseMode(m_iMouseFlags);
+    if (!os.calibrationEnabled) {
+        EnableWindow(Item(IDC_CALIBRATION), FALSE);
+        SetItemText(hwnd, IDC_CALIBRATION_HINT, os.hint);
+    }
+
+    session_.ReadDisplay();
+    session_.ClearRunning();
+    SetTimer(hwnd, kStartTimerId, kStartTimerPeriodMs, nullptr);
+
+    ShowWindow(hwnd, SW_HIDE);
+    return TRUE;
+}
+
+void CTACTRADlg::AddTrayIcon() {
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = Hwnd();
+    nid.uID = kTrayIconId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = kTrayCallbackMessage;
+    nid.hIcon = m_hIcon;
+    std::strcpy(nid.szTip, "Qumix Touch");
+    trayIconAdded_ = Shell_NotifyIconA(NIM_ADD, &nid) != FALSE;
+}
+
+void CTACTRADlg::RemoveTrayIcon() {
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = Hwnd();
+    nid.uID = kTrayIconId;
+    Shell_NotifyIconA(NIM_DELETE, &nid);
+    trayIconAdded_ = false;
+}
+
+void CTACTRADlg::ShowTrayMenu() {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuA(menu, MF_STRING, kOpenCommand, "OPEN");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDCANCEL, "EXIT");
+    SetMenuDefaultItem(menu, 0, TRUE);
+    // The menu only closes on a click elsewhere when its owner is in front.
+    SetForegroundWindow(Hwnd());
+    TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, Hwnd(), nullptr);
+    PostMessageA(Hwnd(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+void CTACTRADlg::ShowMainDialog(LPARAM flag) {
+    HWND hwnd = Hwnd();
+    shown_ = true;
+    if (flag == 0) {
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        SetForegroundWindow(hwnd);
+        SetFocus(hwnd);
+    }
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    SetWindowLongA(hwnd, GWL_EXSTYLE, 0);
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    int32_t width = 0, height = 0;
+    session_.ScreenSize(width, height);
+    const WindowOrigin origin = CentredOrigin(width, height, m_iDlgWidth, m_iDlgHeight);
+    MoveWindow(hwnd, origin.x, origin.y, m_iDlgWidth, m_iDlgHeight, TRUE);
+}
+
+void CTACTRADlg::Launch(const char* program) {
+    // The result is not looked at: Tactra ends either way.
+    ShellExecuteA(Hwnd(), "open", program, nullptr, nullptr, SW_SHOWNORMAL);
+    SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
+}
+
+bool CTACTRADlg::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+        case IDOK:
+            Hide();
+            return true;
+        case IDCANCEL:
+            EndModal(IDCANCEL);
+            return true;
+        case IDC_CALIBRATION:
+            Launch(kCalibrateProgram);
+            return true;
+        case IDC_TEST:
+            Launch(kTestProgram);
+            return true;
+        case IDC_SETUP: {
+            CAppSetDlg setup;
+            setup.RunModal(Hwnd());
+            return true;
+        }
+        case IDC_ABOUT: {
+            CAboutDlg about;
+            about.RunModal(Hwnd());
+            return true;
+        }
+        case kOpenCommand:
+            ShowMainDialog(0);
+            return true;
+        default:
+            return Dialog::OnCommand(id, code, control);
+    }
+}
+
+bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    if (msg == WM_WINDOWPOSCHANGING && !shown_) {
+        // The modal loop shows a dialog once it is idle; this one stays hidden
+        // until the tray icon asks for it.
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        return false;
+    }
+    const RegisteredMessages& messages = Messages();
+    if (msg == messages.touch) {
+        result = session_.OnTouch(Hwnd(), wParam, lParam);
+        return true;
+    }
+    if (msg == messages.apply) {
+        result = RefreshProfileSections();
+        return true;
+    }
+    switch (msg) {
+        case WM_DEVICECHANGE:
+            if (session_.ReadingLost()) SetTimer(Hwnd(), kStartTimerId, kRetryTimerPeriodMs, nullptr);
+            return false;
+        case kShowMessage:
+            ShowMainDialog(lParam);
+            result = 1;
+            return true;
+        case kTrayCallbackMessage:
+            switch (TrayCallbackAction(static_cast<uint32_t>(lParam))) {
+                case TrayAction::kShow:
+                    PostMessageA(Hwnd(), kShowMessage, 0, 0);
+                    break;
+                case TrayAction::kMenu:
+                    ShowTrayMenu();
+                    break;
+                case TrayAction::kNone:
+                    break;
+            }
+            result = 0;
+            return true;
+        case WM_TIMER:
+            if (wParam == kStartTimerId) session_.RestartReading(Hwnd());
+            result = 0;
+            return true;
+        case WM_SYSCOMMAND: {
+            const UINT command = static_cast<UINT>(wParam & 0xFFF0);
+            if (command == SC_MINIMIZE || command == SC_CLOSE) {
+                Hide();
+                result = 0;
+                return true;
+            }
+            if (command == kAboutCommand) {
+                CAboutDlg about;
+                about.RunModal(Hwnd());
+                result = 0;
+                return true;
+            }
+            return false;
+        }
+        case WM_PAINT:
+            if (IsIconic(Hwnd())) {
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(Hwnd(), &ps);
+                RECT client;
+                GetClientRect(Hwnd(), &client);
+                const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+                const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+                DrawIcon(dc, x, y, m_hIcon);
+                EndPaint(Hwnd(), &ps);
+                result = 0;
+                return true;
+            }
+            return false;
+        case WM_QUERYDRAGICON:
+            result = reinterpret_cast<INT_PTR>(m_hIcon);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CTACTRADlg::OnDestroy() {
+    RemoveTrayIcon();
+    if (m_iMouseFlags == kMouseModeTabletService && m_piWisptis.hProcess) {
+        DWORD exitCode = 0;
+        GetExitCodeProcess(m_piWisptis.hProcess, &exitCode);
+        TerminateProcess(m_piWisptis.hProcess, exitCode);
+    }
+}
+
+}  // namespace tactra

@@ -1,0 +1,43 @@
+// Resource and control ids of Tactra's dialogs.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_TACTRA_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDD_APPSET 129
+#define IDD_PAGE1 132
+#define IDD_PAGE2 133
+
+// Main dialog
+#define IDC_CALIBRATION 1000
+#define IDC_TEXT_XY1 1001
+#define IDC_TEXT_XY2 1002
+#define IDC_TEXT_FILENAME 1003
+#define IDC_TEXT_TITLE 1004
+#define IDC_TEST 1005
+#define IDC_SETUP 1006
+#define IDC_ABOUT 1007
+#define IDC_CALIBRATION_HINT 1047
+
+// Application Configure dialog
+#define IDC_TAB 1008
+#define IDC_APPLY 1009
+#define IDC_APPSET_OK 1010
+
+// Pages
+#define IDC_SAVE 1009
+#define IDC_RADIO_FILENAME 1010
+#define IDC_EDIT_FILENAME 1011
+#define IDC_RADIO_KEYWORDS 1012
+#define IDC_EDIT_KEYWORDS 1013
+#define IDC_GROUP_FIRST 1014  // eight groups of Shift, Ctrl, Alt, key: 1014 to 1045
+#define IDC_PAGE1_DEFAULT 1046
+#define IDC_PAGE1_CLEAN 1047
+#define IDC_APPLIST 1046
+#define IDC_PAGE2_DEFAULT 1047
+#define IDC_DELETE 1048
+
+// Notification area and menu
+#define IDM_ABOUTBOX 0x0010
+#define IDM_OPEN 1026

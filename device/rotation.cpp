@@ -1,0 +1,71 @@
+#include "device/rotation.h"
+
+#include <limits>
+#include <string>
+
+namespace tactra {
+
+namespace {
+
+int32_t ToInt32(uint32_t v) {
+    const uint32_t max = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(v > max ? max : v);
+}
+
+}  // namespace
+
+int32_t DetectDisplayAdapter(Display& display) {
+    std::string provider;
+    if (!display.ReadAdapterProvider(provider)) return 0;
+    return provider == kSwappedOrientationProvider ? 1 : 0;
+}
+
+int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter) {
+    if (atiAdapter != 1) return reported;
+    if (reported == 1) return 3;
+    if (reported == 3) return 1;
+    return reported;
+}
+
+bool ReadDisplayMode(Display& display, DisplayState& state) {
+    DisplayMode mode;
+    if (!display.ReadCurrentMode(mode)) return false;
+    state.width = ToInt32(mode.width);
+    state.height = ToInt32(mode.height);
+    state.orientation = CorrectOrientation(mode.orientation, state.atiAdapter);
+    return true;
+}
+
+void InitDisplayState(Display& display, DisplayState& state) {
+    state.atiAdapter = 0;
+    ReadDisplayMode(display, state);
+    state.atiAdapter = DetectDisplayAdapter(display);
+    state.orientation = CorrectOrientation(state.orientation, state.atiAdapter);
+}
+
+bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& X, int32_t& Y) {
+    // Widened: W minus a pixel value cannot overflow then, and the result is
+    // brought back into range.
+    const int64_t px = x / 100;
+    const int64_t py = y / 100;
+    const int64_t w = state.width;
+    const int64_t h = state.height;
+    int64_t sx, sy;
+    switch (state.orientation) {
+        case 0: sx = px; sy = py; break;
+        case 1: sx = w - py; sy = px; break;
+        case 2: sx = w - px; sy = h - py; break;
+        case 3: sx = py; sy = h - px; break;
+        default: return false;
+    }
+    auto clamp = [](int64_t v) {
+        if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+        if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+        return static_cast<int32_t>(v);
+    };
+    X = clamp(sx);
+    Y = clamp(sy);
+    return true;
+}
+
+}  // namespace tactra

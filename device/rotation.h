@@ -1,0 +1,43 @@
+// Display orientation and size, the correction for the adapter whose driver reports
+// the two quarter turns swapped, and the transform from record coordinates
+// (hundredths of a pixel, unrotated frame) to screen pixels of the current
+// orientation.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/display.h"
+
+namespace tactra {
+
+// The provider whose driver reports orientations 1 and 3 swapped; matched exactly.
+constexpr const char kSwappedOrientationProvider[] = "ATI Technologies Inc.";
+
+struct DisplayState {
+    int32_t width = 0;        // W, 0 until the first successful read
+    int32_t height = 0;       // H
+    int32_t orientation = 0;  // m_iOrientation after correction: 0..3 quarter turns
+    int32_t atiAdapter = 0;   // m_bAtiAdapter
+};
+
+// 1 when the adapter's provider is exactly kSwappedOrientationProvider, else 0
+// (also when the provider cannot be read).
+int32_t DetectDisplayAdapter(Display& display);
+
+// Exchanges 1 and 3 when the adapter reports them swapped.
+int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter);
+
+// Refreshes W, H and the orientation from the current mode. On failure all three
+// keep their values and false is returned.
+bool ReadDisplayMode(Display& display, DisplayState& state);
+
+// Start-up: the first read of the mode, then the adapter check, whose correction
+// is applied to the orientation already read.
+void InitDisplayState(Display& display, DisplayState& state);
+
+// Record position (hundredths of a pixel) to screen pixels. Division truncates
+// toward zero. For an orientation outside 0..3, returns false and leaves X, Y
+// unchanged.
+bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& X, int32_t& Y);
+
+}  // namespace tactra

@@ -1,0 +1,24 @@
+// The engine's profile source on top of the main dialog's profile store.
+#pragma once
+
+#include "gesture/engine.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_store.h"
+
+namespace tactra {
+
+class StoreProfileSource : public ProfileSource {
+public:
+    explicit StoreProfileSource(ProfileStore& store) : store_(store) {}
+
+    void RefreshProfileSections() override { store_.RefreshProfileSections(); }
+    const std::vector<std::string>& Sections() const override { return store_.Sections(); }
+    void ReadProfile(const std::string& section, AppProfile& profile) const override {
+        tactra::ReadProfile(store_.Ini(), section.c_str(), profile);
+    }
+
+private:
+    ProfileStore& store_;
+};
+
+}  // namespace tactra

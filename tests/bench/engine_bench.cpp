@@ -1,0 +1,139 @@
+// Speed of the per-report path: decode, map, batch, profile refresh with the
+// default profile file, application match and the engine; and of the engine alone.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "device/calibration.h"
+#include "device/touch_report.h"
+#include "device/trace.h"
+#include "gesture/engine.h"
+#include "gesture/store_profile_source.h"
+#include "profiles/profile_store.h"
+#include "tools/replay/replay_session.h"
+
+namespace fs = std::filesystem;
+using namespace tactra;
+
+namespace {
+
+class NullSink : public InputSink {
+public:
+    void KeyEvent(uint8_t, bool) override { ++events; }
+    void MouseEvent(uint32_t, int32_t, int32_t, int32_t) override { ++events; }
+    bool IsKeyDown(uint8_t) override { return false; }
+    int64_t events = 0;
+};
+
+// The default profiles held in memory: what the engine sees without file reads.
+class MemoryProfiles : public ProfileSource {
+public:
+    void RefreshProfileSections() override {}
+    const std::vector<std::string>& Sections() const override { return sections_; }
+    void ReadProfile(const std::string&, AppProfile& p) const override {
+        p.actions[kZoomIn] = {2, 2048, 1};
+        p.actions[kZoomOut] = {2, 2048, 0};
+        p.actions[kFlickUp] = {1, 2048, 1};
+        p.actions[kFlickDown] = {1, 2048, 0};
+    }
+
+private:
+    std::vector<std::string> sections_{"iexplore.exe", "AcroRd32.exe",
+                                       "Windows Picture and Fax Viewer"};
+};
+
+// One finger touching and moving in a small circle, lifting every 64 reports, so
+// every path of the one-finger handling is taken.
+std::vector<uint8_t> ReportAt(int64_t i) {
+    const int phase = static_cast<int>(i % 64);
+    const uint16_t x = static_cast<uint16_t>(2000 + (phase % 8) * 10);
+    const uint16_t y = static_cast<uint16_t>(1500 + (phase / 8) * 10);
+    return MakeTouchReport(phase != 63, x, y, false, 0, 0);
+}
+
+struct Fixture {
+    VirtualClock clock;
+    NullSink sink;
+    ScriptedDisplay display;
+    ScriptedForeground foreground;
+    GestureState state;
+    EnginePorts ports;
+    Fixture() {
+        foreground.file = "iexplore.exe";
+        foreground.title = "Home - Internet Explorer";
+        ports.clock = &clock;
+        ports.sink = &sink;
+        ports.display = &display;
+        ports.foreground = &foreground;
+        InitDisplayState(display, state.display);
+    }
+};
+
+// Argument 1: the foreground program has a profile (iexplore.exe, 24 key reads per
+// batch); 0: it has none (only the section list is read).
+void BM_WholePerReportPath(benchmark::State& st) {
+    const fs::path home = fs::current_path();
+    const fs::path work = fs::temp_directory_path() / "tactra-bench";
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::current_path(work);
+    {
+        Fixture f;
+        if (st.range(0) == 0) f.foreground.file = "notepad.exe";
+        ProfileStore store(f.clock, 5, [] { return uint16_t{0x0409}; });
+        store.RefreshProfileSections();  // writes the default file
+        StoreProfileSource profiles(store);
+        f.ports.profiles = &profiles;
+        const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
+        const ScreenScale scale = MakeScreenScale(1024, 768);
+        BatchBuilder builder(ReaderRule::kTactra);
+        TOUCHINPUT records[kTouchRecordCapacity] = {};
+        int64_t i = 0;
+        for (auto _ : st) {
+            const std::vector<uint8_t> bytes = ReportAt(i++);
+            f.clock.Set(static_cast<uint32_t>(i * 8));
+            PanelInputReport report;
+            DecodePanelReport(bytes.data(), bytes.size(), report);
+            const MappedPoint p1 = MapPosition(limits, scale, report.contact1.x, report.contact1.y);
+            const MappedPoint p2 = MapPosition(limits, scale, report.contact2.x, report.contact2.y);
+            if (builder.Build(report, p1, p2, nullptr, f.clock.TickCount(), records) > 0) {
+                OnTouchInput(f.state, f.ports, records);
+            }
+        }
+        benchmark::DoNotOptimize(f.sink.events);
+    }
+    fs::current_path(home);
+    fs::remove_all(work);
+}
+BENCHMARK(BM_WholePerReportPath)->Arg(1)->Arg(0);
+
+void BM_EngineAlone(benchmark::State& st) {
+    Fixture f;
+    MemoryProfiles profiles;
+    f.ports.profiles = &profiles;
+    const CalibrationLimits limits;
+    const ScreenScale scale = MakeScreenScale(1024, 768);
+    BatchBuilder builder(ReaderRule::kTactra);
+    // Batches built beforehand: only the engine is timed.
+    std::vector<std::array<TOUCHINPUT, 2>> batches;
+    for (int64_t i = 0; i < 64; ++i) {
+        const std::vector<uint8_t> bytes = ReportAt(i);
+        PanelInputReport report;
+        DecodePanelReport(bytes.data(), bytes.size(), report);
+        TOUCHINPUT records[kTouchRecordCapacity] = {};
+        builder.Build(report, MapPosition(limits, scale, report.contact1.x, report.contact1.y),
+                      MapPosition(limits, scale, report.contact2.x, report.contact2.y), nullptr, 0,
+                      records);
+        batches.push_back({records[0], records[1]});
+    }
+    int64_t i = 0;
+    for (auto _ : st) {
+        f.clock.Set(static_cast<uint32_t>(i * 8));
+        OnTouchInput(f.state, f.ports, batches[static_cast<size_t>(i % 64)].data());
+        ++i;
+    }
+    benchmark::DoNotOptimize(f.sink.events);
+}
+BENCHMARK(BM_EngineAlone);
+
+}  // namespace

@@ -1,0 +1,110 @@
+// The shell's and the configuration pages' rules that need no window.
+#include <gtest/gtest.h>
+
+#include "app/app_rules.h"
+#include "profiles/key_table.h"
+
+namespace tactra {
+namespace {
+
+TEST(MouseMode, ServiceFileDecidesBeforeTheSystemCheck) {
+    EXPECT_EQ(MouseModeForTabletService(true), kMouseModeTabletService);
+    EXPECT_EQ(MouseModeForTabletService(false), kMouseModeEmulate);
+
+    // Version 6 with the service started: the mode becomes 96 afterwards.
+    OsCheckResult r = CheckOperatingSystem(kMouseModeTabletService, 6, false);
+    EXPECT_EQ(r.mouseMode, kMouseModeSystem);
+    EXPECT_FALSE(r.calibrationEnabled);
+    EXPECT_STREQ(r.hint, kHintNewerWindows);
+
+    r = CheckOperatingSystem(kMouseModeEmulate, 5, true);
+    EXPECT_EQ(r.mouseMode, kMouseModeSystem);
+    EXPECT_STREQ(r.hint, kHintTabletPc);
+
+    r = CheckOperatingSystem(kMouseModeEmulate, 5, false);
+    EXPECT_EQ(r.mouseMode, kMouseModeEmulate);
+    EXPECT_TRUE(r.calibrationEnabled);
+    EXPECT_EQ(r.hint, nullptr);
+}
+
+TEST(ShowPosition, CentredAndClampedToTheScreen) {
+    EXPECT_EQ(CentredOrigin(1024, 768, 400, 300).x, 312);
+    EXPECT_EQ(CentredOrigin(1024, 768, 400, 300).y, 234);
+    // Larger than the screen: top left corner, never off the screen.
+    EXPECT_EQ(CentredOrigin(640, 480, 800, 300).x, 0);
+    EXPECT_EQ(CentredOrigin(640, 480, 300, 600).y, 0);
+    EXPECT_EQ(CentredOrigin(0, 0, 300, 200).x, 0);
+}
+
+TEST(TrayCallback, LeftButtonShowsRightButtonReleasedOpensMenu) {
+    EXPECT_EQ(TrayCallbackAction(0x201), TrayAction::kShow);
+    EXPECT_EQ(TrayCallbackAction(0x203), TrayAction::kShow);
+    EXPECT_EQ(TrayCallbackAction(0x205), TrayAction::kMenu);
+    EXPECT_EQ(TrayCallbackAction(0x204), TrayAction::kNone);  // right button down
+    EXPECT_EQ(TrayCallbackAction(0x200), TrayAction::kNone);  // mouse move
+}
+
+TEST(DeviceChange, ArmsTheTimerOnlyWhenLost) {
+    EXPECT_TRUE(DeviceChangeArmsTimer(0, 0));
+    EXPECT_FALSE(DeviceChangeArmsTimer(0x44, 0x88));  // reading
+    EXPECT_FALSE(DeviceChangeArmsTimer(0, static_cast<uintptr_t>(-1)));  // searching
+}
+
+TEST(TabPages, SixteenPagesAtMostAndClicksSwitchOnlyToAnotherPage) {
+    TabPages pages;
+    int dummy[17];
+    for (int i = 0; i < 16; ++i) EXPECT_TRUE(pages.AppendPage("P", &dummy[i], 132));
+    EXPECT_FALSE(pages.AppendPage("extra", &dummy[16], 133));
+    EXPECT_EQ(pages.Count(), 16);
+    EXPECT_EQ(pages.At(15).page, &dummy[15]);
+
+    int previous = -1;
+    EXPECT_FALSE(pages.FocusChanged(0, previous));  // already current
+    EXPECT_TRUE(pages.FocusChanged(1, previous));
+    EXPECT_EQ(previous, 0);
+    EXPECT_EQ(pages.Current(), 1);
+    EXPECT_FALSE(pages.FocusChanged(1, previous));  // clicking "MODIFY" again
+    EXPECT_FALSE(pages.FocusChanged(-1, previous));  // no focused item
+    EXPECT_FALSE(pages.FocusChanged(16, previous));
+}
+
+TEST(NewApplicationName, TheChosenFieldNamesTheSection) {
+    AppNameInput in;
+    in.fileName = "a.exe";
+    in.keyWords = "Photo";
+    EXPECT_EQ(SectionNameToSave(in), "a.exe");
+    in.fileNameChosen = false;
+    EXPECT_EQ(SectionNameToSave(in), "Photo");
+    // The chosen field empty: nothing to save under, even with the other filled.
+    in.keyWords.clear();
+    EXPECT_EQ(SectionNameToSave(in), "");
+}
+
+TEST(ListSelection, NeedsAnIndexInsideTheList) {
+    EXPECT_FALSE(IsListSelection(-1, 3));
+    EXPECT_TRUE(IsListSelection(2, 3));
+    EXPECT_FALSE(IsListSelection(3, 3));
+    EXPECT_FALSE(IsListSelection(0, 0));
+}
+
+TEST(KeyGroups, DefaultActionsShowAndEncodeBackUnchanged) {
+    const AppProfile defaults = PageDefaultActions();
+    for (int g = 0; g < kGestureCount; ++g) {
+        ControlGroupState state;
+        ShowGestureAction(state, defaults.actions[g]);
+        bool known = false;
+        EXPECT_EQ(EncodeGestureAction(state, &known), defaults.actions[g]) << kGestureNames[g];
+        EXPECT_TRUE(known);
+    }
+    ControlGroupState zoom;
+    ShowGestureAction(zoom, defaults.actions[kZoomIn]);
+    EXPECT_TRUE(zoom.ctrl);
+    EXPECT_FALSE(zoom.shift || zoom.alt);
+    EXPECT_EQ(zoom.keyText, "Mouse Up");
+    ControlGroupState up;
+    ShowGestureAction(up, defaults.actions[kFlickUp]);
+    EXPECT_EQ(up.keyText, "Up");
+}
+
+}  // namespace
+}  // namespace tactra

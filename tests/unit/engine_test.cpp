@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "gesture/engine.h"
+#include "platform/recording_input_sink.h"
+
+using namespace tactra;
+
+namespace {
+
+class NoProfiles : public ProfileSource {
+public:
+    void RefreshProfileSections() override { ++refreshes; }
+    const std::vector<std::string>& Sections() const override { return sections; }
+    void ReadProfile(const std::string& section, AppProfile& p) const override {
+        read.push_back(section);
+        p.actions[kZoomIn] = {10, 76, p.actions[kZoomIn].bUp};
+    }
+    std::vector<std::string> sections;
+    mutable std::vector<std::string> read;
+    int refreshes = 0;
+};
+
+class FixedDisplay : public Display {
+public:
+    bool ReadCurrentMode(DisplayMode& m) override {
+        m = {1024, 768, 0};
+        return true;
+    }
+    bool ReadAdapterProvider(std::string&) override { return false; }
+};
+
+class Foreground : public ForegroundApp {
+public:
+    bool ReadModuleName(std::string& n) override {
+        if (!readable) return false;
+        n = file;
+        return true;
+    }
+    bool ReadWindowTitle(std::string& t) override {
+        t = title;
+        return true;
+    }
+    bool readable = true;
+    std::string file = "app.exe";
+    std::string title = "Some Title";
+};
+
+struct Engine {
+    VirtualClock clock;
+    RecordingInputSink sink{&clock};
+    Foreground fg;
+    FixedDisplay display;
+    NoProfiles profiles;
+    GestureState s;
+    EnginePorts ports;
+    std::vector<Gesture> gestures;
+    Engine() {
+        ports.clock = &clock;
+        ports.sink = &sink;
+        ports.foreground = &fg;
+        ports.display = &display;
+        ports.profiles = &profiles;
+        ports.onGesture = [this](Gesture g) { gestures.push_back(g); };
+    }
+    // Pixel positions; flags as the reader builds them.
+    void Batch(uint32_t tick, uint32_t f1, int x1, int y1, uint32_t f2, int x2, int y2) {
+        clock.Set(tick);
+        TOUCHINPUT r[2] = {};
+        r[0].x = x1 * 100;
+        r[0].y = y1 * 100;
+        r[0].dwFlags = f1;
+        r[1].x = x2 * 100;
+        r[1].y = y2 * 100;
+        r[1].dwFlags = f2;
+        EXPECT_EQ(OnTouchInput(s, ports, r), 1);
+    }
+};
+
+}  // namespace
+
+TEST(Angles, DirectionAndDifference) {
+    EXPECT_DOUBLE_EQ(VectorAngle(1, 0), 0.0);
+    EXPECT_DOUBLE_EQ(VectorAngle(0, 1), 90.0);
+    EXPECT_DOUBLE_EQ(VectorAngle(-1, 0), 180.0);
+    EXPECT_DOUBLE_EQ(VectorAngle(0, -1), 270.0);
+    EXPECT_NEAR(VectorAngle(1, -1), 315.0, 1e-9);
+    EXPECT_NEAR(AngleDifference(350.0, 10.0), 20.0, 1e-9);
+    EXPECT_NEAR(AngleDifference(10.0, 350.0), -20.0, 1e-9);
+    EXPECT_DOUBLE_EQ(AngleDifference(0.0, 180.0), -180.0);
+}
+
+TEST(Dispatcher, StatusTextShowsNegativePositionsAsZero) {
+    MTOUCHINPUT sample{};
+    sample.x = -3;
+    sample.y = 17;
+    sample.dwFlags = 2;
+    EXPECT_EQ(SampleStatusText(1, sample), "X1-2[0] Y1[17]");
+    EXPECT_EQ(sample.x, -3);
+}
+
+TEST(Dispatcher, OnlyFingerTwoNewClearsBothMarksAndSendsNothing) {
+    Engine e;
+    e.s.m_MTouchInput1.bNewSample = 0;
+    e.s.m_MTouchInput2.bNewSample = 1;
+    e.s.m_TouchInput1.dwFlags = kGestureInRange;
+    MTouchEventDispatch(e.s, e.ports);
+    EXPECT_EQ(e.s.m_MTouchInput1.bNewSample, 0);
+    EXPECT_EQ(e.s.m_MTouchInput2.bNewSample, 0);
+    EXPECT_TRUE(e.sink.Events().empty());
+}
+
+TEST(Dispatcher, EveryBatchRefreshesAndMatchesTheForegroundApplication) {
+    Engine e;
+    e.profiles.sections = {"other.exe", "Title", "app.exe"};
+    e.Batch(0, 0x1A, 10, 10, 0x04, 0, 0);
+    e.Batch(8, 0x19, 10, 10, 0x04, 0, 0);
+    EXPECT_EQ(e.profiles.refreshes, 2);
+    EXPECT_EQ(e.profiles.read, (std::vector<std::string>{"Title", "Title"}));  // key word first in order
+    EXPECT_EQ(e.s.profile.actions[kZoomIn], (GestureAction{10, 76, 0}));
+
+    // An unreadable process is "<unknown>"; without a match Case and Code are
+    // cleared and Up is kept.
+    e.fg.readable = false;
+    e.fg.title = "nothing";
+    e.s.profile.actions[kFlickUp] = {1, 2048, 1};
+    e.Batch(16, 0x19, 10, 10, 0x04, 0, 0);
+    EXPECT_EQ(e.s.m_strFileName, "<unknown>");
+    EXPECT_EQ(e.s.profile.actions[kFlickUp], (GestureAction{0, 0, 1}));
+    EXPECT_EQ(e.s.matchedSection, -1);
+}
+
+TEST(Dispatcher, TwoFingersBothPastTheDownPhaseReachTheRecogniser) {
+    Engine e;
+    // Fingers 200 px apart touch 100 ms apart; turned 60 degrees once both are
+    // past 300 ms. The first evaluation with both new comes at 400 ms.
+    e.Batch(0, 0x1A, 412, 384, 0x04, 0, 0);
+    e.Batch(100, 0x19, 412, 384, 0x0A, 612, 384);
+    e.Batch(350, 0x19, 462, 297, 0x09, 562, 471);  // finger 2 still in its down phase
+    EXPECT_TRUE(e.gestures.empty());
+    EXPECT_FALSE(e.s.m_bRotating);
+    e.Batch(400, 0x19, 462, 297, 0x09, 562, 471);
+    EXPECT_EQ(e.gestures, std::vector<Gesture>{kRotateCL});
+    EXPECT_TRUE(e.s.m_bRotating);
+    EXPECT_EQ(e.s.m_MTouchInput1.x, 462);  // re-anchored
+    // A lift ends the gesture.
+    e.Batch(420, 0x19, 462, 297, 0x0C, 562, 471);
+    EXPECT_FALSE(e.s.m_bRotating);
+}

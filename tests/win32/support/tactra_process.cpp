@@ -1,0 +1,157 @@
+#include "support/tactra_process.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace tactra {
+namespace testing {
+
+namespace {
+
+std::string WindowsPath(const char* unixPath) {
+    std::string path = unixPath;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+struct FindData {
+    DWORD pid;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lParam) {
+    FindData* data = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == data->pid && WindowText(hwnd) == data->title) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct ChildData {
+    const char* text;
+    HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM lParam) {
+    ChildData* data = reinterpret_cast<ChildData*>(lParam);
+    if (WindowText(hwnd) == data->text) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+TactraProcess::~TactraProcess() { Kill(); }
+
+void TactraProcess::SetWineVersion(const char* version) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Tactra.exe", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(strlen(version) + 1));
+        RegCloseKey(key);
+    }
+}
+
+std::string TactraProcess::MakeEmptyFolder(const char* tag) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    char folder[MAX_PATH];
+    std::snprintf(folder, sizeof folder, "%stactra-%s-%lu-%lu", temp, tag, GetCurrentProcessId(),
+                  GetTickCount());
+    CreateDirectoryA(folder, nullptr);
+    return folder;
+}
+
+bool TactraProcess::Start(const std::string& folder, const std::string& arguments) {
+    const std::string exe = WindowsPath(TACTRA_APP_PATH);
+    std::string commandLine = "\"" + exe + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &si, &pi_))
+        return false;
+    main_ = WaitForWindow("Qumix Touch Configure", 15000);
+    if (!main_) return false;
+    // The window exists before its initialisation has run: wait until the program
+    // waits for input, then until the dialog answers a message.
+    WaitForInputIdle(pi_.hProcess, 10000);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    return true;
+}
+
+HWND TactraProcess::WaitForWindow(const char* title, DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    do {
+        FindData data = {pi_.dwProcessId, title, nullptr};
+        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&data));
+        if (data.found) return data.found;
+        Pump(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+bool TactraProcess::WaitForExit(DWORD timeoutMs) {
+    if (!pi_.hProcess) return true;
+    return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void TactraProcess::Kill() {
+    if (pi_.hProcess) {
+        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(pi_.hProcess, 1);
+            WaitForSingleObject(pi_.hProcess, 5000);
+        }
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+    pi_ = {};
+    main_ = nullptr;
+}
+
+void Pump(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+HWND FindChildWithText(HWND parent, const char* text) {
+    ChildData data = {text, nullptr};
+    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+std::string WindowText(HWND hwnd) {
+    char text[512] = {};
+    // WM_GETTEXT works across processes for any window, unlike GetWindowText.
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+}  // namespace testing
+}  // namespace tactra

@@ -1,0 +1,116 @@
+// Tactra.exe driven as a user would: started in an empty folder, shown through its
+// tray callback, the About box, the version-dependent calibration hint, and the
+// end of the program through the menu's "EXIT".
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "support/tactra_process.h"
+
+namespace tactra {
+namespace testing {
+namespace {
+
+constexpr UINT kTrayCallback = WM_USER + 1;
+
+class TactraApp : public ::testing::Test {
+protected:
+    void StartWith(const char* wineVersion) {
+        TactraProcess::SetWineVersion(wineVersion);
+        folder_ = TactraProcess::MakeEmptyFolder("app");
+        ASSERT_TRUE(app_.Start(folder_)) << "Tactra.exe did not open its main dialog";
+    }
+    HWND Main() const { return app_.MainDialog(); }
+    static bool WaitVisible(HWND hwnd, bool visible) {
+        for (int i = 0; i < 100; ++i) {
+            if ((IsWindowVisible(hwnd) != FALSE) == visible) return true;
+            Pump(30);
+        }
+        return false;
+    }
+
+    std::string folder_;
+    TactraProcess app_;
+};
+
+TEST_F(TactraApp, StartsHiddenKeepsRunningWithoutPanelAndShowsCentredOnTopFromTheTray) {
+    StartWith("winxp64");
+    Pump(1500);  // several retry ticks without a panel
+    EXPECT_FALSE(IsWindowVisible(Main()));
+    EXPECT_TRUE(GetWindowLongA(Main(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW) << "no taskbar button";
+    EXPECT_FALSE(app_.WaitForExit(0)) << "keeps running while no panel exists";
+
+    SendMessageA(Main(), kTrayCallback, 0, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitVisible(Main(), true));
+    // The show runs in Tactra's own thread: wait until it has placed the dialog.
+    RECT r;
+    for (int i = 0; i < 100; ++i) {
+        GetWindowRect(Main(), &r);
+        if (r.left >= 0 && r.right - r.left > 1) break;
+        Pump(30);
+    }
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    EXPECT_GT(w, 300);
+    EXPECT_GT(h, 200);
+    EXPECT_NEAR(r.left, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, 1);
+    EXPECT_NEAR(r.top, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 1);
+    EXPECT_TRUE(GetWindowLongA(Main(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    // "OK" hides it; the program keeps running.
+    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitVisible(Main(), false));
+    EXPECT_FALSE(app_.WaitForExit(200));
+
+    // Minimise hides as well.
+    SendMessageA(Main(), kTrayCallback, 0, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitVisible(Main(), true));
+    SendMessageA(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(WaitVisible(Main(), false));
+
+    // Other mouse messages on the icon do nothing.
+    SendMessageA(Main(), kTrayCallback, 0, WM_MOUSEMOVE);
+    Pump(200);
+    EXPECT_FALSE(IsWindowVisible(Main()));
+}
+
+TEST_F(TactraApp, AboutBoxShowsTheVersion) {
+    StartWith("winxp64");
+    PostMessageA(Main(), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), 0);
+    HWND about = app_.WaitForWindow("About Qumix Touch");
+    ASSERT_NE(about, nullptr);
+    EXPECT_NE(FindChildWithText(about, "TACTRA Version 1.0.1.4"), nullptr);
+    SendMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Pump(300);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_FALSE(app_.WaitForExit(0));
+}
+
+TEST_F(TactraApp, CalibrationStaysOnForMajorVersionFive) {
+    StartWith("winxp64");
+    EXPECT_EQ(WindowText(GetDlgItem(Main(), 1047)), "Please press right button to calibrate. ");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Main(), 1000)));
+}
+
+TEST_F(TactraApp, CalibrationIsOffForNewerVersions) {
+    StartWith("win7");
+    EXPECT_EQ(WindowText(GetDlgItem(Main(), 1047)),
+              "For Windows 7 and Vista, Calibration is not necessary!");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Main(), 1000)));
+}
+
+TEST_F(TactraApp, ExitFromTheMenuEndsTheProgram) {
+    StartWith("winxp64");
+    // "EXIT" arrives as the dialog's cancel command.
+    PostMessageA(Main(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    EXPECT_TRUE(app_.WaitForExit(5000));
+}
+
+TEST_F(TactraApp, CloseEndsTheProgram) {
+    StartWith("winxp64");
+    PostMessageA(Main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app_.WaitForExit(5000));
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace tactra

@@ -1,0 +1,157 @@
+// Tactra.exe's profile file and its configuration dialog, driven through the real
+// controls: the default file at start-up, a new application on "ADD", and changing
+// and deleting it on "MODIFY".
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+#include "profiles/profile_file.h"
+#include "support/tactra_process.h"
+
+namespace tactra {
+namespace testing {
+namespace {
+
+std::string IniValue(const std::string& path, const char* section, const char* key) {
+    char value[64] = {};
+    GetPrivateProfileStringA(section, key, "<absent>", value, sizeof value, path.c_str());
+    return value;
+}
+
+class TactraSetup : public ::testing::Test {
+protected:
+    void Start(const char* wineVersion) {
+        TactraProcess::SetWineVersion(wineVersion);
+        folder_ = TactraProcess::MakeEmptyFolder("setup");
+        ini_ = folder_ + "\\Tactra.ini";
+        ASSERT_TRUE(app_.Start(folder_));
+        // The default file is written during start-up.
+        for (int i = 0; i < 100 && ReadFileText(ini_).empty(); ++i) Pump(50);
+    }
+    void OpenSetup() {
+        PostMessageA(app_.MainDialog(), WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), 0);
+        setup_ = app_.WaitForWindow("Application Configure");
+        ASSERT_NE(setup_, nullptr);
+        HWND tab = GetDlgItem(setup_, 1008);
+        page1_ = FindWindowExA(tab, nullptr, "#32770", nullptr);
+        ASSERT_NE(page1_, nullptr);
+        page2_ = FindWindowExA(tab, page1_, "#32770", nullptr);
+        ASSERT_NE(page2_, nullptr);
+        if (!GetDlgItem(page1_, 1011)) std::swap(page1_, page2_);  // "ADD" has the name field
+    }
+    static void Click(HWND page, int id) {
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+    }
+    static void SetText(HWND page, int id, const char* text) {
+        SendMessageA(GetDlgItem(page, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    static void Check(HWND page, int id, bool on) {
+        SendMessageA(GetDlgItem(page, id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    int ListIndex(const char* name) {
+        HWND list = GetDlgItem(page2_, 1046);
+        const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
+        // Item texts are read through the selection: WM_GETTEXT crosses processes.
+        int found = -1;
+        for (int i = 0; i < count && found < 0; ++i) {
+            SendMessageA(list, CB_SETCURSEL, i, 0);
+            if (WindowText(list) == name) found = i;
+        }
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return found;
+    }
+    void Select(int index) {
+        SendMessageA(GetDlgItem(page2_, 1046), CB_SETCURSEL, index, 0);
+        SendMessageA(page2_, WM_COMMAND, MAKEWPARAM(1046, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page2_, 1046)));
+    }
+
+    std::string folder_, ini_;
+    TactraProcess app_;
+    HWND setup_ = nullptr, page1_ = nullptr, page2_ = nullptr;
+};
+
+TEST_F(TactraSetup, DefaultFileForMajorVersionFive) {
+    Start("winxp64");
+    EXPECT_EQ(ReadFileText(ini_), DefaultProfileText(GetSystemDefaultLangID(), 5));
+}
+
+TEST_F(TactraSetup, DefaultFileForMajorVersionSix) {
+    Start("win7");
+    EXPECT_EQ(ReadFileText(ini_), DefaultProfileText(GetSystemDefaultLangID(), 6));
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    EXPECT_EQ(ListIndex("iexplore.exe"), 0);
+    EXPECT_EQ(ListIndex("AcroRd32.exe"), 1);
+    EXPECT_EQ(ListIndex("Windows Photo Viewer"), 2);
+}
+
+TEST_F(TactraSetup, AddModifyAndDeleteAnApplication) {
+    Start("winxp64");
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    EXPECT_TRUE(IsWindowVisible(page1_));
+    EXPECT_FALSE(IsWindowVisible(page2_));
+
+    SetText(page1_, 1011, "notepad.exe");
+    Check(page1_, 1031, true);  // Zoom In: Ctrl
+    SetText(page1_, 1033, "Mouse Up");
+    Click(page1_, 1009);        // SAVE
+    const char* keys[] = {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC",
+                          "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
+    for (const char* gesture : keys)
+        for (const char* field : {".Case", ".Code", ".Up"}) {
+            const std::string key = std::string(gesture) + field;
+            std::string expected = "0";
+            if (key == "ZoomIn.Case") expected = "2";
+            if (key == "ZoomIn.Code") expected = "2048";
+            if (key == "ZoomIn.Up") expected = "1";
+            EXPECT_EQ(IniValue(ini_, "notepad.exe", key.c_str()), expected) << key;
+        }
+    char keysBuffer[2048] = {};
+    const DWORD length = GetPrivateProfileSectionA("notepad.exe", keysBuffer, sizeof keysBuffer, ini_.c_str());
+    int count = 0;
+    for (DWORD i = 0; i < length; i += static_cast<DWORD>(strlen(keysBuffer + i)) + 1) ++count;
+    EXPECT_EQ(count, 24);
+
+    // "MODIFY" lists it at once; change Zoom In to Alt and save.
+    const int index = ListIndex("notepad.exe");
+    ASSERT_GE(index, 0);
+    Select(index);
+    EXPECT_EQ(SendMessageA(GetDlgItem(page2_, 1031), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(WindowText(GetDlgItem(page2_, 1033)), "Mouse Up");
+    Check(page2_, 1031, false);
+    Check(page2_, 1032, true);
+    Click(page2_, 1009);
+    EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Case"), "3");
+    EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Code"), "2048");
+
+    Click(page2_, 1048);  // DELETE
+    EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Case"), "<absent>");
+    EXPECT_EQ(ListIndex("notepad.exe"), -1);
+    // Nothing selected any more: another "DELETE" removes nothing.
+    const std::string before = ReadFileText(ini_);
+    Click(page2_, 1048);
+    EXPECT_EQ(ReadFileText(ini_), before);
+}
+
+TEST_F(TactraSetup, EmptyNameShowsTheMessageAndWritesNothing) {
+    Start("winxp64");
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    const std::string before = ReadFileText(ini_);
+    SetText(page1_, 1013, "Photo");  // the key words field, while File Name is chosen
+    PostMessageA(page1_, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page1_, 1009)));
+    HWND box = app_.WaitForWindow("Tactra");
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(FindChildWithText(box, "Please input file name or key words!"), nullptr);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Pump(300);
+    EXPECT_EQ(ReadFileText(ini_), before);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace tactra
