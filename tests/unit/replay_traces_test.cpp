@@ -27,9 +27,9 @@ tactra::ReplayOptions OptionsOf(const fs::path& trace) {
     std::ifstream in(trace);
     std::string line;
     for (int i = 0; i < 2 && std::getline(in, line); ++i) {
-        if (line.rfind("# args:", 0) == 0 && line.find("--batches") != std::string::npos) {
-            options.printBatches = true;
-        }
+        if (line.rfind("# args:", 0) != 0) continue;
+        if (line.find("--batches") != std::string::npos) options.printBatches = true;
+        if (line.find("--library") != std::string::npos) options.library = true;
     }
     return options;
 }

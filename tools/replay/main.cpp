@@ -8,8 +8,9 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tactra-replay [--batches] [--dir DIR] TRACE\n"
+    "usage: tactra-replay [--batches] [--library] [--dir DIR] TRACE\n"
     "  --batches   also print every batch delivered to the gesture engine\n"
+    "  --library   run the trace through tpinput's report processing instead\n"
     "  --dir DIR   working directory for the profile and calibration files\n";
 
 enum class ArgResult { kTaken, kUnknown, kError };
@@ -19,6 +20,10 @@ ArgResult ParseOption(int argc, char** argv, int& i, tactra::ReplayOptions& opti
     const std::string arg = argv[i];
     if (arg == "--batches") {
         options.printBatches = true;
+        return ArgResult::kTaken;
+    }
+    if (arg == "--library") {
+        options.library = true;
         return ArgResult::kTaken;
     }
     if (arg == "--dir") {

@@ -8,6 +8,7 @@
 #include "gesture/store_profile_source.h"
 #include "platform/recording_input_sink.h"
 #include "profiles/profile_store.h"
+#include "tools/replay/library_session.h"
 
 namespace tactra {
 
@@ -167,7 +168,9 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
               std::ostream& err) {
     std::vector<TraceStep> steps;
     TraceError error;
-    if (!LoadTraceFile(tracePath, TraceOptions(), steps, error)) {
+    TraceOptions traceOptions;
+    traceOptions.library = options.library;
+    if (!LoadTraceFile(tracePath, traceOptions, steps, error)) {
         err << "tactra-replay: " << tracePath << ":" << error.line << ": " << error.reason << "\n";
         return 2;
     }
@@ -179,6 +182,11 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
                 << "': " << ec.message() << "\n";
             return 2;
         }
+    }
+    if (options.library) {
+        LibrarySession session(out);
+        session.Run(steps);
+        return 0;
     }
     ReplaySession session(options, out);
     session.Run(steps);

@@ -25,6 +25,7 @@ class StoreProfileSource;
 
 struct ReplayOptions {
     bool printBatches = false;
+    bool library = false;  // through tpinput's report processing (library_session.h)
     std::string workDir;  // empty: the current directory
 };
 

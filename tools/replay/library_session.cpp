@@ -1,0 +1,172 @@
+#include "tools/replay/library_session.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "device/calibration.h"
+#include "platform/current_directory.h"
+#include "platform/display.h"
+#include "platform/input_sink.h"
+#include "profiles/ini.h"
+
+namespace tactra {
+
+namespace {
+
+// The replayed client's window and the number the system gives "WM_TOUCH"; neither
+// appears in the output.
+void* const kReplayClientWindow = reinterpret_cast<void*>(0x10);
+constexpr uint32_t kReplayTouchMessage = 0xC000;
+// The stored vendor ID after a registration found the panel.
+constexpr uint16_t kReplayPanelVendorId = 0x0EEF;
+
+}  // namespace
+
+// The scripted system around the library: display, version, calibration file,
+// and the printing input sink and message receiver.
+class LibrarySession::Surroundings : public Display,
+                                     public OsVersion,
+                                     public CalibrationStore,
+                                     public InputSink,
+                                     public TouchMessageSink {
+public:
+    Surroundings(std::ostream& out, Clock& clock, std::string calibrationPath)
+        : out_(out), clock_(clock), calibration_(std::move(calibrationPath)) {}
+
+    bool ReadCurrentMode(DisplayMode& mode) override {
+        if (displayFails) return false;
+        mode = display;
+        return true;
+    }
+    bool ReadAdapterProvider(std::string&) override { return false; }
+
+    uint32_t MajorVersion() override { return osMajor; }
+
+    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
+        return LoadCalibrationLimits(calibration_, logicalMaxX, logicalMaxY);
+    }
+    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
+        WriteCalibrationFile(calibration_, points);
+    }
+
+    void KeyEvent(uint8_t, bool) override {}
+    void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override {
+        char text[96];
+        std::snprintf(text, sizeof text, "%u mouse 0x%04X %d %d %d\n",
+                      static_cast<unsigned>(clock_.TickCount()), static_cast<unsigned>(flags),
+                      static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(data));
+        out_ << text;
+    }
+    bool IsKeyDown(uint8_t) override { return false; }
+
+    void Send(void*, uint32_t, uint32_t count, const TOUCHINPUT* records) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "%u batch %u", static_cast<unsigned>(clock_.TickCount()),
+                      static_cast<unsigned>(count));
+        out_ << text;
+        for (uint32_t i = 0; i < count; ++i) {
+            const TOUCHINPUT& r = records[i];
+            std::snprintf(text, sizeof text, " 0x%02X %d %d %u", static_cast<unsigned>(r.dwFlags),
+                          static_cast<int>(r.x), static_cast<int>(r.y),
+                          static_cast<unsigned>(r.dwID));
+            out_ << text;
+        }
+        out_ << '\n';
+    }
+
+    DisplayMode display{1024, 768, 0};
+    bool displayFails = false;
+    uint32_t osMajor = 5;
+
+private:
+    std::ostream& out_;
+    Clock& clock_;
+    CIni calibration_;
+};
+
+LibrarySession::LibrarySession(std::ostream& out) : out_(out) {
+    surroundings_ =
+        std::make_unique<Surroundings>(out_, clock_, PathInCurrentDirectory(kCalibrationFileName));
+    ports_.clock = &clock_;
+    ports_.display = surroundings_.get();
+    ports_.input = surroundings_.get();
+    ports_.os = surroundings_.get();
+    ports_.calibration = surroundings_.get();
+    ports_.messages = surroundings_.get();
+}
+
+LibrarySession::~LibrarySession() = default;
+
+void LibrarySession::Run(const std::vector<TraceStep>& steps) {
+    for (const TraceStep& step : steps) {
+        if (step.tick > clock_.TickCount()) clock_.Set(step.tick);
+        Apply(step);
+    }
+}
+
+// A successful RegisterTouchWindow: the panel is found with the current maxima.
+void LibrarySession::Register(int32_t mode) {
+    ResetDeviceState(state_);
+    state_.openFlag = 1;
+    state_.vendorId = kReplayPanelVendorId;
+    state_.logicalMaxX = panelMaxX_;
+    state_.logicalMaxY = panelMaxY_;
+    CompleteRegistration(state_, kReplayClientWindow, kReplayTouchMessage, mode);
+    registered_ = true;
+}
+
+void LibrarySession::Apply(const TraceStep& step) {
+    Surroundings& s = *surroundings_;
+    switch (step.op) {
+        case TraceOp::kOs:
+            s.osMajor = static_cast<uint32_t>(step.args[0]);
+            break;
+        case TraceOp::kDisplay:
+            s.display.width = static_cast<uint32_t>(step.args[0]);
+            s.display.height = static_cast<uint32_t>(step.args[1]);
+            s.display.orientation = static_cast<int32_t>(step.args[2]);
+            s.displayFails = false;
+            break;
+        case TraceOp::kDisplayFail:
+            s.displayFails = true;
+            break;
+        case TraceOp::kPanel:
+            panelMaxX_ = static_cast<int32_t>(step.args[0]);
+            panelMaxY_ = static_cast<int32_t>(step.args[1]);
+            break;
+        case TraceOp::kFile: {
+            std::ofstream file(PathInCurrentDirectory(step.texts[0].c_str()),
+                               std::ios::binary | std::ios::trunc);
+            file << step.texts[1];
+            break;
+        }
+        case TraceOp::kRemove: {
+            std::error_code ec;
+            std::filesystem::remove(PathInCurrentDirectory(step.texts[0].c_str()), ec);
+            break;
+        }
+        case TraceOp::kRegister:
+            Register(static_cast<int32_t>(step.args[0]));
+            break;
+        case TraceOp::kReport:
+            if (!registered_) Register(0);
+            ProcessPanelReport(state_, ports_, step.bytes.data(), step.bytes.size());
+            break;
+        case TraceOp::kCalibrateStart:
+            ApplySetCalibrate(state_, ports_, 1);
+            break;
+        case TraceOp::kCalibrateEvent:
+            ApplyCalibrateEvent(state_, ports_, static_cast<int32_t>(step.args[0]),
+                                static_cast<int32_t>(step.args[1]));
+            break;
+        case TraceOp::kCalibrateFinish:
+            ApplySetCalibrate(state_, ports_, 0);
+            break;
+        default:
+            // mode, lang, adapter, foreground, keyboard and reopen belong to Tactra.
+            break;
+    }
+}
+
+}  // namespace tactra

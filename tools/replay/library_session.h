@@ -1,0 +1,39 @@
+// Runs a parsed trace through tpinput's report processing and calibration capture,
+// with a virtual clock and scripted ports, and prints every touch message and mouse
+// event the library would produce.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "device/trace.h"
+#include "platform/clock.h"
+#include "tpinput/touch_library.h"
+
+namespace tactra {
+
+class LibrarySession {
+public:
+    // Files ("Calibrate.ini", `file`, `remove`) are in the current directory.
+    explicit LibrarySession(std::ostream& out);
+    ~LibrarySession();
+    void Run(const std::vector<TraceStep>& steps);
+
+private:
+    class Surroundings;
+
+    void Apply(const TraceStep& step);
+    void Register(int32_t mode);
+    std::ostream& out_;
+    VirtualClock clock_;
+    std::unique_ptr<Surroundings> surroundings_;
+    TouchLibraryState state_;
+    LibraryPorts ports_;
+    bool registered_ = false;
+    int32_t panelMaxX_ = 4095;
+    int32_t panelMaxY_ = 4095;
+};
+
+}  // namespace tactra

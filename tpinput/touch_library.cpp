@@ -1,0 +1,151 @@
+#include "tpinput/touch_library.h"
+
+#include <limits>
+
+namespace tactra {
+
+namespace {
+
+int32_t Saturate(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// Adds a sample to a running sum unless the sum or the count would overflow.
+bool AddSample(CalibrationPoint& p, const CalibrationPoint& sample) {
+    const int64_t x = static_cast<int64_t>(p.x) + sample.x;
+    const int64_t y = static_cast<int64_t>(p.y) + sample.y;
+    if (x != Saturate(x) || y != Saturate(y) || p.count == std::numeric_limits<int32_t>::max()) {
+        return false;
+    }
+    p.x = static_cast<int32_t>(x);
+    p.y = static_cast<int32_t>(y);
+    p.count += 1;
+    return true;
+}
+
+// Mouse input for contact 1's transition, when emulation is on.
+void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefore, MappedPoint p,
+                  const DisplayMode& mode) {
+    if (!touchingNow) {
+        // The release carries no position, so it needs no screen size: a button
+        // pressed earlier is always released.
+        if (touchingBefore) ports.input->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
+        return;
+    }
+    if (mode.width == 0 || mode.height == 0) return;
+    const int32_t dx = AbsoluteMouseCoordinate(p.x, mode.width);
+    const int32_t dy = AbsoluteMouseCoordinate(p.y, mode.height);
+    ports.input->MouseEvent(kMouseEventMove | kMouseEventAbsolute, dx, dy, 0);
+    if (!touchingBefore)
+        ports.input->MouseEvent(kMouseEventLeftDown | kMouseEventAbsolute, dx, dy, 0);
+}
+
+}  // namespace
+
+int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent) {
+    const int64_t pixels = hundredths / 100;
+    return Saturate(pixels * 65536 / static_cast<int64_t>(extent));
+}
+
+void ResetDeviceState(TouchLibraryState& state) {
+    state.panelHandle = InvalidHandle();
+    state.openFlag = 0;
+    state.inputReportLength = 0;
+    state.outputReportLength = 0;
+    state.featureReportLength = 0;
+}
+
+void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t touchMessage,
+                          int32_t mode) {
+    state.targetWindow = targetWindow;
+    state.touchMessage = touchMessage;
+    state.recordBlock.reset(new TOUCHINPUT[kTouchRecordCapacity]());
+    state.registrationMode = mode;
+    if (mode == kMouseEmulationMode) state.mouseEmulation = 1;
+}
+
+bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
+                        size_t length) {
+    if (!state.recordBlock) return false;  // not registered: nobody to send to
+
+    const uint32_t osMajor = ports.os->MajorVersion();
+    DisplayMode mode;
+    if (!ports.display->ReadCurrentMode(mode)) mode = DisplayMode();
+    state.limits = ports.calibration->LoadLimits(state.logicalMaxX, state.logicalMaxY);
+
+    PanelInputReport report;
+    if (DecodePanelReport(data, length, report) != DecodeResult::kOk) return false;
+
+    const ScreenScale scale = MakeScreenScale(mode.width, mode.height);
+    const MappedPoint p1 = MapPosition(state.limits, scale, report.contact1.x, report.contact1.y);
+    const MappedPoint p2 = MapPosition(state.limits, scale, report.contact2.x, report.contact2.y);
+
+    if (state.captureFlag) {
+        state.sample.x = report.contact1.x;
+        state.sample.y = report.contact1.y;
+    }
+
+    const bool now1 = report.contact1.Touching();
+    const bool before1 = state.batches.Touching1();
+    if (now1 || before1) {
+        if (state.registrationMode == kMouseEmulationMode) {
+            state.mouseEmulation = report.contact2.Touching() ? 0 : 1;
+        }
+        if (state.mouseEmulation == 1 && osMajor == kMouseEmulationOsMajor) {
+            EmulateMouse(ports, now1, before1, p1, mode);
+        }
+    }
+
+    TOUCHINPUT* records = state.recordBlock.get();
+    const int count =
+        state.batches.Build(report, p1, p2, InvalidHandle(), ports.clock->TickCount(), records);
+    ports.messages->Send(state.targetWindow, state.touchMessage, static_cast<uint32_t>(count),
+                         records);
+    return true;
+}
+
+int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, int32_t start) {
+    if (start != 0) {
+        state.captureFlag = 1;
+        state.limits.minX = 0;
+        state.limits.minY = 0;
+        state.limits.maxX = state.limits.xRange = kCalibrationModeLimit;
+        state.limits.maxY = state.limits.yRange = kCalibrationModeLimit;
+        return kCalibrationModeLimit;
+    }
+    state.captureFlag = 0;
+    ports.calibration->Write(state.points);
+    return 1;
+}
+
+int32_t ApplyCalibrateEvent(TouchLibraryState& state, const LibraryPorts& ports, int32_t type,
+                            int32_t point) {
+    if (point < 1 || point > kCalibrationPointCount) return 0;
+    CalibrationPoint& p = state.points[point - 1];
+    switch (type) {
+        case kCalibrateDown:
+            p.x = state.sample.x;
+            p.y = state.sample.y;
+            p.count = 1;
+            return 1;
+        case kCalibrateMove: {
+            const uint32_t now = ports.clock->TickCount();
+            if (now - state.lastMoveTime < kCalibrationMoveSpacingMs) return 0;
+            if (!AddSample(p, state.sample)) return 0;
+            state.lastMoveTime = now;
+            return 1;
+        }
+        case kCalibrateUp:
+            if (p.count == 0) return 0;
+            p.x /= p.count;
+            p.y /= p.count;
+            p.count = 0;
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace tactra

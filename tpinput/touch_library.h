@@ -1,0 +1,160 @@
+// tpinput's portable core: the library's process-wide state, the processing of one
+// panel report into a "WM_TOUCH" batch (with optional mouse emulation of the first
+// finger), and the calibration capture. The Win32 side only extracts reports from
+// raw input and implements the ports below.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "device/calibration.h"
+#include "device/touch_report.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/input_sink.h"
+
+namespace tactra {
+
+// The registration mode that switches single-finger mouse emulation on.
+constexpr int32_t kMouseEmulationMode = 99;
+// Mouse input is produced only on this major version of the system.
+constexpr uint32_t kMouseEmulationOsMajor = 5;
+
+// The raw-input registration the library makes for its message window.
+constexpr uint16_t kDigitizerUsagePage = 0x0D;
+constexpr uint16_t kTouchScreenUsage = 0x04;
+constexpr uint32_t kRawInputSinkFlag = 0x100;  // RIDEV_INPUTSINK
+
+// Contact states as the library keeps them.
+constexpr int32_t kContactTouching = 3;
+constexpr int32_t kContactNotTouching = 0;
+
+// While capture is on, the limits are these until the next report reloads them.
+constexpr int32_t kCalibrationModeLimit = 4096;  // raw units
+// Calibration moves closer together than this are ignored (one spacing for all points).
+constexpr uint32_t kCalibrationMoveSpacingMs = 100;
+constexpr int kCalibrationPointCount = 5;
+
+// Event types of CalibrateEvent, the values of the touch event flags.
+constexpr int32_t kCalibrateMove = 1;
+constexpr int32_t kCalibrateDown = 2;
+constexpr int32_t kCalibrateUp = 4;
+
+// The invalid-handle value (all bits set) that the records' hSource carries.
+inline void* InvalidHandle() { return reinterpret_cast<void*>(~static_cast<uintptr_t>(0)); }
+
+// Port: the system's major version.
+class OsVersion {
+public:
+    virtual ~OsVersion() = default;
+    virtual uint32_t MajorVersion() = 0;
+};
+
+// Port: "Calibrate.ini" in the current directory.
+class CalibrationStore {
+public:
+    virtual ~CalibrationStore() = default;
+    // The file's limits, or 0 .. the logical maxima when any limit key is absent
+    // (or the limits are unusable).
+    virtual CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) = 0;
+    // The five points and the limits derived from them.
+    virtual void Write(const CalibrationPoint points[kCalibrationPointCount]) = 0;
+};
+
+// Port: the synchronous send of the touch message to the registered window.
+class TouchMessageSink {
+public:
+    virtual ~TouchMessageSink() = default;
+    virtual void Send(void* window, uint32_t message, uint32_t count,
+                      const TOUCHINPUT* records) = 0;
+};
+
+// What the report processing and the calibration capture reach the system through.
+struct LibraryPorts {
+    Clock* clock = nullptr;
+    Display* display = nullptr;
+    InputSink* input = nullptr;
+    OsVersion* os = nullptr;
+    CalibrationStore* calibration = nullptr;
+    TouchMessageSink* messages = nullptr;
+};
+
+struct RawInputRegistration {
+    uint16_t usagePage = 0;
+    uint16_t usage = 0;
+    uint32_t flags = 0;
+    void* target = nullptr;
+};
+
+// The library's state: one instance per process, zero when the library is loaded.
+struct TouchLibraryState {
+    // Registration and the panel.
+    void* messageWindow = nullptr;
+    RawInputRegistration rawInput;
+    void* panelHandle = nullptr;  // the invalid-handle value after a device state reset
+    int32_t openFlag = 0;
+    uint16_t inputReportLength = 0;
+    uint16_t outputReportLength = 0;
+    uint16_t featureReportLength = 0;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint16_t versionNumber = 0;
+    int32_t logicalMaxX = 0;
+    int32_t logicalMaxY = 0;
+    void* targetWindow = nullptr;
+    uint32_t touchMessage = 0;
+    // Room for ten records, of which the first two are written; a new zeroed block
+    // at every registration. Receivers read it only during the send.
+    std::unique_ptr<TOUCHINPUT[]> recordBlock;
+    int32_t registrationMode = 0;
+    int32_t mouseEmulation = 0;
+
+    // Report processing: the contact states of the previous report live in the
+    // batch builder; the limits are reloaded for every report.
+    BatchBuilder batches{ReaderRule::kLibrary};
+    CalibrationLimits limits{0, 0, 0, 0, 0, 0};
+
+    // Calibration capture.
+    int32_t captureFlag = 0;
+    CalibrationPoint sample;  // contact 1's raw position in the latest report while capturing
+    CalibrationPoint points[kCalibrationPointCount];  // targets 1 .. 5
+    uint32_t lastMoveTime = 0;
+
+    int32_t Contact1State() const {
+        return batches.Touching1() ? kContactTouching : kContactNotTouching;
+    }
+    int32_t Contact2State() const {
+        return batches.Touching2() ? kContactTouching : kContactNotTouching;
+    }
+};
+
+// Device state reset: no panel handle, not open, no report lengths.
+void ResetDeviceState(TouchLibraryState& state);
+
+// The last steps of a successful registration: the target window and message, a
+// new zero-filled record block, the mode and (for kMouseEmulationMode) emulation on.
+void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t touchMessage,
+                          int32_t mode);
+
+// One report as raw input delivers it (the first report of the HID block). Sends
+// the touch message when the library is registered and the report is at least 13
+// bytes long; returns whether it was sent.
+bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
+                        size_t length);
+
+// SetCalibrate: a non-zero `start` switches capture on and returns 4096; 0 ends the
+// capture, writes "Calibrate.ini" and returns 1.
+int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, int32_t start);
+
+// CalibrateEvent: down, move or up of target `point` (1 .. 5) with the current
+// sample. Returns 1 when it changed the point, 0 when it did nothing.
+int32_t ApplyCalibrateEvent(TouchLibraryState& state, const LibraryPorts& ports, int32_t type,
+                            int32_t point);
+
+// The absolute mouse coordinate of a mapped position (hundredths of a pixel) over a
+// screen extent in pixels: (value / 100) * 65536 / extent, saturated to int32.
+// `extent` must not be 0.
+int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent);
+
+}  // namespace tactra

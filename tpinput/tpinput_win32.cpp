@@ -1,0 +1,236 @@
+// tpinput.dll: the exported touch-window interface, the message-only window that
+// receives the panel's reports through raw input, and the Win32 adapters of the
+// library core's ports.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "device/calibration.h"
+#include "device/hid.h"
+#include "device/hid_win32.h"
+#include "platform/win32/win32_display.h"
+#include "platform/win32/win32_ports.h"
+#include "tpinput/touch_library.h"
+
+namespace tactra {
+namespace {
+
+constexpr char kMessageWindowClass[] = "Message-Only Window";
+constexpr char kTouchMessageName[] = "WM_TOUCH";
+
+class Win32OsVersion : public OsVersion {
+public:
+    uint32_t MajorVersion() override {
+        OSVERSIONINFOA info = {};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (!GetVersionExA(&info)) return 0;
+        return info.dwMajorVersion;
+    }
+};
+
+// "Calibrate.ini" in the current directory, looked up anew for every use.
+class Win32CalibrationStore : public CalibrationStore {
+public:
+    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
+        return LoadCalibrationLimits(logicalMaxX, logicalMaxY);
+    }
+    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
+        WriteCalibrationFile(points);
+    }
+};
+
+class Win32TouchMessageSink : public TouchMessageSink {
+public:
+    void Send(void* window, uint32_t message, uint32_t count, const TOUCHINPUT* records) override {
+        SendMessageA(static_cast<HWND>(window), message, count, reinterpret_cast<LPARAM>(records));
+    }
+};
+
+// The library's process-wide state and the adapters it works through.
+TouchLibraryState g_state;
+Win32Clock g_clock;
+Win32Display g_display;
+Win32InputSink g_input;
+Win32OsVersion g_os;
+Win32CalibrationStore g_calibration;
+Win32TouchMessageSink g_messages;
+
+LibraryPorts Ports() {
+    LibraryPorts ports;
+    ports.clock = &g_clock;
+    ports.display = &g_display;
+    ports.input = &g_input;
+    ports.os = &g_os;
+    ports.calibration = &g_calibration;
+    ports.messages = &g_messages;
+    return ports;
+}
+
+PanelOpenOptions LibraryOpenOptions(uint16_t vendorId) {
+    PanelOpenOptions options;
+    options.vendorId = vendorId;
+    options.overlapped = true;
+    // Devices of another vendor are counted as they are; only the panel must carry
+    // the panel's descriptor.
+    options.requirePanelDescriptor = vendorId == kPanelVendorId;
+    return options;
+}
+
+void StoreAttributes(const HidAttributes& attributes) {
+    g_state.vendorId = attributes.vendorId;
+    g_state.productId = attributes.productId;
+    g_state.versionNumber = attributes.versionNumber;
+}
+
+int CountLibraryPanels(uint16_t vendorId) {
+    HidAttributes lastMatch;
+    const int count = CountPanels(LibraryOpenOptions(vendorId), &lastMatch);
+    if (count > 0) StoreAttributes(lastMatch);
+    return count;
+}
+
+void RegisterRawInput() {
+    RAWINPUTDEVICE device = {};
+    device.usUsagePage = kDigitizerUsagePage;
+    device.usUsage = kTouchScreenUsage;
+    device.dwFlags = kRawInputSinkFlag;
+    device.hwndTarget = static_cast<HWND>(g_state.messageWindow);
+    g_state.rawInput.usagePage = device.usUsagePage;
+    g_state.rawInput.usage = device.usUsage;
+    g_state.rawInput.flags = device.dwFlags;
+    g_state.rawInput.target = device.hwndTarget;
+    if (device.hwndTarget == nullptr || !RegisterRawInputDevices(&device, 1, sizeof device)) {
+        OutputDebugStringA("Error registering input");
+    }
+}
+
+// The first report of a WM_INPUT's HID block, handed to the core. Anything that is
+// not HID input, or an empty block, is dropped.
+void HandleRawInput(HRAWINPUT input) {
+    UINT size = 0;
+    if (GetRawInputData(input, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
+    if (size < sizeof(RAWINPUTHEADER)) return;
+    // RAWINPUT needs pointer alignment.
+    std::vector<uint64_t> buffer((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+    UINT got = size;
+    if (GetRawInputData(input, RID_INPUT, buffer.data(), &got, sizeof(RAWINPUTHEADER)) != size) {
+        return;
+    }
+    const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer.data());
+    if (raw->header.dwType != RIM_TYPEHID) return;
+    const size_t dataOffset = offsetof(RAWINPUT, data.hid.bRawData);
+    if (size < dataOffset) return;
+    const DWORD reportSize = raw->data.hid.dwSizeHid;
+    if (raw->data.hid.dwCount == 0 || reportSize == 0 || reportSize > size - dataOffset) return;
+    LibraryPorts ports = Ports();
+    ProcessPanelReport(g_state, ports, raw->data.hid.bRawData, reportSize);
+}
+
+LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INPUT) {
+        OutputDebugStringA("Get Touch Message");
+        if (g_state.vendorId == kPanelVendorId || g_state.vendorId == kAltPanelVendorId) {
+            HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        }
+    } else if (message == WM_DEVICECHANGE) {
+        RegisterRawInput();
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void CreateMessageWindow() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MessageWindowProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = kMessageWindowClass;
+    RegisterClassA(&wc);  // already registered by an earlier call: that class serves
+    HWND window = CreateWindowExA(0, kMessageWindowClass, kMessageWindowClass, 0, 0, 0, 0, 0,
+                                  HWND_MESSAGE, nullptr, instance, nullptr);
+    if (window == nullptr) OutputDebugStringA("Create Windows fail!!");
+    g_state.messageWindow = window;
+}
+
+int Register(HWND hwnd, ULONG mode) {
+    CreateMessageWindow();
+    ResetDeviceState(g_state);
+    if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
+
+    PanelDevice device;
+    ResetPanelDevice(device);
+    if (!OpenFirstPanel(device, LibraryOpenOptions(kPanelVendorId))) return 0;
+    g_state.panelHandle = device.handle;
+    g_state.openFlag = 1;
+    if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
+    if (device.outputReportLength != 0) g_state.outputReportLength = device.outputReportLength;
+    if (device.featureReportLength != 0) g_state.featureReportLength = device.featureReportLength;
+    StoreAttributes(device.attributes);
+
+    device.logicalMaxX = g_state.logicalMaxX;
+    device.logicalMaxY = g_state.logicalMaxY;
+    if (ReadValueRanges(device)) {
+        g_state.logicalMaxX = device.logicalMaxX;
+        g_state.logicalMaxY = device.logicalMaxY;
+        if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
+    }
+    ClosePanelHandle(device.handle);
+    g_state.panelHandle = InvalidHandle();
+
+    CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
+                         static_cast<int32_t>(mode));
+    RegisterRawInput();
+    return 1;
+}
+
+}  // namespace
+}  // namespace tactra
+
+using tactra::g_state;
+
+extern "C" {
+
+BOOL WINAPI RegisterTouchWindow(HWND hwnd, ULONG mode) { return tactra::Register(hwnd, mode); }
+
+BOOL WINAPI UnregisterTouchWindow(HWND) { return 1; }
+
+BOOL WINAPI IsTouchWindow(HWND hwnd, PULONG) { return hwnd == g_state.targetWindow ? 1 : 0; }
+
+BOOL WINAPI GetTouchInputInfo(HANDLE, UINT, void*, int) { return 1; }
+
+BOOL WINAPI CloseTouchInputHandle(HANDLE) {
+    if (g_state.openFlag == 1) {
+        tactra::ClosePanelHandle(g_state.panelHandle);
+        tactra::ResetDeviceState(g_state);
+    }
+    return 1;
+}
+
+int WINAPI GetConnectedDeviceNum(int vendorId) {
+    return tactra::CountLibraryPanels(static_cast<uint16_t>(vendorId & 0xFFFF));
+}
+
+int WINAPI VersionNumber(WORD* words) {
+    if (words == nullptr) return 0;
+    words[0] = g_state.vendorId;
+    words[1] = g_state.productId;
+    words[2] = g_state.versionNumber;
+    return 1;
+}
+
+int WINAPI SUSPENDTHREAD() { return 1; }
+
+int WINAPI RESUMETHREAD() { return 1; }
+
+int WINAPI SetCalibrate(int start) {
+    return tactra::ApplySetCalibrate(g_state, tactra::Ports(), start);
+}
+
+int WINAPI CalibrateEvent(int type, int point) {
+    return tactra::ApplyCalibrateEvent(g_state, tactra::Ports(), type, point);
+}
+
+}  // extern "C"
