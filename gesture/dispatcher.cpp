@@ -194,6 +194,10 @@ void MTouchEventDispatch(GestureState& s, EnginePorts& ports) {
     if (f2.bNewSample == 1) {
         if (f1.dwFlags == kGestureDown || f2.dwFlags == kGestureDown) return;
         MultiTouchGesture(s, ports);
+        // Samples still pending from a finger's down phase can reach the recogniser
+        // in the batch that lifts it. The lift has already ended any gesture, so a
+        // step taken now must not leave its mode or modifier keys behind.
+        if (f1.dwFlags == kGestureUp || f2.dwFlags == kGestureUp) EndGesture(s, ports);
         f1.bNewSample = f2.bNewSample = 0;
         return;
     }

@@ -23,10 +23,13 @@ public:
 class FixedDisplay : public Display {
 public:
     bool ReadCurrentMode(DisplayMode& m) override {
-        m = {1024, 768, 0};
+        if (fails) return false;
+        m = mode;
         return true;
     }
     bool ReadAdapterProvider(std::string&) override { return false; }
+    DisplayMode mode{1024, 768, 0};
+    bool fails = false;
 };
 
 class Foreground : public ForegroundApp {
@@ -145,4 +148,94 @@ TEST(Dispatcher, TwoFingersBothPastTheDownPhaseReachTheRecogniser) {
     // A lift ends the gesture.
     e.Batch(420, 0x19, 462, 297, 0x0C, 562, 471);
     EXPECT_FALSE(e.s.m_bRotating);
+}
+
+namespace {
+
+constexpr uint32_t kDown1 = 0x1A, kMove1 = 0x19, kUp1 = 0x1C;
+constexpr uint32_t kDown2 = 0x0A, kMove2 = 0x09, kUp2 = 0x0C, kAbsent2 = 0x04;
+
+size_t CountMouse(const RecordingInputSink& sink, uint32_t flags) {
+    size_t n = 0;
+    for (const InputEvent& e : sink.Events()) {
+        if (e.kind == InputEvent::Kind::kMouse && e.flags == flags) ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+// Tick counts wrap after 49.7 days; every time limit is an unsigned difference, so
+// a touch that spans the wrap behaves like any other.
+TEST(Dispatcher, TimeLimitsHoldAcrossTheTickCountWrap) {
+    const uint32_t t0 = 0xFFFFFF00u;  // 256 ms before the wrap
+    {
+        // Held still: still in the down phase 200 ms after the down (no new sample
+        // from the move), moving after 300, one right click from 1500 ms on.
+        Engine e;
+        e.Batch(t0, kDown1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 200, kMove1, 500, 400, kAbsent2, 0, 0);
+        EXPECT_EQ(e.s.m_MTouchInput1.dwFlags, kGestureDown);
+        e.Batch(t0 + 320, kMove1, 500, 400, kAbsent2, 0, 0);
+        EXPECT_EQ(e.s.m_MTouchInput1.dwFlags, kGestureMove);
+        e.Batch(t0 + 1499, kMove1, 500, 400, kAbsent2, 0, 0);
+        EXPECT_EQ(CountMouse(e.sink, kMouseEventRightDown), 0u);
+        e.Batch(t0 + 1500, kMove1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 9000, kMove1, 500, 400, kAbsent2, 0, 0);
+        EXPECT_EQ(CountMouse(e.sink, kMouseEventRightDown), 1u);
+    }
+    {
+        // A click just before the wrap and a touch 120 ms later, after it: the
+        // immediate click of a double tap.
+        Engine e;
+        e.Batch(t0, kDown1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 200, kUp1, 500, 400, kAbsent2, 0, 0);  // click at 0xFFFFFFC8
+        const size_t downs = CountMouse(e.sink, kMouseEventAbsolute | kMouseEventLeftDown);
+        e.Batch(t0 + 320, kDown1, 500, 400, kAbsent2, 0, 0);  // tick 0x40
+        EXPECT_EQ(CountMouse(e.sink, kMouseEventAbsolute | kMouseEventLeftDown), downs + 1);
+        EXPECT_TRUE(e.s.m_bDoubleClicked);
+    }
+    {
+        // Finger 2 tapped for 200 ms across the wrap: one right click; a flick
+        // lifted 250 ms after a down before the wrap is still quick.
+        Engine e;
+        e.Batch(t0 - 1000, kDown1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 150, kMove1, 500, 400, kDown2, 700, 400);
+        e.Batch(t0 + 250, kMove1, 500, 400, kMove2, 700, 400);
+        e.Batch(t0 + 350, kMove1, 500, 400, kUp2, 700, 400);  // tick 0x5E
+        EXPECT_EQ(CountMouse(e.sink, kMouseEventRightDown), 1u);
+    }
+    {
+        Engine e;
+        e.s.m_iMouseFlags = kMouseModeOsPointer;
+        e.Batch(t0 + 100, kDown1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 250, kMove1, 560, 400, kAbsent2, 0, 0);
+        e.Batch(t0 + 349, kUp1, 560, 400, kAbsent2, 0, 0);  // 249 ms, after the wrap
+        EXPECT_EQ(e.gestures, std::vector<Gesture>{kFlickRight});
+    }
+}
+
+// The positions follow the display mode read for the same batch; a failed read
+// keeps the last mode, and an orientation outside 0..3 keeps the last positions.
+TEST(Dispatcher, DisplayModeReadForEveryBatch) {
+    Engine e;
+    e.display.mode = {768, 1024, 1};
+    e.Batch(0, kDown1, 384, 512, kAbsent2, 0, 0);
+    EXPECT_EQ(e.s.m_TouchInput1.x, 256);
+    EXPECT_EQ(e.s.m_TouchInput1.y, 384);
+    e.display.fails = true;
+    e.Batch(10, kMove1, 100, 200, kAbsent2, 0, 0);
+    EXPECT_EQ(e.s.m_TouchInput1.x, 768 - 200);  // still portrait, orientation 1
+    EXPECT_EQ(e.s.m_TouchInput1.y, 100);
+    e.display.fails = false;
+    e.display.mode = {1024, 768, 5};
+    e.Batch(20, kMove1, 300, 300, kAbsent2, 0, 0);
+    EXPECT_EQ(e.s.m_TouchInput1.x, 568);  // unchanged from the previous batch
+    EXPECT_EQ(e.s.m_TouchInput1.y, 100);
+    EXPECT_EQ(e.s.m_TouchInput1.dwFlags, kGestureMove);
+    EXPECT_EQ(e.s.display.width, 1024);  // the new size is still taken
+    e.display.mode = {1024, 768, 2};
+    e.Batch(30, kMove1, 0, 0, kAbsent2, 0, 0);
+    EXPECT_EQ(e.s.m_TouchInput1.x, 1024);
+    EXPECT_EQ(e.s.m_TouchInput1.y, 768);
 }
