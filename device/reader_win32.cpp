@@ -43,6 +43,17 @@ bool HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     return read == device.inputReportLength;
 }
 
+ReplayPanelSource::ReplayPanelSource(ReplayScript script)
+    : script_(std::move(script)), wake_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+ReplayPanelSource::~ReplayPanelSource() {
+    if (wake_ != nullptr) CloseHandle(wake_);
+}
+
+void ReplayPanelSource::Wake() {
+    if (wake_ != nullptr) SetEvent(wake_);
+}
+
 std::unique_ptr<ReplayPanelSource> ReplayPanelSource::Load(const std::string& path,
                                                            std::string& message) {
     ReplayScript script;
@@ -53,8 +64,13 @@ std::unique_ptr<ReplayPanelSource> ReplayPanelSource::Load(const std::string& pa
 bool ReplayPanelSource::Open(PanelDevice& device) {
     ResetPanelDevice(device);
     if (next_ >= script_.reports.size()) return false;  // the trace is over: unplugged
+    // The replayed panel's handle: an event that is never signalled.
     HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (handle == nullptr) return false;
+    if (handle == nullptr || wake_ == nullptr) {
+        if (handle != nullptr) CloseHandle(handle);
+        return false;
+    }
+    ResetEvent(wake_);
     if (!started_) {
         started_ = true;
         startTick_ = GetTickCount();
@@ -74,12 +90,11 @@ bool ReplayPanelSource::Open(PanelDevice& device) {
 bool ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     if (next_ >= script_.reports.size()) return false;
     const ReplayReport& report = script_.reports[next_];
-    // Wait until the report's time; the event is never signalled, so the wait is a
-    // sleep that a closed handle cuts short.
+    // Wait until the report's time, unless the reader is being stopped.
     for (;;) {
         const uint32_t elapsed = GetTickCount() - startTick_;
         if (elapsed >= report.tick) break;
-        const DWORD wait = WaitForSingleObject(device.handle, report.tick - elapsed);
+        const DWORD wait = WaitForSingleObject(wake_, report.tick - elapsed);
         if (wait != WAIT_TIMEOUT) return false;
     }
     const size_t length = device.inputReportLength;
@@ -118,9 +133,13 @@ PanelReader::PanelReader(PanelSource& source)
     : source_(source), setupHook_(CalibratedReaderSetup),
       touchMessage_(RegisterWindowMessageA("WM_TOUCH")) {
     device_.handle = nullptr;
+    started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
-PanelReader::~PanelReader() { Stop(); }
+PanelReader::~PanelReader() {
+    Stop();
+    if (started_ != nullptr) CloseHandle(started_);
+}
 
 bool PanelReader::Running() const { return running_ != 0; }
 void* PanelReader::ThreadHandle() const { return thread_; }
@@ -142,6 +161,8 @@ int PanelReader::StartReading(void* window) {
     panel_ = device_.handle;
     report_.assign(device_.inputReportLength, 0);
     InterlockedExchange(&running_, 1);
+    InterlockedExchange(&stopRequested_, 0);
+    if (started_ != nullptr) ResetEvent(started_);
     // The record buffer is a member: it exists before the thread and outlives it.
     HANDLE thread = CreateThread(nullptr, 0, ReaderThreadStart, this, 0, nullptr);
     if (thread == nullptr) {
@@ -153,6 +174,10 @@ int PanelReader::StartReading(void* window) {
     // The thread may already have ended and found no handle to close; then this
     // start's handle is closed here instead.
     InterlockedExchangePointer(const_cast<PVOID volatile*>(&thread_), thread);
+    if (started_ != nullptr) {
+        const HANDLE waits[2] = {started_, thread};
+        WaitForMultipleObjects(2, waits, FALSE, kThreadStartWaitMs);
+    }
     if (running_ == 0) {
         HANDLE own = TakeHandle(thread_);
         if (own != nullptr) {
@@ -164,6 +189,7 @@ int PanelReader::StartReading(void* window) {
 }
 
 long PanelReader::ThreadLoop() {
+    if (started_ != nullptr) SetEvent(started_);
     HWND window = static_cast<HWND>(target_);
     if (window == nullptr || !IsWindow(window)) {
         EndThread();
@@ -172,7 +198,7 @@ long PanelReader::ThreadLoop() {
     const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
     uint8_t* buffer = report_.data();
     for (;;) {
-        if (!source_.Read(device_, buffer)) break;
+        if (stopRequested_ || !source_.Read(device_, buffer) || stopRequested_) break;
         PanelInputReport report;
         if (DecodePanelReport(buffer, report_.size(), report) != DecodeResult::kOk) break;
         if (report.reportId != 1) break;
@@ -202,10 +228,16 @@ void PanelReader::EndThread() {
 void PanelReader::DropThreadAndPanel() {
     HANDLE thread = TakeHandle(thread_);
     if (thread != nullptr) {
-        TerminateThread(thread, static_cast<DWORD>(-1));
-        // Termination completes asynchronously; the panel handle is closed only
-        // once the thread can no longer use it.
-        WaitForSingleObject(thread, kTerminateWaitMs);
+        // A thread waiting for its next replayed report ends by itself; a blocked
+        // panel read is ended by termination.
+        InterlockedExchange(&stopRequested_, 1);
+        source_.Wake();
+        if (WaitForSingleObject(thread, kGracefulStopMs) != WAIT_OBJECT_0) {
+            TerminateThread(thread, static_cast<DWORD>(-1));
+            // Termination completes asynchronously; the panel handle is closed only
+            // once the thread can no longer use it.
+            WaitForSingleObject(thread, kTerminateWaitMs);
+        }
         CloseHandle(thread);
     }
     InterlockedExchange(&running_, 0);

@@ -24,6 +24,13 @@ constexpr uint32_t kRestartRetryPeriodMs = 500;
 // How long the restart waits for a terminated reading thread to be gone before it
 // closes the panel handle under it.
 constexpr uint32_t kTerminateWaitMs = 2000;
+// How long the restart lets a reading thread end by itself before it terminates it
+// (a blocked HID read cannot be cut short on the oldest systems).
+constexpr uint32_t kGracefulStopMs = 100;
+// How long a start waits for the new thread to reach its loop. A thread is never
+// terminated before that: one terminated during its start-up can leave the
+// system's loader lock held, and every later thread start hangs.
+constexpr uint32_t kThreadStartWaitMs = 2000;
 
 // Where the reading thread's reports come from.
 class PanelSource {
@@ -35,6 +42,8 @@ public:
     // Reads one report of `device.inputReportLength` bytes, blocking until it comes.
     // False ends the reading, as an unplugged panel does. Runs on the reading thread.
     virtual bool Read(const PanelDevice& device, uint8_t* buffer) = 0;
+    // Makes a Read that waits return false soon, where the source can.
+    virtual void Wake() {}
 };
 
 // The HID panel itself.
@@ -47,23 +56,28 @@ public:
 // A trace replayed in real time: the report at tick T is delivered T milliseconds
 // after the first opening. The panel "opens" with the trace's `panel` maxima while
 // reports remain; the end of the trace ends the reading, and later openings find
-// no panel. The panel handle is an event object that is never signalled, on which
-// the reads wait for their time.
+// no panel. The panel handle is an event object that is never signalled; the reads
+// wait for their time on an event of their own, which Wake sets.
 class ReplayPanelSource : public PanelSource {
 public:
-    explicit ReplayPanelSource(ReplayScript script) : script_(std::move(script)) {}
+    explicit ReplayPanelSource(ReplayScript script);
+    ~ReplayPanelSource() override;
+    ReplayPanelSource(const ReplayPanelSource&) = delete;
+    ReplayPanelSource& operator=(const ReplayPanelSource&) = delete;
     // Loads and checks the whole file before anything is replayed. On failure
     // `message` is "FILE:LINE: reason".
     static std::unique_ptr<ReplayPanelSource> Load(const std::string& path, std::string& message);
 
     bool Open(PanelDevice& device) override;
     bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    void Wake() override;
 
     size_t Remaining() const { return script_.reports.size() - next_; }
 
 private:
     ReplayScript script_;
     size_t next_ = 0;
+    void* wake_ = nullptr;  // event the reads wait on for their time
     bool started_ = false;
     uint32_t startTick_ = 0;
 };
@@ -76,6 +90,7 @@ public:
         : inner_(inner), recorder_(recorder) {}
     bool Open(PanelDevice& device) override;
     bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    void Wake() override { inner_.Wake(); }
 
 private:
     PanelSource& inner_;
@@ -146,6 +161,8 @@ private:
     void* volatile thread_ = nullptr;
     void* volatile panel_ = nullptr;
     volatile long running_ = 0;
+    volatile long stopRequested_ = 0;
+    void* started_ = nullptr;  // event: the thread has reached its loop
     void* target_ = nullptr;
     unsigned touchMessage_ = 0;
     BatchBuilder builder_{ReaderRule::kTactra};  // contact states kept across restarts
