@@ -162,6 +162,27 @@ TEST(TactraTouch, BadReplayFileIsRefusedWithItsReason) {
     EXPECT_TRUE(app.WaitForExit(5000));
 }
 
+// Without a panel the recording stays empty and Tactra keeps searching; a
+// recording that cannot be created is refused before anything runs.
+TEST(TactraTouch, RecordingIsCreatedOrRefused) {
+    const std::string folder = TactraProcess::MakeEmptyFolder("record");
+    {
+        TactraProcess app;
+        ASSERT_TRUE(app.Start(folder, "--record session.trace"));
+        Pump(700);
+        EXPECT_FALSE(app.WaitForExit(0));
+        EXPECT_NE(GetFileAttributesA((folder + "\\session.trace").c_str()), INVALID_FILE_ATTRIBUTES);
+        PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        EXPECT_TRUE(app.WaitForExit(5000));
+    }
+    TactraProcess app;
+    EXPECT_FALSE(app.Start(folder, "--record no-such-folder\\session.trace", 3000));
+    HWND box = app.WaitForWindow("Tactra");
+    ASSERT_NE(box, nullptr);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(app.WaitForExit(5000));
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace tactra
