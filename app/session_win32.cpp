@@ -37,8 +37,10 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
     if (inWord) words.push_back(word);
     for (size_t i = 0; i < words.size(); ++i) {
         std::string* target = nullptr;
-        if (words[i] == "--replay") target = &options.replayFile;
-        else if (words[i] == "--record") target = &options.recordFile;
+        if (words[i] == "--replay")
+            target = &options.replayFile;
+        else if (words[i] == "--record")
+            target = &options.recordFile;
         else {
             error = "Unknown option: " + words[i];
             return false;
@@ -104,8 +106,10 @@ struct Session::Impl {
     PanelReader& Reader() {
         if (!reader) {
             PanelSource* source = &hid;
-            if (replay) source = replay.get();
-            else if (recording) source = recording.get();
+            if (replay)
+                source = replay.get();
+            else if (recording)
+                source = recording.get();
             reader.reset(new PanelReader(*source));
         }
         return *reader;
@@ -177,7 +181,8 @@ void Session::RestartReading(HWND dialog) {
 void Session::OnDeviceChange(HWND dialog) {
     impl_->timer.Bind(dialog);
     PanelReader& reader = impl_->Reader();
-    if (!impl_->timer.Armed() && reader.ThreadHandle() == nullptr && reader.PanelHandle() == nullptr)
+    if (!impl_->timer.Armed() && reader.ThreadHandle() == nullptr &&
+        reader.PanelHandle() == nullptr)
         impl_->timer.Set(kRetryTimerPeriodMs);
 }
 

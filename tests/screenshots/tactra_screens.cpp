@@ -3,8 +3,8 @@
 // it writes OUT/NAME.ready with the window's screen rectangle and waits until the
 // script has taken OUT/NAME.png.
 //   tactra_screens OUT_DIR      (OUT_DIR as a Windows path)
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -16,10 +16,12 @@ using namespace tactra::testing;
 namespace {
 
 constexpr UINT kTrayCallback = WM_USER + 1;
-constexpr DWORD kSettleMs = 800;        // painting done before the picture is taken
+constexpr DWORD kSettleMs = 800;  // painting done before the picture is taken
 constexpr DWORD kShotTimeoutMs = 20000;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool Shoot(const std::string& out, const char* name, HWND window) {
     if (!window) {
@@ -101,7 +103,8 @@ int main(int argc, char** argv) {
         // Show the first application's actions.
         HWND list = GetDlgItem(page2, 1046);
         SendMessageA(list, CB_SETCURSEL, 0, 0);
-        SendMessageA(page2, WM_COMMAND, MAKEWPARAM(1046, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        SendMessageA(page2, WM_COMMAND, MAKEWPARAM(1046, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
         ok &= Shoot(out, "setup-modify", setup);
         PostMessageA(setup, WM_CLOSE, 0, 0);
     }

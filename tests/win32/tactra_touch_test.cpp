@@ -3,9 +3,8 @@
 // Tactra replays a pinch and a flick through its real reading thread, "WM_TOUCH",
 // the gesture engine and keybd_event/mouse_event. The probe must receive the
 // Ctrl + wheel steps and the flick's key, in order.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <fstream>
@@ -51,15 +50,15 @@ std::string ProgramName() {
 // Zoom In is Ctrl + wheel up, Flick Right the Right arrow key; nothing else plays.
 std::string ProfileFor(const std::string& section) {
     std::string text = "[" + section + "]\r\n";
-    const char* gestures[] = {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC",
+    const char* gestures[] = {"ZoomIn",  "ZoomOut",   "RotateCL",  "RotateAC",
                               "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
     for (const char* g : gestures) {
         const std::string name = g;
         std::string c = "0", code = "0", up = "0";
         if (name == "ZoomIn") c = "2", code = "2048", up = "1";
         if (name == "FlickRight") c = "9", code = "39";
-        text += name + ".Case=" + c + "\r\n" + name + ".Code=" + code + "\r\n" + name + ".Up=" + up +
-                "\r\n";
+        text += name + ".Case=" + c + "\r\n" + name + ".Code=" + code + "\r\n" + name +
+                ".Up=" + up + "\r\n";
     }
     return text;
 }
@@ -86,7 +85,8 @@ std::string SessionTrace() {
     // A quick one-finger flick to the right, 120 px in 100 ms.
     tick += 500;
     for (int step = 0; step < 4; ++step) {
-        std::snprintf(line, sizeof line, "at %d touch %d,400 -\n", tick + 25 * step, 500 + 40 * step);
+        std::snprintf(line, sizeof line, "at %d touch %d,400 -\n", tick + 25 * step,
+                      500 + 40 * step);
         t += line;
     }
     std::snprintf(line, sizeof line, "at %d touch - -\n", tick + 100);
@@ -106,10 +106,10 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
     ASSERT_NE(RegisterClassA(&wc), 0);
     // The whole screen: the wheel goes to the window under the cursor, and the
     // mouse emulation moves the cursor to the fingers.
-    HWND probe = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Touch probe",
-                                 WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                 GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+    HWND probe =
+        CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Touch probe", WS_POPUP | WS_VISIBLE, 0, 0,
+                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                        nullptr, wc.hInstance, nullptr);
     ASSERT_NE(probe, nullptr);
 
     const std::string folder = TactraProcess::MakeEmptyFolder("touch");
@@ -124,10 +124,10 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
     SetCursorPos(512, 384);
     ASSERT_EQ(GetForegroundWindow(), probe);
 
-    const std::vector<std::string> expected = {
-        "key down 17", "wheel 120 ctrl", "key down 17", "wheel 120 ctrl",
-        "key down 17", "wheel 120 ctrl", "key down 17", "wheel 120 ctrl",
-        "key up 17",   "key down 39",    "key up 39"};
+    const std::vector<std::string> expected = {"key down 17",    "wheel 120 ctrl", "key down 17",
+                                               "wheel 120 ctrl", "key down 17",    "wheel 120 ctrl",
+                                               "key down 17",    "wheel 120 ctrl", "key up 17",
+                                               "key down 39",    "key up 39"};
     const DWORD begin = GetTickCount();
     while (received.size() < expected.size() && GetTickCount() - begin < 20000) Pump(50);
     Pump(300);  // nothing more may follow
@@ -148,7 +148,8 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
 // A trace that cannot be replayed is refused before anything runs, with the reason.
 TEST(TactraTouch, BadReplayFileIsRefusedWithItsReason) {
     const std::string folder = TactraProcess::MakeEmptyFolder("badtrace");
-    std::ofstream(folder + "\\bad.trace", std::ios::binary) << "panel 1024 768\nat 0 touch nonsense\n";
+    std::ofstream(folder + "\\bad.trace", std::ios::binary)
+        << "panel 1024 768\nat 0 touch nonsense\n";
     TactraProcess app;
     // The program shows its message box instead of the main dialog.
     EXPECT_FALSE(app.Start(folder, "--replay bad.trace", 3000));
@@ -171,7 +172,8 @@ TEST(TactraTouch, RecordingIsCreatedOrRefused) {
         ASSERT_TRUE(app.Start(folder, "--record session.trace"));
         Pump(700);
         EXPECT_FALSE(app.WaitForExit(0));
-        EXPECT_NE(GetFileAttributesA((folder + "\\session.trace").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_NE(GetFileAttributesA((folder + "\\session.trace").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
         PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
         EXPECT_TRUE(app.WaitForExit(5000));
     }
