@@ -3,8 +3,9 @@
 // it writes OUT/NAME.ready with the window's screen rectangle and waits until the
 // script has taken OUT/NAME.png.
 //   tactra_screens OUT_DIR      (OUT_DIR as a Windows path)
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
