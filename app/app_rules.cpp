@@ -50,6 +50,14 @@ std::string SectionNameToSave(const AppNameInput& input) {
     return input.fileNameChosen ? input.fileName : input.keyWords;
 }
 
+bool IsStorableSectionName(const std::string& name) {
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '[' || c == ']' || u < 0x20 || u == 0x7F) return false;
+    }
+    return true;
+}
+
 AppProfile PageDefaultActions() {
     AppProfile p;
     constexpr int32_t kKeyNoModifier = 9;

@@ -92,6 +92,12 @@ struct AppNameInput {
 // page shows kNoNameMessage and writes nothing).
 std::string SectionNameToSave(const AppNameInput& input);
 
+// A section name that "Tactra.ini" can hold: a bracket would end or open the
+// section line, a control character (a line break above all) would split it.
+constexpr const char kBadNameMessage[] =
+    "The file name or key words must not contain \"[\", \"]\" or control characters.";
+bool IsStorableSectionName(const std::string& name);
+
 // The application-list page holds at most this many sections (the first ones of
 // the file).
 constexpr int kMaxListedSections = 260;

@@ -122,6 +122,10 @@ void CPage1::Save() {
         MessageBoxA(Hwnd(), kNoNameMessage, "Tactra", MB_OK);
         return;
     }
+    if (!IsStorableSectionName(section)) {
+        MessageBoxA(Hwnd(), kBadNameMessage, "Tactra", MB_OK | MB_ICONWARNING);
+        return;
+    }
     AppProfile profile;
     if (!EncodeGroups(profile)) return;
     WriteProfile(m_ini, section.c_str(), profile);

@@ -92,8 +92,7 @@ BOOL CTACTRADlg::OnInitDialog() {
     }
 
     session_.ReadDisplay();
-    session_.ClearRunning();
-    SetTimer(hwnd, kStartTimerId, kStartTimerPeriodMs, nullptr);
+    session_.StartSearching(hwnd);
 
     ShowWindow(hwnd, SW_HIDE);
     return TRUE;
@@ -210,7 +209,7 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
     }
     switch (msg) {
         case WM_DEVICECHANGE:
-            if (session_.ReadingLost()) SetTimer(Hwnd(), kStartTimerId, kRetryTimerPeriodMs, nullptr);
+            session_.OnDeviceChange(Hwnd());
             return false;
         case kShowMessage:
             ShowMainDialog(lParam);
@@ -271,6 +270,7 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
 }
 
 void CTACTRADlg::OnDestroy() {
+    session_.StopReading();
     RemoveTrayIcon();
     if (m_iMouseFlags == kMouseModeTabletService && m_piWisptis.hProcess) {
         DWORD exitCode = 0;

@@ -5,8 +5,14 @@
 #include <vector>
 
 #include "app/app_rules.h"
+#include "app/resource.h"
+#include "device/reader_win32.h"
+#include "device/replay.h"
+#include "gesture/engine.h"
+#include "gesture/store_profile_source.h"
+#include "platform/win32/win32_display.h"
+#include "platform/win32/win32_foreground.h"
 #include "platform/win32/win32_ports.h"
-
 #include "profiles/profile_store.h"
 
 namespace tactra {
@@ -31,8 +37,10 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
     if (inWord) words.push_back(word);
     for (size_t i = 0; i < words.size(); ++i) {
         std::string* target = nullptr;
-        if (words[i] == "--replay") target = &options.replayFile;
-        else if (words[i] == "--record") target = &options.recordFile;
+        if (words[i] == "--replay")
+            target = &options.replayFile;
+        else if (words[i] == "--record")
+            target = &options.recordFile;
         else {
             error = "Unknown option: " + words[i];
             return false;
@@ -50,53 +58,154 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
     return true;
 }
 
+namespace {
+
+// Timer 1 of the main dialog. It remembers whether it is armed, so that a device
+// change while the panel is still being searched for leaves the running retry
+// timer alone.
+class DialogTimer : public RestartTimer {
+public:
+    void Bind(HWND dialog) { dialog_ = dialog; }
+    void Kill() override {
+        if (dialog_) KillTimer(dialog_, kStartTimerId);
+        armed_ = false;
+    }
+    void Set(uint32_t periodMs) override {
+        if (dialog_) armed_ = SetTimer(dialog_, kStartTimerId, periodMs, nullptr) != 0;
+    }
+    bool Armed() const { return armed_; }
+
+private:
+    HWND dialog_ = nullptr;
+    bool armed_ = false;
+};
+
+}  // namespace
+
 struct Session::Impl {
     SessionOptions options;
     Win32Clock clock;
+    Win32InputSink sink;
+    Win32ForegroundApp foreground;
+    Win32Display display;
     int osMajor = 5;
-    int32_t mouseMode = kMouseModeEmulate;
-    int32_t width = 0;
-    int32_t height = 0;
     std::unique_ptr<ProfileStore> profiles;
+    std::unique_ptr<StoreProfileSource> profileSource;
+    GestureState engine;
+    EnginePorts ports;
+
+    // Where the reports come from: the panel, a replayed trace, or the panel with
+    // a recorder in between.
+    HidPanelSource hid;
+    std::unique_ptr<ReplayPanelSource> replay;
+    TraceRecorder recorder;
+    std::unique_ptr<RecordingPanelSource> recording;
+    std::unique_ptr<PanelReader> reader;
+    DialogTimer timer;
+
+    PanelReader& Reader() {
+        if (!reader) {
+            PanelSource* source = &hid;
+            if (replay)
+                source = replay.get();
+            else if (recording)
+                source = recording.get();
+            reader.reset(new PanelReader(*source));
+        }
+        return *reader;
+    }
 };
 
-Session::Session(const SessionOptions& options) : impl_(new Impl) { impl_->options = options; }
+Session::Session(const SessionOptions& options) : impl_(new Impl) {
+    impl_->options = options;
+    EnginePorts& ports = impl_->ports;
+    ports.clock = &impl_->clock;
+    ports.sink = &impl_->sink;
+    ports.foreground = &impl_->foreground;
+    ports.display = &impl_->display;
+}
 
 Session::~Session() = default;
+
+bool Session::Prepare(std::string& error) {
+    if (!impl_->options.replayFile.empty()) {
+        impl_->replay = ReplayPanelSource::Load(impl_->options.replayFile, error);
+        return impl_->replay != nullptr;
+    }
+    if (!impl_->options.recordFile.empty()) {
+        if (!impl_->recorder.Open(impl_->options.recordFile, error)) return false;
+        impl_->recording.reset(new RecordingPanelSource(impl_->hid, impl_->recorder));
+    }
+    return true;
+}
 
 void Session::SetOsMajor(int major) { impl_->osMajor = major; }
 
 int Session::RefreshProfileSections() {
-    if (!impl_->profiles)
-        impl_->profiles.reset(new ProfileStore(impl_->clock, impl_->osMajor,
-                                               [] { return static_cast<uint16_t>(GetSystemDefaultLangID()); }));
+    if (!impl_->profiles) {
+        impl_->profiles.reset(new ProfileStore(impl_->clock, impl_->osMajor, [] {
+            return static_cast<uint16_t>(GetSystemDefaultLangID());
+        }));
+        impl_->profileSource.reset(new StoreProfileSource(*impl_->profiles));
+        impl_->ports.profiles = impl_->profileSource.get();
+    }
     return impl_->profiles->RefreshProfileSections();
 }
 
-void Session::ResetEngine(int32_t mouseMode) { impl_->mouseMode = mouseMode; }
-
-void Session::SetMouseMode(int32_t mouseMode) { impl_->mouseMode = mouseMode; }
-
-void Session::ReadDisplay() {
-    impl_->width = GetSystemMetrics(SM_CXSCREEN);
-    impl_->height = GetSystemMetrics(SM_CYSCREEN);
+void Session::ResetEngine(int32_t mouseMode) {
+    const DisplayState display = impl_->engine.display;
+    impl_->engine = GestureState();
+    impl_->engine.display = display;
+    impl_->engine.m_iMouseFlags = mouseMode;
 }
+
+void Session::SetMouseMode(int32_t mouseMode) { impl_->engine.m_iMouseFlags = mouseMode; }
+
+void Session::ReadDisplay() { InitDisplayState(impl_->display, impl_->engine.display); }
 
 void Session::ScreenSize(int32_t& width, int32_t& height) const {
-    width = impl_->width;
-    height = impl_->height;
+    width = impl_->engine.display.width;
+    height = impl_->engine.display.height;
 }
 
-void Session::ClearRunning() {}
+void Session::StartSearching(HWND dialog) {
+    impl_->timer.Bind(dialog);
+    impl_->timer.Set(kStartTimerPeriodMs);
+}
 
 void Session::RestartReading(HWND dialog) {
-    // No panel source yet: keep retrying like a missing panel.
-    KillTimer(dialog, kStartTimerId);
-    SetTimer(dialog, kStartTimerId, kRetryTimerPeriodMs, nullptr);
+    impl_->timer.Bind(dialog);
+    impl_->Reader().Restart(impl_->timer, dialog);
 }
 
-bool Session::ReadingLost() const { return false; }
+void Session::OnDeviceChange(HWND dialog) {
+    impl_->timer.Bind(dialog);
+    PanelReader& reader = impl_->Reader();
+    if (!impl_->timer.Armed() && reader.ThreadHandle() == nullptr &&
+        reader.PanelHandle() == nullptr)
+        impl_->timer.Set(kRetryTimerPeriodMs);
+}
 
-LRESULT Session::OnTouch(HWND, WPARAM, LPARAM) { return 1; }
+void Session::StopReading() {
+    impl_->timer.Kill();
+    if (impl_->reader) impl_->reader->Stop();
+    impl_->recorder.Close();
+}
+
+LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    // Only the batches of our own reading thread: the records are read through a
+    // pointer, which from any other sender could point anywhere.
+    const auto* records = reinterpret_cast<const TOUCHINPUT*>(lParam);
+    if (!impl_->reader || records != impl_->reader->Records() || wParam < 1 ||
+        wParam > static_cast<WPARAM>(kTouchRecordCapacity) || !impl_->ports.profiles)
+        return 0;
+    GestureState& engine = impl_->engine;
+    const int result = OnTouchInput(engine, impl_->ports, records);
+    SetDlgItemTextA(dialog, IDC_TEXT_FILENAME, engine.m_strFileName.c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_TITLE, engine.m_strTitleName.c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_XY1, SampleStatusText(1, engine.m_TouchInput1).c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_XY2, SampleStatusText(2, engine.m_TouchInput2).c_str());
+    return result;
+}
 
 }  // namespace tactra

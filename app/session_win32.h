@@ -25,6 +25,10 @@ public:
     explicit Session(const SessionOptions& options);
     ~Session();
 
+    // Loads the trace to replay or creates the recording, before any window
+    // exists. False with a message in `error` when that fails.
+    bool Prepare(std::string& error);
+
     // The major version of the system, for the default profile file.
     void SetOsMajor(int major);
     // Re-reads the section list of "Tactra.ini", writing the default file first
@@ -37,13 +41,16 @@ public:
     void ReadDisplay();
     void ScreenSize(int32_t& width, int32_t& height) const;
 
-    // The panel start: running flag cleared before the first timer tick.
-    void ClearRunning();
+    // Timer 1 of `dialog` at its start-up period: the first attempt to find the panel.
+    void StartSearching(HWND dialog);
     // Timer 1: tear down whatever reads, start again; arms the 500 ms retry timer
     // on `dialog` when the start failed.
     void RestartReading(HWND dialog);
-    // True in the lost state (no reading thread and no panel handle).
-    bool ReadingLost() const;
+    // WM_DEVICECHANGE: in the lost state (no reading thread, no panel handle, no
+    // retry timer) arms the retry timer.
+    void OnDeviceChange(HWND dialog);
+    // The end of the program: the reading thread is ended and the panel closed.
+    void StopReading();
 
     // "WM_TOUCH": runs the engine on the batch and updates the Test texts.
     LRESULT OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam);

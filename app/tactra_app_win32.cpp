@@ -20,6 +20,10 @@ public:
             return 1;
         }
         Session session(options);
+        if (!session.Prepare(error)) {
+            MessageBoxA(nullptr, error.c_str(), "Tactra", MB_OK | MB_ICONERROR);
+            return 1;
+        }
         CTACTRADlg dialog(session);
         dialog.RunModal(nullptr);
         return 0;

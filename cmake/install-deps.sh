@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 #   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark
-#   cmake/install-deps.sh all       also mingw-w64, Wine and Xvfb for the Windows builds
+#   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
+#                                   for the Windows builds
 set -euo pipefail
 
 native=(cmake make g++ clang libgtest-dev libbenchmark-dev python3)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-         googletest wine wine64 xvfb xauth x11-utils)
+         googletest wine wine64 xvfb xauth x11-utils imagemagick)
 
 wanted=("${native[@]}")
 [ "${1:-all}" = native ] || wanted+=("${windows[@]}")

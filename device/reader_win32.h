@@ -146,6 +146,8 @@ public:
     const PanelDevice& Device() const { return device_; }
     // The registered message number of "WM_TOUCH".
     unsigned TouchMessage() const { return touchMessage_; }
+    // The record buffer that every "WM_TOUCH" of this reader points to.
+    const TOUCHINPUT* Records() const { return records_; }
 
     // The reading thread's body: 0 when its loop ends, -1 without a target window.
     long ThreadLoop();

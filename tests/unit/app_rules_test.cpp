@@ -80,6 +80,15 @@ TEST(NewApplicationName, TheChosenFieldNamesTheSection) {
     EXPECT_EQ(SectionNameToSave(in), "");
 }
 
+TEST(SectionName, BracketsAndControlCharactersCannotBeStored) {
+    EXPECT_TRUE(IsStorableSectionName("notepad.exe"));
+    EXPECT_TRUE(IsStorableSectionName("Windows Photo Viewer"));
+    EXPECT_TRUE(IsStorableSectionName("caf\xE9 (1).exe"));  // bytes above 0x7F are text
+    for (const char* bad : {"a[b", "a]b", "[x]", "line\nbreak", "tab\there", "cr\r", "del\x7F"})
+        EXPECT_FALSE(IsStorableSectionName(bad)) << bad;
+    EXPECT_FALSE(IsStorableSectionName(std::string("nul\0inside", 11)));
+}
+
 TEST(ListSelection, NeedsAnIndexInsideTheList) {
     EXPECT_FALSE(IsListSelection(-1, 3));
     EXPECT_TRUE(IsListSelection(2, 3));

@@ -2,6 +2,7 @@
 // tray callback, the About box, the version-dependent calibration hint, and the
 // end of the program through the menu's "EXIT".
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -98,11 +99,25 @@ TEST_F(TactraApp, CalibrationIsOffForNewerVersions) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Main(), 1000)));
 }
 
-TEST_F(TactraApp, ExitFromTheMenuEndsTheProgram) {
+// Whether the notification area holds Tactra's icon: modifying nothing succeeds
+// only for an icon that exists.
+bool TrayIconExists(HWND owner) {
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = owner;
+    nid.uID = 128;
+    nid.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+TEST_F(TactraApp, ExitFromTheMenuEndsTheProgramAndRemovesTheIcon) {
     StartWith("winxp64");
+    const HWND main = Main();
+    EXPECT_TRUE(TrayIconExists(main)) << "the icon is added at start-up";
     // "EXIT" arrives as the dialog's cancel command.
-    PostMessageA(Main(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
     EXPECT_TRUE(app_.WaitForExit(5000));
+    EXPECT_FALSE(TrayIconExists(main));
 }
 
 TEST_F(TactraApp, CloseEndsTheProgram) {

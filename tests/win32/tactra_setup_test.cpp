@@ -152,6 +152,26 @@ TEST_F(TactraSetup, EmptyNameShowsTheMessageAndWritesNothing) {
     EXPECT_EQ(ReadFileText(ini_), before);
 }
 
+TEST_F(TactraSetup, NamesWithBracketsOrControlCharactersAreRefused) {
+    Start("winxp64");
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    const std::string before = ReadFileText(ini_);
+    for (const char* name : {"evil]\r\n[iexplore.exe", "tab\there.exe"}) {
+        SetText(page1_, 1011, name);
+        PostMessageA(page1_, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page1_, 1009)));
+        HWND box = app_.WaitForWindow("Tactra");
+        ASSERT_NE(box, nullptr) << name;
+        bool explained = false;
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (WindowText(child).find("control characters") != std::string::npos) explained = true;
+        EXPECT_TRUE(explained) << name;
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        Pump(300);
+        EXPECT_EQ(ReadFileText(ini_), before) << name;
+    }
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace tactra

@@ -72,7 +72,8 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
     return folder;
 }
 
-bool TactraProcess::Start(const std::string& folder, const std::string& arguments) {
+bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
+                          DWORD windowTimeoutMs) {
     const std::string exe = WindowsPath(TACTRA_APP_PATH);
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
@@ -81,7 +82,7 @@ bool TactraProcess::Start(const std::string& folder, const std::string& argument
     if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &si, &pi_))
         return false;
-    main_ = WaitForWindow("Qumix Touch Configure", 15000);
+    main_ = WaitForWindow("Qumix Touch Configure", windowTimeoutMs);
     if (!main_) return false;
     // The window exists before its initialisation has run: wait until the program
     // waits for input, then until the dialog answers a message.

@@ -18,7 +18,8 @@ public:
     static std::string MakeEmptyFolder(const char* tag);
 
     // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
-    bool Start(const std::string& folder, const std::string& arguments = "");
+    bool Start(const std::string& folder, const std::string& arguments = "",
+               DWORD windowTimeoutMs = 15000);
     HWND MainDialog() const { return main_; }
     DWORD ProcessId() const { return pi_.dwProcessId; }
     // A top-level window of the process with this title, waiting up to timeoutMs.

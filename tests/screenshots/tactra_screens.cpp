@@ -1,0 +1,116 @@
+// Brings up Tactra.exe's windows one after another for tests/screenshots.sh: the
+// main dialog, the About box and both pages of the configuration dialog. For each
+// it writes OUT/NAME.ready with the window's screen rectangle and waits until the
+// script has taken OUT/NAME.png.
+//   tactra_screens OUT_DIR      (OUT_DIR as a Windows path)
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/tactra_process.h"
+
+using namespace tactra::testing;
+
+namespace {
+
+constexpr UINT kTrayCallback = WM_USER + 1;
+constexpr DWORD kSettleMs = 800;  // painting done before the picture is taken
+constexpr DWORD kShotTimeoutMs = 20000;
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Shoot(const std::string& out, const char* name, HWND window) {
+    if (!window) {
+        std::fprintf(stderr, "tactra_screens: no window for %s\n", name);
+        return false;
+    }
+    Pump(kSettleMs);
+    RECT r;
+    GetWindowRect(window, &r);
+    const std::string png = out + "\\" + name + ".png";
+    DeleteFileA(png.c_str());
+    const std::string ready = out + "\\" + name + ".ready";
+    if (FILE* f = std::fopen(ready.c_str(), "w")) {
+        std::fprintf(f, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        std::fclose(f);
+    }
+    const DWORD start = GetTickCount();
+    while (!Exists(png) && GetTickCount() - start < kShotTimeoutMs) Pump(50);
+    DeleteFileA(ready.c_str());
+    if (!Exists(png)) std::fprintf(stderr, "tactra_screens: %s was not taken\n", name);
+    return Exists(png);
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tactra_screens OUT_DIR\n");
+        return 2;
+    }
+    const std::string out = argv[1];
+    TactraProcess::SetWineVersion("winxp64");
+    TactraProcess app;
+    // Two fingers near the screen's corners fill the Test group with wide values.
+    const std::string folder = TactraProcess::MakeEmptyFolder("screens");
+    if (FILE* f = std::fopen((folder + "\\screens.trace").c_str(), "w")) {
+        std::fputs("panel 1024 768\nat 0 touch 1000,700 20,30\nat 400 touch 1010,710 25,35\n", f);
+        std::fclose(f);
+    }
+    if (!app.Start(folder, "--replay screens.trace")) {
+        std::fprintf(stderr, "tactra_screens: Tactra.exe did not start\n");
+        return 1;
+    }
+    HWND main = app.MainDialog();
+    bool ok = true;
+
+    Pump(1500);  // the replayed touches have reached the dialog
+    SendMessageA(main, kTrayCallback, 0, WM_LBUTTONDOWN);
+    for (int i = 0; i < 100 && !IsWindowVisible(main); ++i) Pump(30);
+    ok &= Shoot(out, "main-dialog", main);
+
+    Click(main, 1007);
+    HWND about = app.WaitForWindow("About Qumix Touch");
+    ok &= Shoot(out, "about", about);
+    if (about) PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Pump(300);
+
+    Click(main, 1006);
+    HWND setup = app.WaitForWindow("Application Configure");
+    ok &= Shoot(out, "setup-add", setup);
+    if (setup) {
+        HWND tab = GetDlgItem(setup, 1008);
+        HWND page1 = FindWindowExA(tab, nullptr, "#32770", nullptr);
+        HWND page2 = FindWindowExA(tab, page1, "#32770", nullptr);
+        if (page1 && GetDlgItem(page2, 1011)) std::swap(page1, page2);
+        // The tab sheet follows the focused tab when the tab control is clicked;
+        // the click goes to its body, away from the tabs.
+        SendMessageA(tab, TCM_SETCURFOCUS, 1, 0);
+        RECT body;
+        GetClientRect(tab, &body);
+        const LPARAM at = MAKELPARAM(body.right - 5, body.bottom - 5);
+        SendMessageA(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(tab, WM_LBUTTONUP, 0, at);
+        // Show the first application's actions.
+        HWND list = GetDlgItem(page2, 1046);
+        SendMessageA(list, CB_SETCURSEL, 0, 0);
+        SendMessageA(page2, WM_COMMAND, MAKEWPARAM(1046, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        ok &= Shoot(out, "setup-modify", setup);
+        PostMessageA(setup, WM_CLOSE, 0, 0);
+    }
+    Pump(300);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    app.WaitForExit(5000);
+    return ok ? 0 : 1;
+}
