@@ -191,13 +191,15 @@ void ResetPanelDevice(PanelDevice& device) {
     device.featureReportLength = 0;
 }
 
-bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options) {
+bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
+                    HidAttributes* lastMatch) {
     bool kept = false;
     std::string path;
     for (int i = 0; GetInterfacePath(i, path); ++i) {
         HidAttributes attributes;
         HANDLE handle = OpenPanel(path.c_str(), options, &attributes);
         if (handle == INVALID_HANDLE_VALUE) continue;
+        if (lastMatch != nullptr) *lastMatch = attributes;
         if (kept) {
             CloseHandle(handle);
             continue;

@@ -49,8 +49,10 @@ int CountPanels(const PanelOpenOptions& options = PanelOpenOptions(),
 void ResetPanelDevice(PanelDevice& device);
 
 // Keeps the first panel in enumeration order open in `device`, with its report
-// lengths and attributes; every later panel found is closed again.
-bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions());
+// lengths and attributes; every later panel found is closed again. Each panel found
+// also leaves its attributes in `lastMatch` when given (the last one wins).
+bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),
+                    HidAttributes* lastMatch = nullptr);
 
 // Reads the logical maxima of X and Y (and the input report length again) from the
 // open panel. False, with the maxima unchanged, when the descriptor cannot be read

@@ -162,13 +162,16 @@ int Register(HWND hwnd, ULONG mode) {
 
     PanelDevice device;
     ResetPanelDevice(device);
-    if (!OpenFirstPanel(device, LibraryOpenOptions(kPanelVendorId))) return 0;
+    // Every panel the open step finds stores its attributes, as counting does: with
+    // two panels the stored ones are the second's while the first is used.
+    HidAttributes lastMatch;
+    if (!OpenFirstPanel(device, LibraryOpenOptions(kPanelVendorId), &lastMatch)) return 0;
     g_state.panelHandle = device.handle;
     g_state.openFlag = 1;
     if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
     if (device.outputReportLength != 0) g_state.outputReportLength = device.outputReportLength;
     if (device.featureReportLength != 0) g_state.featureReportLength = device.featureReportLength;
-    StoreAttributes(device.attributes);
+    StoreAttributes(lastMatch);
 
     device.logicalMaxX = g_state.logicalMaxX;
     device.logicalMaxY = g_state.logicalMaxY;

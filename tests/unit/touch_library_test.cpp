@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -58,8 +59,11 @@ struct FakeMessages : TouchMessageSink {
     void Send(void* window, uint32_t message, uint32_t count, const TOUCHINPUT* records) override {
         Sent s{window, message, count, {records[0], records[1]}};
         sent.push_back(s);
+        if (onSend) onSend(records);
     }
     std::vector<Sent> sent;
+    // What the receiving window does while it handles the message.
+    std::function<void(const TOUCHINPUT*)> onSend;
 };
 
 void* const kWindow = reinterpret_cast<void*>(0x5000);
@@ -291,6 +295,34 @@ TEST(CalibrationCapture, DownMovesAndUpAverageTheSamples) {
     ApplyCalibrateEvent(lib.state, lib.ports, kCalibrateUp, 2);
     EXPECT_EQ(lib.state.points[1].x, 3001);
     EXPECT_EQ(lib.state.points[1].y, 99);
+}
+
+// A calibration program calls CalibrateEvent from its handler of the touch message;
+// the events must see the sample of the report being delivered, not the one before.
+TEST(CalibrationCapture, EventsFromTheMessageHandlerUseTheReportBeingSent) {
+    Library lib;
+    lib.Register(0);
+    ApplySetCalibrate(lib.state, lib.ports, 1);
+    lib.messages.onSend = [&lib](const TOUCHINPUT* records) {
+        if (records[0].dwFlags & kTouchEventDown) {
+            ApplyCalibrateEvent(lib.state, lib.ports, kCalibrateDown, 2);
+        } else if (records[0].dwFlags & kTouchEventMove) {
+            ApplyCalibrateEvent(lib.state, lib.ports, kCalibrateMove, 2);
+        } else if (records[0].dwFlags & kTouchEventUp) {
+            ApplyCalibrateEvent(lib.state, lib.ports, kCalibrateUp, 2);
+        }
+    };
+    lib.Touch(true, 1200, 3400);
+    EXPECT_EQ(lib.state.points[1].x, 1200);
+    EXPECT_EQ(lib.state.points[1].y, 3400);
+    lib.clock.Sleep(100);
+    lib.Touch(true, 1300, 3500);
+    EXPECT_EQ(lib.state.points[1].count, 2);
+    lib.clock.Sleep(10);
+    lib.Touch(false, 4000, 4000);  // the lift's own sample is not added
+    EXPECT_EQ(lib.state.points[1].x, 1250);
+    EXPECT_EQ(lib.state.points[1].y, 3450);
+    EXPECT_EQ(lib.state.points[1].count, 0);
 }
 
 TEST(CalibrationCapture, MovesAreSpacedByOneHundredMillisecondsAcrossAllPoints) {
