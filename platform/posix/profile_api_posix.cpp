@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,11 +56,12 @@ std::string_view Unquote(std::string_view v) {
 
 enum class LineKind { kOther, kSection, kKey };
 
+// Views into the file's bytes or into a line added by a write; neither moves.
 struct Line {
-    std::string text;  // as stored, without its line end
+    std::string_view text;  // as stored, without its line end
     LineKind kind = LineKind::kOther;
-    std::string name;   // section or key name, trimmed
-    std::string value;  // key value, trimmed and unquoted
+    std::string_view name;   // section or key name, trimmed
+    std::string_view value;  // key value, trimmed and unquoted
 };
 
 // The file's lines, classified.
@@ -68,18 +70,20 @@ public:
     // False when the file exists but cannot be read. A missing file is empty.
     bool Load(const char* path) {
         lines_.clear();
+        data_.clear();
         exists_ = false;
         FILE* f = std::fopen(path, "rb");
         if (!f) return errno == ENOENT || errno == ENOTDIR;
         exists_ = true;
-        std::string data;
+        struct stat st;
+        if (fstat(fileno(f), &st) == 0 && st.st_size > 0) data_.reserve(static_cast<size_t>(st.st_size));
         char chunk[65536];
         size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data_.append(chunk, n);
         const bool ok = !std::ferror(f);
         std::fclose(f);
         if (!ok) return false;
-        Split(data);
+        Split();
         return true;
     }
 
@@ -124,38 +128,43 @@ public:
     std::string Serialise() const {
         std::string out;
         for (const Line& l : lines_) {
-            out += l.text;
+            out.append(l.text.data(), l.text.size());
             out += "\r\n";
         }
         return out;
     }
 
 private:
-    void Split(const std::string& data) {
+    void Split() {
+        const std::string_view data(data_);
         size_t start = 0;
         // A UTF-8 byte-order mark is not part of the first line.
-        if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+        if (data.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
+        size_t breaks = 0;
+        for (char c : data) breaks += (c == '\n' || c == '\r') ? 1 : 0;
+        lines_.reserve(breaks + 1);
         while (start < data.size()) {
             size_t end = start;
             while (end < data.size() && data[end] != '\n' && data[end] != '\r') ++end;
             lines_.emplace_back();
-            lines_.back().text.assign(data, start, end - start);
+            lines_.back().text = data.substr(start, end - start);
+            Classify(lines_.back());
             if (end < data.size() && data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n') ++end;
             start = end + 1;
         }
-        for (size_t i = 0; i < lines_.size(); ++i) Classify(lines_[i]);
     }
 
     void Reclassify(size_t at, std::string text) {
-        lines_[at].text = std::move(text);
+        added_.push_back(std::move(text));
+        lines_[at].text = added_.back();
         Classify(lines_[at]);
     }
 
     static void Classify(Line& l) {
         const std::string_view t = Trim(l.text);
         l.kind = LineKind::kOther;
-        l.name.clear();
-        l.value.clear();
+        l.name = {};
+        l.value = {};
         if (t.empty() || t.front() == ';') return;
         if (t.front() == '[') {
             const size_t close = t.rfind(']');
@@ -176,6 +185,8 @@ private:
         l.value = Unquote(Trim(t.substr(eq + 1)));
     }
 
+    std::string data_;                // the file's bytes
+    std::deque<std::string> added_;  // lines added by a write (a deque keeps them in place)
     std::vector<Line> lines_;
     bool exists_ = false;
 };
@@ -330,7 +341,7 @@ ProfileBool WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyN
                 // Replaced in place, keeping the name as the file spells it.
                 const Line& old = lines[static_cast<size_t>(key)];
                 if (old.value == value && old.text.find('=') != std::string::npos) return 1;
-                file.Replace(static_cast<size_t>(key), old.name + "=" + value);
+                file.Replace(static_cast<size_t>(key), std::string(old.name) + "=" + value);
             } else if (header >= 0) {
                 // After the section's last key or comment, before the blank lines that
                 // separate it from the next section.
