@@ -13,45 +13,17 @@ driver="$build/tests/tactra_screens.exe"
 [ -f "$driver" ] || { echo "screenshots: $driver is missing; build the wintest preset" >&2; exit 1; }
 command -v import >/dev/null || { echo "screenshots: ImageMagick's import is missing" >&2; exit 1; }
 
-# A prefix of its own: unmanaged windows, so that Wine draws the title bars itself
-# (Xvfb has no window manager to draw them).
-export WINEPREFIX="$build/wineprefix-screens"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=/usr/lib/wine/wineserver64
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-
-display=""
-for n in $(seq 141 190); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "screenshots: no free X display" >&2; exit 1; }
-
-xvfb_pid=""
+. "$root/tests/wine-env.sh"
 driver_pid=""
 cleanup() {
   [ -n "$driver_pid" ] && kill "$driver_pid" >/dev/null 2>&1
-  "$wineserver" -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1
-  wait 2>/dev/null
-  true
+  wine_env_stop
 }
 trap cleanup EXIT INT TERM
-
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-export DISPLAY=":$display"
-
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p </dev/null >/dev/null 2>&1
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "screenshots: creating the Wine prefix $WINEPREFIX"
-  "$wine" wineboot -i </dev/null >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-fi
+# A prefix of its own with unmanaged windows, so that Wine draws the title bars
+# itself (Xvfb has no window manager to draw them).
+wine_env_start screenshots "$build/wineprefix-screens" 141 "$out/xvfb.log" \
+  reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || exit 1
 
 rm -f "$out"/*.ready "$out"/*.png
 "$wine" "$driver" "Z:$out" </dev/null &
