@@ -50,6 +50,13 @@ public:
 
 // The library's process-wide state and the adapters it works through.
 TouchLibraryState g_state;
+// This library's own module: its window class is registered under it, so every load
+// has a class of its own with that load's window procedure.
+HINSTANCE g_module = nullptr;
+// Every message window the library has created, for the unload to make harmless.
+std::vector<HWND> g_messageWindows;
+// Whether raw input is registered to one of those windows.
+bool g_rawInputRegistered = false;
 Win32Clock g_clock;
 Win32Display g_display;
 Win32InputSink g_input;
@@ -103,6 +110,8 @@ void RegisterRawInput() {
     g_state.rawInput.target = device.hwndTarget;
     if (device.hwndTarget == nullptr || !RegisterRawInputDevices(&device, 1, sizeof device)) {
         OutputDebugStringA("Error registering input");
+    } else {
+        g_rawInputRegistered = true;
     }
 }
 
@@ -140,8 +149,17 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+HINSTANCE LibraryModule() {
+    if (g_module == nullptr) {
+        GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&g_module), &g_module);
+    }
+    return g_module;
+}
+
 void CreateMessageWindow() {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = LibraryModule();
     WNDCLASSA wc = {};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = MessageWindowProc;
@@ -151,8 +169,50 @@ void CreateMessageWindow() {
     RegisterClassA(&wc);  // already registered by an earlier call: that class serves
     HWND window = CreateWindowExA(0, kMessageWindowClass, kMessageWindowClass, 0, 0, 0, 0, 0,
                                   HWND_MESSAGE, nullptr, instance, nullptr);
-    if (window == nullptr) OutputDebugStringA("Create Windows fail!!");
+    if (window == nullptr) {
+        OutputDebugStringA("Create Windows fail!!");
+    } else {
+        // A class left behind by an earlier load of this library at the same address
+        // (its windows were still open when it was unloaded) carries a neutral
+        // procedure: give it, and this window, the current one.
+        const LONG_PTR procedure = reinterpret_cast<LONG_PTR>(&MessageWindowProc);
+        if (GetWindowLongPtrA(window, GWLP_WNDPROC) != procedure) {
+            SetClassLongPtrA(window, GCLP_WNDPROC, procedure);
+            SetWindowLongPtrA(window, GWLP_WNDPROC, procedure);
+        }
+        g_messageWindows.push_back(window);
+    }
     g_state.messageWindow = window;
+}
+
+// The library is being unloaded while the process goes on: its windows may outlive
+// it (they belong to the client's threads), so no message may reach its procedure
+// any more. Raw input stops, every window falls back to the default procedure and is
+// asked to close on its own thread, and the class goes when no window holds it.
+// Runs under the loader lock: nothing here waits for another thread.
+void ReleaseMessageWindows() {
+    if (g_rawInputRegistered) {
+        RAWINPUTDEVICE device = {};
+        device.usUsagePage = kDigitizerUsagePage;
+        device.usUsage = kTouchScreenUsage;
+        device.dwFlags = RIDEV_REMOVE;
+        device.hwndTarget = nullptr;
+        RegisterRawInputDevices(&device, 1, sizeof device);
+        g_rawInputRegistered = false;
+    }
+    const LONG_PTR defaultProcedure = reinterpret_cast<LONG_PTR>(&DefWindowProcA);
+    for (HWND window : g_messageWindows) {
+        // A window that is gone, or a handle now naming another window, is left alone.
+        if (!IsWindow(window) ||
+            GetWindowLongPtrA(window, GWLP_HINSTANCE) != reinterpret_cast<LONG_PTR>(g_module)) {
+            continue;
+        }
+        SetClassLongPtrA(window, GCLP_WNDPROC, defaultProcedure);
+        SetWindowLongPtrA(window, GWLP_WNDPROC, defaultProcedure);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    g_messageWindows.clear();
+    UnregisterClassA(kMessageWindowClass, g_module);  // fails while a window remains
 }
 
 int Register(HWND hwnd, ULONG mode) {
@@ -195,6 +255,16 @@ int Register(HWND hwnd, ULONG mode) {
 using tactra::g_state;
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        tactra::g_module = module;
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // FreeLibrary. At process exit (reserved set) the windows go with the process.
+        tactra::ReleaseMessageWindows();
+    }
+    return TRUE;
+}
 
 BOOL WINAPI RegisterTouchWindow(HWND hwnd, ULONG mode) { return tactra::Register(hwnd, mode); }
 
