@@ -5,7 +5,7 @@
 #                                   for the Windows builds
 set -euo pipefail
 
-native=(cmake make g++ clang libgtest-dev libbenchmark-dev python3)
+native=(cmake make g++ libgtest-dev libbenchmark-dev)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick)
 
