@@ -37,6 +37,10 @@ bool ReadDisplayMode(Display& display, DisplayState& state) {
 }
 
 void InitDisplayState(Display& display, DisplayState& state) {
+    // An orientation kept from an earlier read carries that read's correction: it is
+    // taken back to the driver's value first, so a failed read here does not swap
+    // it a second time.
+    state.orientation = CorrectOrientation(state.orientation, state.atiAdapter);
     state.atiAdapter = 0;
     ReadDisplayMode(display, state);
     state.atiAdapter = DetectDisplayAdapter(display);

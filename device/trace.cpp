@@ -241,7 +241,10 @@ private:
         }
         if (word == "panel") {
             step_.op = TraceOp::kPanel;
-            return Numbers({{1, 65535}, {1, 65535}}, {"logical maximum X", "logical maximum Y"});
+            // Whatever a real panel declares (a signed 32-bit value), so that every
+            // recorded session can be replayed.
+            return Numbers({{INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MAX}},
+                           {"logical maximum X", "logical maximum Y"});
         }
         if (word == "foreground") {
             step_.op = TraceOp::kForeground;

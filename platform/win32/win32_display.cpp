@@ -30,11 +30,11 @@ bool Win32Display::ReadAdapterProvider(std::string& provider) {
         }
         char value[kProviderNameBufferSize] = {};
         DWORD size = sizeof value;
-        DWORD type = 0;
-        const LONG result = RegQueryValueExA(key, "ProviderName", nullptr, &type,
+        // The bytes are compared whatever type the value is stored with.
+        const LONG result = RegQueryValueExA(key, "ProviderName", nullptr, nullptr,
                                              reinterpret_cast<BYTE*>(value), &size);
         RegCloseKey(key);
-        if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+        if (result != ERROR_SUCCESS) return false;
         // A value stored without its terminator still ends inside the buffer.
         const size_t length = strnlen(value, size < sizeof value ? size : sizeof value);
         if (length >= sizeof value) return false;

@@ -96,5 +96,33 @@ TEST(CalibrationLimitsFromPoints, HalvingTruncatesTowardZero) {
     EXPECT_EQ(z.maxY, 512);
 }
 
+TEST(CalibrationMapping, WorkedExamplesTruncateTowardZeroWithoutClamping) {
+    const ScreenScale s = MakeScreenScale(1024, 768);
+    EXPECT_EQ(s.w100, 102400.0f);
+    // 2048 x 102400 = 209715200, / 4095 = 51212.503...
+    EXPECT_EQ(MapAxis(2048, 0, 4095, s.w100), 51212);
+    EXPECT_EQ(MapAxis(4095, 0, 4095, s.w100), 102400);
+    EXPECT_EQ(MapAxis(78, 78, 4022 - 78, s.w100), 0);
+    // Below the lower limit: negative, truncated toward zero (-2025.15).
+    EXPECT_EQ(MapAxis(0, 78, 4022 - 78, s.w100), -2025);
+    // X goes with the width, Y with the height.
+    CalibrationLimits limits;
+    const MappedPoint p = MapPosition(limits, s, 2048, 4095);
+    EXPECT_EQ(p.x, 51212);
+    EXPECT_EQ(p.y, 76800);
+}
+
+TEST(CalibrationMapping, ProductIsRoundedToSinglePrecisionBeforeTheDivision) {
+    // 65535 x 192000 = 12582720000 becomes 12582719488 as a float.
+    EXPECT_EQ(MapAxis(65535, 0, 7, MakeScreenScale(1920, 1080).w100), 1797531355);
+}
+
+TEST(CalibrationMapping, ZeroRangeAndOverflowStayDefined) {
+    EXPECT_EQ(MapAxis(100, 0, 0, 102400.0f), 0);
+    EXPECT_EQ(MapAxis(65535, -2147483647 - 1, 1, 102400.0f), 2147483647);
+    EXPECT_EQ(MapAxis(0, 2147483647, 1, 102400.0f), -2147483647 - 1);
+    EXPECT_EQ(MapAxis(100, 0, 4095, 0.0f), 0);  // the display could not be read
+}
+
 }  // namespace
 }  // namespace tactra

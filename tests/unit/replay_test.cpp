@@ -85,6 +85,30 @@ TEST(TraceRecorderTest, RecordedReportsReplayAsRead) {
     std::remove(path.c_str());
 }
 
+TEST(TraceRecorderTest, AnyDeclaredMaximaReplay) {
+    // Maxima as a panel may declare them: 0, and a 16-bit maximum read back signed.
+    const std::string path = "replay_test_maxima.trace";
+    const std::vector<uint8_t> a = MakeTouchReport(true, 100, 200, false, 0, 0);
+    {
+        TraceRecorder recorder;
+        std::string message;
+        ASSERT_TRUE(recorder.Open(path, message)) << message;
+        recorder.Panel(0, 0, -1);
+        recorder.Report(1, a.data(), a.size());
+        recorder.Panel(2, -2147483647 - 1, 2147483647);
+        recorder.Report(3, a.data(), a.size());
+    }
+    ReplayScript script;
+    std::string message;
+    ASSERT_TRUE(LoadReplayScript(path, script, message)) << message;
+    ASSERT_EQ(script.reports.size(), 2u);
+    EXPECT_EQ(script.reports[0].logicalMaxX, 0);
+    EXPECT_EQ(script.reports[0].logicalMaxY, -1);
+    EXPECT_EQ(script.reports[1].logicalMaxX, -2147483647 - 1);
+    EXPECT_EQ(script.reports[1].logicalMaxY, 2147483647);
+    std::remove(path.c_str());
+}
+
 TEST(TraceRecorderTest, UnwritableFileNamedInTheMessage) {
     TraceRecorder recorder;
     std::string message;

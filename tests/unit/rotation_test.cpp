@@ -115,3 +115,26 @@ TEST(Rotation, FailedReadKeepsTheLastMode) {
     EXPECT_EQ(s.height, 600);
     EXPECT_EQ(s.orientation, 2);
 }
+
+TEST(Rotation, AdapterCheckAgainWithAFailedReadDoesNotSwapTwice) {
+    FakeDisplay d;
+    d.mode = {768, 1024, 1};
+    d.hasProvider = true;
+    d.provider = "ATI Technologies Inc.";
+    DisplayState s;
+    InitDisplayState(d, s);
+    ASSERT_EQ(s.orientation, 3);
+    // The kept orientation already has its correction.
+    d.fails = true;
+    InitDisplayState(d, s);
+    EXPECT_EQ(s.orientation, 3);
+    // Read before the adapter was known: the check corrects it, read or not.
+    DisplayState fresh;
+    d.fails = false;
+    ASSERT_TRUE(ReadDisplayMode(d, fresh));
+    ASSERT_EQ(fresh.orientation, 1);
+    d.fails = true;
+    InitDisplayState(d, fresh);
+    EXPECT_EQ(fresh.atiAdapter, 1);
+    EXPECT_EQ(fresh.orientation, 3);
+}

@@ -112,6 +112,13 @@ TEST(DisplayAdapterTest, HighestOpeningKeyIsTheOneRead) {
     EXPECT_TRUE(display.ReadAdapterProvider(provider));
     EXPECT_EQ(provider, "ATI Technologies Inc.");
 
+    // The text is compared as the bytes read, whatever type the value has.
+    RegSetValueExA(key, "ProviderName", 0, REG_BINARY, reinterpret_cast<const BYTE*>(value),
+                   sizeof value);
+    provider.clear();
+    EXPECT_TRUE(display.ReadAdapterProvider(provider));
+    EXPECT_EQ(provider, "ATI Technologies Inc.");
+
     // A value longer than the 50-byte buffer is not read.
     const std::string longer(60, 'A');
     RegSetValueExA(key, "ProviderName", 0, REG_SZ, reinterpret_cast<const BYTE*>(longer.c_str()),

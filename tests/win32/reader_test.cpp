@@ -267,6 +267,42 @@ TEST_F(ReaderTest, DefaultSetupMapsThroughCalibrateIniInTheCurrentDirectory) {
     EXPECT_EQ(batches_[0].records[0].y, static_cast<int32_t>(mode.dmPelsHeight * 25));
 }
 
+TEST_F(ReaderTest, PanelWithReportsTooShortForBothContactsIsRefused) {
+    // A source whose panel reads 12-byte reports, one short of both contacts.
+    struct ShortPanel : PanelSource {
+        bool Open(PanelDevice& device) override {
+            ++opens;
+            device.handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            device.openFlag = 1;
+            device.inputReportLength = 12;
+            return true;
+        }
+        bool Read(const PanelDevice&, uint8_t*) override {
+            ++reads;
+            return false;
+        }
+        int opens = 0;
+        int reads = 0;
+    } source;
+    PanelReader reader(source);
+    reader.SetSetupHook(FixedSetup);
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    EXPECT_EQ(reader.StartReading(hwnd_), 0);
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(after, before) << "the refused panel's handle is closed";
+    EXPECT_EQ(source.opens, 1);
+    EXPECT_EQ(source.reads, 0);
+    EXPECT_FALSE(reader.Running());
+    EXPECT_EQ(reader.ThreadHandle(), nullptr);
+    EXPECT_EQ(reader.PanelHandle(), nullptr);
+
+    // A trace cannot even describe such a panel.
+    std::string message;
+    EXPECT_FALSE(ReplayPanelSource::Load(
+        WriteFile("reader_short.trace", "at 0 report 01 01 00 10 00 10 00\n"), message));
+}
+
 TEST_F(ReaderTest, NoWindowEndsTheThreadAtOnce) {
     std::string message;
     auto source = ReplayPanelSource::Load(WriteFile("reader_nowin.trace", kSession), message);
