@@ -108,7 +108,8 @@ std::vector<TraceStep> RandomTrace(std::mt19937& rng) {
 
 TEST(RandomReplay, RandomReportsAndProfilesRunCleanAndRepeatably) {
     const fs::path home = fs::current_path();
-    const fs::path work = home / "replay-work" / "random";
+    const fs::path scratch = fs::path(::testing::TempDir());
+    const fs::path work = scratch / "tactra-replay-work" / "random";
     std::mt19937 rng(20240611);
     for (int n = 0; n < kTraces; ++n) {
         const std::vector<TraceStep> steps = RandomTrace(rng);

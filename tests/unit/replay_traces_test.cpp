@@ -47,14 +47,15 @@ void CheckTraces(const fs::path& dir) {
     const std::vector<fs::path> traces = TracesIn(dir);
     ASSERT_FALSE(traces.empty()) << dir;
     const fs::path home = fs::current_path();
+    const fs::path scratch = fs::path(::testing::TempDir());
     for (const fs::path& trace : traces) {
         SCOPED_TRACE(trace.string());
         fs::path expectedPath = trace;
         expectedPath.replace_extension(".expected");
         const std::string expected = ReadAll(expectedPath);
 
-        // A fresh working directory per trace, beside the test program.
-        const fs::path work = home / "replay-work" / trace.stem();
+        // A fresh working directory per trace, under the temporary folder.
+        const fs::path work = scratch / "tactra-replay-work" / trace.stem();
         fs::remove_all(work);
         fs::create_directories(work);
         tactra::ReplayOptions options = OptionsOf(trace);
