@@ -112,7 +112,8 @@ inline bool IsListSelection(int index, int count) { return index >= 0 && index <
 // typed something else there, the shown name is not the remembered section and
 // nothing is the target (-1), so no other application's profile is overwritten or
 // deleted.
-int ListTarget(int selected, const std::vector<std::string>& sections, const std::string& shownText);
+int ListTarget(int selected, const std::vector<std::string>& sections,
+               const std::string& shownText);
 
 // The actions that "DEFAULT" shows on both pages.
 AppProfile PageDefaultActions();
