@@ -58,6 +58,12 @@ bool IsStorableSectionName(const std::string& name) {
     return true;
 }
 
+int ListTarget(int selected, const std::vector<std::string>& sections,
+               const std::string& shownText) {
+    if (!IsListSelection(selected, static_cast<int>(sections.size()))) return -1;
+    return sections[static_cast<size_t>(selected)] == shownText ? selected : -1;
+}
+
 AppProfile PageDefaultActions() {
     AppProfile p;
     constexpr int32_t kKeyNoModifier = 9;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gesture/engine.h"
 #include "gesture/gesture_action.h"
@@ -98,10 +99,21 @@ constexpr const char kBadNameMessage[] =
     "The file name or key words must not contain \"[\", \"]\" or control characters.";
 bool IsStorableSectionName(const std::string& name);
 
+constexpr const char kWriteFailedMessage[] =
+    "The profile could not be written to \"Tactra.ini\". Please check that the file can be "
+    "changed.";
+
 // The application-list page holds at most this many sections (the first ones of
 // the file).
 constexpr int kMaxListedSections = 260;
 inline bool IsListSelection(int index, int count) { return index >= 0 && index < count; }
+// The section that "SAVE" and "DELETE" on the application list act on: the last
+// selection, as long as the list's field still shows its name. Once the user has
+// typed something else there, the shown name is not the remembered section and
+// nothing is the target (-1), so no other application's profile is overwritten or
+// deleted.
+int ListTarget(int selected, const std::vector<std::string>& sections,
+               const std::string& shownText);
 
 // The actions that "DEFAULT" shows on both pages.
 AppProfile PageDefaultActions();

@@ -62,6 +62,10 @@ bool GesturePage::EncodeGroups(AppProfile& profile) {
     return true;
 }
 
+void GesturePage::ReportWriteFailure() {
+    MessageBoxA(Hwnd(), kWriteFailedMessage, "Tactra", MB_OK | MB_ICONERROR);
+}
+
 void GesturePage::ShowGroups(const AppProfile& profile) {
     for (const GestureControlGroup& group : kGestureControlGroups) {
         ControlGroupState state = ReadGroup(Hwnd(), group.firstId);
@@ -128,8 +132,10 @@ void CPage1::Save() {
     }
     AppProfile profile;
     if (!EncodeGroups(profile)) return;
-    WriteProfile(m_ini, section.c_str(), profile);
+    const bool written = WriteProfile(m_ini, section.c_str(), profile);
+    // The list on "MODIFY" shows what is in the file, also after a partial write.
     SendMessageA(GetParent(Hwnd()), Messages().reset0, 0, 0);
+    if (!written) ReportWriteFailure();
 }
 
 void CPage1::Clean() {
@@ -185,21 +191,36 @@ void CPage2::ShowSelected() {
     ShowGroups(m_loaded[static_cast<size_t>(index)]);
 }
 
+int CPage2::Target() const {
+    return ListTarget(m_iSelected, m_sections, GetItemText(Hwnd(), IDC_APPLIST));
+}
+
 void CPage2::SaveSelected() {
-    if (!IsListSelection(m_iSelected, static_cast<int>(m_sections.size()))) return;
+    const int target = Target();
+    if (target < 0) return;
     AppProfile profile;
     if (!EncodeGroups(profile)) return;
-    m_loaded[static_cast<size_t>(m_iSelected)] = profile;
-    WriteProfile(m_ini, m_sections[static_cast<size_t>(m_iSelected)].c_str(), profile);
+    const std::string& section = m_sections[static_cast<size_t>(target)];
+    if (!WriteProfile(m_ini, section.c_str(), profile)) {
+        // What did reach the file is what the list holds from now on.
+        AppProfile& loaded = m_loaded[static_cast<size_t>(target)];
+        loaded = AppProfile();
+        ReadProfile(m_ini, section.c_str(), loaded);
+        ReportWriteFailure();
+        return;
+    }
+    m_loaded[static_cast<size_t>(target)] = profile;
 }
 
 void CPage2::DeleteSelected() {
-    if (!IsListSelection(m_iSelected, static_cast<int>(m_sections.size()))) return;
-    m_ini.DeleteSection(m_sections[static_cast<size_t>(m_iSelected)].c_str());
+    const int target = Target();
+    if (target < 0) return;
+    const bool deleted = m_ini.DeleteSection(m_sections[static_cast<size_t>(target)].c_str()) != 0;
     // The remembered index would name another section now.
     m_iSelected = -1;
     LoadProfiles();
     FillList();
+    if (!deleted) ReportWriteFailure();
 }
 
 void CPage2::Reload() {

@@ -25,6 +25,8 @@ protected:
     bool EncodeGroups(AppProfile& profile);
     void ShowGroups(const AppProfile& profile);
     void ShowDefaultActions() { ShowGroups(PageDefaultActions()); }
+    // A "SAVE" or "DELETE" that did not reach "Tactra.ini".
+    void ReportWriteFailure();
 
     CIni m_ini;
 };
@@ -56,6 +58,8 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
+    // The index of the section that "SAVE" and "DELETE" act on, or -1.
+    int Target() const;
     void LoadProfiles();
     void FillList();
     void ShowSelected();

@@ -96,6 +96,19 @@ TEST(ListSelection, NeedsAnIndexInsideTheList) {
     EXPECT_FALSE(IsListSelection(0, 0));
 }
 
+TEST(ListSelection, SaveAndDeleteActOnlyOnTheSectionStillShown) {
+    const std::vector<std::string> sections = {"iexplore.exe", "AcroRd32.exe", "notepad.exe"};
+    EXPECT_EQ(ListTarget(1, sections, "AcroRd32.exe"), 1);
+    // Typed over: neither the remembered section nor the one typed is the target.
+    EXPECT_EQ(ListTarget(1, sections, "notepad.exe"), -1);
+    EXPECT_EQ(ListTarget(1, sections, "AcroRd"), -1);
+    EXPECT_EQ(ListTarget(1, sections, ""), -1);
+    EXPECT_EQ(ListTarget(1, sections, "acrord32.exe"), -1);
+    // No selection, or one beyond the list after a reload.
+    EXPECT_EQ(ListTarget(-1, sections, ""), -1);
+    EXPECT_EQ(ListTarget(3, sections, "notepad.exe"), -1);
+}
+
 TEST(KeyGroups, DefaultActionsShowAndEncodeBackUnchanged) {
     const AppProfile defaults = PageDefaultActions();
     for (int g = 0; g < kGestureCount; ++g) {

@@ -2,6 +2,7 @@
 // controls: the default file at start-up, a new application on "ADD", and changing
 // and deleting it on "MODIFY".
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,24 @@ protected:
     }
     static void Check(HWND page, int id, bool on) {
         SendMessageA(GetDlgItem(page, id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    static void ClickAt(HWND window, int x) {
+        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 8));
+        SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(x, 8));
+    }
+    // Presses "SAVE" on `page`, expects a message box with `part` in its text and
+    // dismisses it.
+    void SaveExpectingBox(HWND page, const char* part) {
+        PostMessageA(page, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, 1009)));
+        HWND box = app_.WaitForWindow("Tactra");
+        ASSERT_NE(box, nullptr) << part;
+        bool said = false;
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (WindowText(child).find(part) != std::string::npos) said = true;
+        EXPECT_TRUE(said) << part;
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        for (int i = 0; i < 50 && IsWindow(box); ++i) Pump(30);
     }
     int ListIndex(const char* name) {
         HWND list = GetDlgItem(page2_, 1046);
@@ -128,6 +147,17 @@ TEST_F(TactraSetup, AddModifyAndDeleteAnApplication) {
     EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Case"), "3");
     EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Code"), "2048");
 
+    // Typed over with another name, the field no longer shows notepad.exe: "SAVE"
+    // and "DELETE" leave it alone and create nothing under the typed name.
+    SetText(page2_, 1046, "other.exe");
+    Check(page2_, 1032, false);
+    Click(page2_, 1009);
+    Click(page2_, 1048);
+    EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Case"), "3");
+    EXPECT_EQ(IniValue(ini_, "other.exe", "ZoomIn.Case"), "<absent>");
+    EXPECT_GE(ListIndex("notepad.exe"), 0);
+
+    Select(index);
     Click(page2_, 1048);  // DELETE
     EXPECT_EQ(IniValue(ini_, "notepad.exe", "ZoomIn.Case"), "<absent>");
     EXPECT_EQ(ListIndex("notepad.exe"), -1);
@@ -137,39 +167,70 @@ TEST_F(TactraSetup, AddModifyAndDeleteAnApplication) {
     EXPECT_EQ(ReadFileText(ini_), before);
 }
 
-TEST_F(TactraSetup, EmptyNameShowsTheMessageAndWritesNothing) {
+TEST_F(TactraSetup, RefusedSavesTellWhyAndWriteNothing) {
     Start("winxp64");
     ASSERT_NO_FATAL_FAILURE(OpenSetup());
     const std::string before = ReadFileText(ini_);
-    SetText(page1_, 1013, "Photo");  // the key words field, while File Name is chosen
-    PostMessageA(page1_, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(page1_, 1009)));
-    HWND box = app_.WaitForWindow("Tactra");
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(FindChildWithText(box, "Please input file name or key words!"), nullptr);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    Pump(300);
+    // The chosen name field empty, while the key words field holds text.
+    SetText(page1_, 1013, "Photo");
+    SaveExpectingBox(page1_, "Please input file name or key words!");
     EXPECT_EQ(ReadFileText(ini_), before);
-}
 
-TEST_F(TactraSetup, NamesWithBracketsOrControlCharactersAreRefused) {
-    Start("winxp64");
-    ASSERT_NO_FATAL_FAILURE(OpenSetup());
-    const std::string before = ReadFileText(ini_);
+    // Names that would break the file's section lines.
     for (const char* name : {"evil]\r\n[iexplore.exe", "tab\there.exe"}) {
         SetText(page1_, 1011, name);
-        PostMessageA(page1_, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(page1_, 1009)));
-        HWND box = app_.WaitForWindow("Tactra");
-        ASSERT_NE(box, nullptr) << name;
-        bool explained = false;
-        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            if (WindowText(child).find("control characters") != std::string::npos) explained = true;
-        EXPECT_TRUE(explained) << name;
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        Pump(300);
+        SaveExpectingBox(page1_, "control characters");
         EXPECT_EQ(ReadFileText(ini_), before) << name;
     }
+
+    // A key text that names no key: the box names the gesture.
+    SetText(page1_, 1011, "notepad.exe");
+    SetText(page1_, 1017, "PgUp");
+    SaveExpectingBox(page1_, "Up(Page change or Scroll):");
+    EXPECT_EQ(ReadFileText(ini_), before);
+
+    // A profile file that cannot be written: the save says so.
+    SetText(page1_, 1017, "Page Up");
+    ASSERT_TRUE(DeleteFileA(ini_.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(ini_.c_str(), nullptr));
+    SaveExpectingBox(page1_, "could not be written");
+    RemoveDirectoryA(ini_.c_str());
+}
+
+TEST_F(TactraSetup, TabsSwitchOnClicksAndApplyAndOkReloadTheMainDialog) {
+    Start("winxp64");
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    HWND tab = GetDlgItem(setup_, 1008);
+    // Click along the tab row until "MODIFY" is hit.
+    int x = 0;
+    for (x = 4; x < 300 && SendMessageA(tab, TCM_GETCURSEL, 0, 0) != 1; x += 4) ClickAt(tab, x);
+    ASSERT_EQ(SendMessageA(tab, TCM_GETCURSEL, 0, 0), 1);
+    EXPECT_FALSE(IsWindowVisible(page1_));
+    EXPECT_TRUE(IsWindowVisible(page2_));
+    ClickAt(tab, x - 4);  // "MODIFY" again changes nothing
+    EXPECT_TRUE(IsWindowVisible(page2_));
+    ClickAt(tab, 4);
+    EXPECT_TRUE(IsWindowVisible(page1_));
+    EXPECT_FALSE(IsWindowVisible(page2_));
+
+    // The main dialog's reload writes the default file when none exists: that is
+    // how the test sees "WM_APPLY" arrive.
+    ASSERT_TRUE(DeleteFileA(ini_.c_str()));
+    Click(setup_, 1009);  // Apply
+    EXPECT_FALSE(ReadFileText(ini_).empty());
+    EXPECT_TRUE(IsWindow(setup_)) << "Apply leaves the dialog open";
+    ASSERT_TRUE(DeleteFileA(ini_.c_str()));
+    Click(setup_, 1010);  // OK
+    EXPECT_FALSE(ReadFileText(ini_).empty());
+    for (int i = 0; i < 100 && IsWindow(setup_); ++i) Pump(30);
+    EXPECT_FALSE(IsWindow(setup_));
+
+    ASSERT_NO_FATAL_FAILURE(OpenSetup());
+    ASSERT_TRUE(DeleteFileA(ini_.c_str()));
+    Click(setup_, IDCANCEL);
+    for (int i = 0; i < 100 && IsWindow(setup_); ++i) Pump(30);
+    EXPECT_FALSE(IsWindow(setup_));
+    EXPECT_EQ(GetFileAttributesA(ini_.c_str()), INVALID_FILE_ATTRIBUTES) << "CANCEL sends nothing";
 }
 
 }  // namespace
