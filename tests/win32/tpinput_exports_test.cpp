@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "support/tpinput_client.h"
+
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -10,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-using RegisterTouchWindowFn = BOOL(WINAPI*)(HWND, ULONG);
-using UnregisterTouchWindowFn = BOOL(WINAPI*)(HWND);
-using IsTouchWindowFn = BOOL(WINAPI*)(HWND, PULONG);
-using GetTouchInputInfoFn = BOOL(WINAPI*)(HANDLE, UINT, void*, int);
-using CloseTouchInputHandleFn = BOOL(WINAPI*)(HANDLE);
-using GetConnectedDeviceNumFn = int(WINAPI*)(int);
-using VersionNumberFn = int(WINAPI*)(WORD*);
-using NoArgFn = int(WINAPI*)();
-using SetCalibrateFn = int(WINAPI*)(int);
-using CalibrateEventFn = int(WINAPI*)(int, int);
-
-constexpr int kPanelVendorId = 0x0EEF;
 
 class TpinputExports : public ::testing::Test {
 protected:

@@ -6,25 +6,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "support/tpinput_client.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-using RegisterTouchWindowFn = BOOL(WINAPI*)(HWND, ULONG);
-using UnregisterTouchWindowFn = BOOL(WINAPI*)(HWND);
-using IsTouchWindowFn = BOOL(WINAPI*)(HWND, PULONG);
-using GetTouchInputInfoFn = BOOL(WINAPI*)(HANDLE, UINT, void*, int);
-using CloseTouchInputHandleFn = BOOL(WINAPI*)(HANDLE);
-using GetConnectedDeviceNumFn = int(WINAPI*)(int);
-using VersionNumberFn = int(WINAPI*)(WORD*);
-using NoArgFn = int(WINAPI*)();
-using SetCalibrateFn = int(WINAPI*)(int);
-using CalibrateEventFn = int(WINAPI*)(int, int);
-
 constexpr char kLibraryPath[] = TPINPUT_DLL_PATH;
 constexpr char kMessageWindowClass[] = "Message-Only Window";
-constexpr int kPanelVendorId = 0x0EEF;
 
 template <typename Fn>
 Fn Export(HMODULE library, const char* name) {
