@@ -156,10 +156,10 @@ void Session::ResetEngine(int32_t mouseMode) {
     const DisplayState display = impl_->engine.display;
     impl_->engine = GestureState();
     impl_->engine.display = display;
-    impl_->engine.m_iMouseFlags = mouseMode;
+    impl_->engine.mouseMode = mouseMode;
 }
 
-void Session::SetMouseMode(int32_t mouseMode) { impl_->engine.m_iMouseFlags = mouseMode; }
+void Session::SetMouseMode(int32_t mouseMode) { impl_->engine.mouseMode = mouseMode; }
 
 void Session::ReadDisplay() { InitDisplayState(impl_->display, impl_->engine.display); }
 
@@ -201,10 +201,10 @@ LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
         return 0;
     GestureState& engine = impl_->engine;
     const int result = OnTouchInput(engine, impl_->ports, records);
-    SetDlgItemTextA(dialog, IDC_TEXT_FILENAME, engine.m_strFileName.c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_TITLE, engine.m_strTitleName.c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_XY1, SampleStatusText(1, engine.m_TouchInput1).c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_XY2, SampleStatusText(2, engine.m_TouchInput2).c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_FILENAME, engine.fileName.c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_TITLE, engine.windowTitle.c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_XY1, SampleStatusText(1, engine.samples[kFinger1]).c_str());
+    SetDlgItemTextA(dialog, IDC_TEXT_XY2, SampleStatusText(2, engine.samples[kFinger2]).c_str());
     return result;
 }
 

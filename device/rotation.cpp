@@ -47,8 +47,9 @@ void InitDisplayState(Display& display, DisplayState& state) {
     state.orientation = CorrectOrientation(state.orientation, state.atiAdapter);
 }
 
-bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& X, int32_t& Y) {
-    // Widened: W minus a pixel value cannot overflow then, and the result is
+bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& screenX,
+                       int32_t& screenY) {
+    // Widened: the width minus a pixel value cannot overflow then, and the result is
     // brought back into range.
     const int64_t px = x / 100;
     const int64_t py = y / 100;
@@ -67,8 +68,8 @@ bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t&
         if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
         return static_cast<int32_t>(v);
     };
-    X = clamp(sx);
-    Y = clamp(sy);
+    screenX = clamp(sx);
+    screenY = clamp(sy);
     return true;
 }
 

@@ -13,11 +13,13 @@ namespace tactra {
 // The provider whose driver reports orientations 1 and 3 swapped; matched exactly.
 constexpr const char kSwappedOrientationProvider[] = "ATI Technologies Inc.";
 
+// The current display mode as the engine uses it (the main dialog's W, H,
+// m_iOrientation and m_bAtiAdapter).
 struct DisplayState {
-    int32_t width = 0;        // W, 0 until the first successful read
-    int32_t height = 0;       // H
-    int32_t orientation = 0;  // m_iOrientation after correction: 0..3 quarter turns
-    int32_t atiAdapter = 0;   // m_bAtiAdapter
+    int32_t width = 0;  // 0 until the first successful read
+    int32_t height = 0;
+    int32_t orientation = 0;  // after the adapter's correction: 0..3 quarter turns
+    int32_t atiAdapter = 0;   // 1 when the adapter reports quarter turns 1 and 3 swapped
 };
 
 // 1 when the adapter's provider is exactly kSwappedOrientationProvider, else 0
@@ -27,7 +29,7 @@ int32_t DetectDisplayAdapter(Display& display);
 // Exchanges 1 and 3 when the adapter reports them swapped.
 int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter);
 
-// Refreshes W, H and the orientation from the current mode. On failure all three
+// Refreshes the width, height and orientation from the current mode. On failure all three
 // keep their values and false is returned.
 bool ReadDisplayMode(Display& display, DisplayState& state);
 
@@ -36,8 +38,9 @@ bool ReadDisplayMode(Display& display, DisplayState& state);
 void InitDisplayState(Display& display, DisplayState& state);
 
 // Record position (hundredths of a pixel) to screen pixels. Division truncates
-// toward zero. For an orientation outside 0..3, returns false and leaves X, Y
-// unchanged.
-bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& X, int32_t& Y);
+// toward zero. For an orientation outside 0..3, returns false and leaves screenX,
+// screenY unchanged.
+bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t& screenX,
+                       int32_t& screenY);
 
 }  // namespace tactra

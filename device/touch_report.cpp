@@ -46,13 +46,6 @@ DecodeResult DecodePanelReport(const uint8_t* data, size_t length, PanelInputRep
     return DecodeResult::kOk;
 }
 
-int32_t ReduceTouchFlags(uint32_t dwFlags) {
-    if (dwFlags & kTouchEventDown) return kGestureDown;
-    if (dwFlags & kTouchEventMove) return kGestureMove;
-    if ((dwFlags & kTouchEventInRange) && !(dwFlags & kTouchEventUp)) return kGestureInRange;
-    return kGestureUp;
-}
-
 uint32_t TransitionFlags(bool primary, bool touchingNow, bool touchingBefore) {
     uint32_t flags = kTouchEventInRange | (primary ? kTouchEventPrimary : 0);
     if (touchingNow) return flags | (touchingBefore ? kTouchEventMove : kTouchEventDown);

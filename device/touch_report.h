@@ -1,6 +1,5 @@
-// The panel input report and the records that carry a touch from the panel to the
-// gesture engine: the touch-input record that "WM_TOUCH" delivers, and the
-// gesture record the engine keeps per finger.
+// The panel input report and the touch-input records that "WM_TOUCH" delivers: a
+// batch of them carries a report from the panel to the gesture engine.
 #pragma once
 
 #include <cstddef>
@@ -56,31 +55,6 @@ struct TOUCHINPUT {
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(TOUCHINPUT) == 40, "TOUCHINPUT must keep the platform's 40-byte layout");
 #endif
-
-// The gesture record: a finger's current sample, or the engine's state of a finger.
-struct MTOUCHINPUT {
-    int32_t x;
-    int32_t y;
-    int32_t dwFlags;  // reduced event: 2 down, 1 move, 8 in range, 4 up
-    int32_t dwDownTime;
-    int32_t xUp;
-    int32_t yUp;
-    int32_t xMax;
-    int32_t xMin;
-    int32_t yMax;
-    int32_t yMin;
-    int32_t bNewSample;
-    int32_t bAux;
-};
-static_assert(sizeof(MTOUCHINPUT) == 48, "MTOUCHINPUT holds twelve 32-bit fields");
-
-constexpr int32_t kGestureDown = 2;
-constexpr int32_t kGestureMove = 1;
-constexpr int32_t kGestureInRange = 8;
-constexpr int32_t kGestureUp = 4;
-
-// Reduces a touch-input record's flags to the gesture record's event value.
-int32_t ReduceTouchFlags(uint32_t dwFlags);
 
 // How a reader treats a report in which contact 1 is not touching and was not
 // touching before: Tactra delivers nothing; the library delivers record 1 with

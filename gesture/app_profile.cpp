@@ -8,14 +8,14 @@ void SelectAppProfile(GestureState& s, EnginePorts& ports) {
     std::string title = kUnknownApplication;
     if (!ports.foreground->ReadModuleName(file)) file = kUnknownApplication;
     if (!ports.foreground->ReadWindowTitle(title)) title = kUnknownApplication;
-    s.m_strFileName = file;
-    s.m_strTitleName = title;
+    s.fileName = file;
+    s.windowTitle = title;
 
     const std::vector<std::string>& sections = ports.profiles->Sections();
     for (size_t i = 0; i < sections.size(); ++i) {
         const std::string& name = sections[i];
         // A program file name matches exactly; key words anywhere in the title.
-        if (name == s.m_strFileName || s.m_strTitleName.find(name) != std::string::npos) {
+        if (name == s.fileName || s.windowTitle.find(name) != std::string::npos) {
             ports.profiles->ReadProfile(name, s.profile);
             s.matchedSection = static_cast<int>(i);
             return;

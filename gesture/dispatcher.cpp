@@ -23,11 +23,11 @@ int32_t ScaleAbsolute(int32_t pixel, int32_t extent) {
 
 }  // namespace
 
-void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t X, int32_t Y) {
+void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t x, int32_t y) {
     // Without a known screen size there is no absolute position to send.
     if (s.display.width == 0 || s.display.height == 0) return;
-    ports.sink->MouseEvent(kMouseEventAbsolute | flags, ScaleAbsolute(X, s.display.width),
-                           ScaleAbsolute(Y, s.display.height), 0);
+    ports.sink->MouseEvent(kMouseEventAbsolute | flags, ScaleAbsolute(x, s.display.width),
+                           ScaleAbsolute(y, s.display.height), 0);
 }
 
 void SendRightClick(EnginePorts& ports) {
@@ -44,50 +44,50 @@ void PlayGesture(GestureState& s, EnginePorts& ports, Gesture g) {
 
 namespace {
 
-void FillSample(const GestureState& s, const TOUCHINPUT& record, MTOUCHINPUT& sample) {
+void FillSample(const GestureState& s, const TOUCHINPUT& record, FingerSample& sample) {
     // For an unknown orientation the position of the previous batch stays.
     TransformToScreen(s.display, record.x, record.y, sample.x, sample.y);
-    sample.dwFlags = ReduceTouchFlags(record.dwFlags);
+    sample.phase = ReduceTouchFlags(record.dwFlags);
 }
 
 // A lift while a two-finger gesture is in progress ends it: held modifiers are
-// released and the modes cleared.
+// released and the mode cleared.
 void EndGesture(GestureState& s, EnginePorts& ports) {
-    if (!s.GestureInProgress()) return;
+    if (!s.twoFinger.InProgress()) return;
     ReleaseHeldModifiers(*ports.sink);
-    s.m_bRotating = s.m_bZooming = s.m_bPanning = false;
+    s.twoFinger.End();
 }
 
-void TouchDown(MTOUCHINPUT& f, const MTOUCHINPUT& sample, uint32_t now) {
-    f.x = f.xUp = sample.x;
-    f.y = f.yUp = sample.y;
-    f.dwFlags = kGestureDown;
-    f.bNewSample = 1;
-    f.dwDownTime = static_cast<int32_t>(now);
-    f.xMax = f.xMin = f.yMax = f.yMin = 0;
+void TouchDown(FingerRecord& f, const FingerSample& sample, uint32_t now) {
+    f.anchorX = f.lastX = sample.x;
+    f.anchorY = f.lastY = sample.y;
+    f.phase = TouchPhase::kDown;
+    f.newSample = true;
+    f.downTick = now;
+    f.maxDx = f.minDx = f.maxDy = f.minDy = 0;
 }
 
-void Move(MTOUCHINPUT& f, const MTOUCHINPUT& sample, uint32_t elapsed) {
+void Move(FingerRecord& f, const FingerSample& sample, uint32_t elapsed) {
     if (elapsed < kDownPhaseMs) {
-        f.dwFlags = kGestureDown;
+        f.phase = TouchPhase::kDown;
     } else {
-        f.dwFlags = kGestureMove;
-        f.bNewSample = 1;
+        f.phase = TouchPhase::kMove;
+        f.newSample = true;
     }
-    f.xUp = sample.x;
-    f.yUp = sample.y;
-    const int64_t dx = static_cast<int64_t>(f.xUp) - f.x;
-    const int64_t dy = static_cast<int64_t>(f.yUp) - f.y;
+    f.lastX = sample.x;
+    f.lastY = sample.y;
+    const int64_t dx = static_cast<int64_t>(f.lastX) - f.anchorX;
+    const int64_t dy = static_cast<int64_t>(f.lastY) - f.anchorY;
     // Positions are pixels of at most a few million, so differences fit.
-    if (dx > f.xMax) {
-        f.xMax = static_cast<int32_t>(dx);
-    } else if (dx < f.xMin) {
-        f.xMin = static_cast<int32_t>(dx);
+    if (dx > f.maxDx) {
+        f.maxDx = static_cast<int32_t>(dx);
+    } else if (dx < f.minDx) {
+        f.minDx = static_cast<int32_t>(dx);
     }
-    if (dy > f.yMax) {
-        f.yMax = static_cast<int32_t>(dy);
-    } else if (dy < f.yMin) {
-        f.yMin = static_cast<int32_t>(dy);
+    if (dy > f.maxDy) {
+        f.maxDy = static_cast<int32_t>(dy);
+    } else if (dy < f.minDy) {
+        f.minDy = static_cast<int32_t>(dy);
     }
 }
 
@@ -97,124 +97,104 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
     ports.profiles->RefreshProfileSections();
     SelectAppProfile(s, ports);
     ReadDisplayMode(*ports.display, s.display);
-    FillSample(s, records[0], s.m_TouchInput1);
-    FillSample(s, records[1], s.m_TouchInput2);
-    MTouchEventInput1(s, ports);
-    MTouchEventInput2(s, ports);
+    FillSample(s, records[0], s.samples[kFinger1]);
+    FillSample(s, records[1], s.samples[kFinger2]);
+    MTouchEventInput(s, ports, kFinger1);
+    MTouchEventInput(s, ports, kFinger2);
     MTouchEventDispatch(s, ports);
     return 1;
 }
 
-void MTouchEventInput1(GestureState& s, EnginePorts& ports) {
-    MTOUCHINPUT& f = s.m_MTouchInput1;
-    const MTOUCHINPUT& sample = s.m_TouchInput1;
-    const bool emulate = s.m_iMouseFlags == kMouseModeEmulate;
-    switch (sample.dwFlags) {
-        case kGestureInRange:
-            f.dwFlags = kGestureInRange;
+// Both fingers' records follow their samples alike. Finger 1 alone drives the
+// mouse and starts a new touch (marks and right click cleared); finger 2's down
+// marks it as seen, and its quick lift marks a two-finger tap.
+void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger) {
+    FingerRecord& f = s.fingers[finger];
+    const FingerSample& sample = s.samples[finger];
+    const bool first = finger == kFinger1;
+    const bool mouse = first && s.mouseMode == kMouseModeEmulate;
+    switch (sample.phase) {
+        case TouchPhase::kInRange:
+            f.phase = TouchPhase::kInRange;
             break;
-        case kGestureDown:
+        case TouchPhase::kDown:
             TouchDown(f, sample, Now(ports));
-            f.bAux = 0;                   // two-finger tap mark
-            s.m_MTouchInput2.bAux = 0;    // second-finger-seen mark
-            s.iRight = 0;
-            if (emulate) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
-            break;
-        case kGestureUp:
-            f.xUp = sample.x;
-            f.yUp = sample.y;
-            f.dwFlags = kGestureUp;
-            EndGesture(s, ports);
-            s.m_bDragging = false;
-            if (emulate && s.mouse_down) {
-                SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
-                s.mouse_down = false;
+            if (first) {
+                s.twoFingerTap = false;
+                s.secondFingerSeen = false;
+                s.rightClickSent = false;
+            } else {
+                s.secondFingerSeen = true;
             }
+            if (mouse) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
             break;
-        case kGestureMove:
-            Move(f, sample, Since(ports, f.dwDownTime));
-            if (emulate && s.m_bDragging) {
-                SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
-            }
-            break;
-        default:
-            break;
-    }
-}
-
-void MTouchEventInput2(GestureState& s, EnginePorts& ports) {
-    MTOUCHINPUT& f = s.m_MTouchInput2;
-    const MTOUCHINPUT& sample = s.m_TouchInput2;
-    switch (sample.dwFlags) {
-        case kGestureInRange:
-            f.dwFlags = kGestureInRange;
-            break;
-        case kGestureDown:
-            TouchDown(f, sample, Now(ports));
-            f.bAux = 1;
-            break;
-        case kGestureUp: {
+        case TouchPhase::kUp: {
             // A one-finger batch carries finger 2 as up every time; only a real
             // lift can complete a two-finger tap.
-            const bool lifted = f.dwFlags != kGestureUp;
-            f.xUp = sample.x;
-            f.yUp = sample.y;
-            f.dwFlags = kGestureUp;
+            const bool lifted = f.phase != TouchPhase::kUp;
+            f.lastX = sample.x;
+            f.lastY = sample.y;
+            f.phase = TouchPhase::kUp;
             EndGesture(s, ports);
-            if (lifted && Since(ports, f.dwDownTime) <= kTwoFingerTapMaxMs) {
-                s.m_MTouchInput1.bAux = 1;
+            if (first) {
+                s.dragging = false;
+                if (mouse && s.leftButtonDown) {
+                    SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
+                    s.leftButtonDown = false;
+                }
+            } else if (lifted && Since(ports, f.downTick) <= kTwoFingerTapMaxMs) {
+                s.twoFingerTap = true;
             }
             break;
         }
-        case kGestureMove:
-            Move(f, sample, Since(ports, f.dwDownTime));
-            break;
-        default:
+        case TouchPhase::kMove:
+            Move(f, sample, Since(ports, f.downTick));
+            if (mouse && s.dragging) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
             break;
     }
 }
 
 void MTouchEventDispatch(GestureState& s, EnginePorts& ports) {
-    MTOUCHINPUT& f1 = s.m_MTouchInput1;
-    MTOUCHINPUT& f2 = s.m_MTouchInput2;
-    if (f1.bNewSample == 0) {
-        if (f2.bNewSample == 1) f1.bNewSample = f2.bNewSample = 0;
+    FingerRecord& f1 = s.fingers[kFinger1];
+    FingerRecord& f2 = s.fingers[kFinger2];
+    if (!f1.newSample) {
+        if (f2.newSample) f1.newSample = f2.newSample = false;
         return;
     }
-    if (f1.bAux != 0 && !s.GestureInProgress()) {
-        const int64_t dx = Abs64(static_cast<int64_t>(f1.xUp) - f1.x);
-        const int64_t dy = Abs64(static_cast<int64_t>(f1.yUp) - f1.y);
+    if (s.twoFingerTap && !s.twoFinger.InProgress()) {
+        const int64_t dx = Abs64(static_cast<int64_t>(f1.lastX) - f1.anchorX);
+        const int64_t dy = Abs64(static_cast<int64_t>(f1.lastY) - f1.anchorY);
         if (dx < kTwoFingerTapSlopPx && dy < kTwoFingerTapSlopPx) SendRightClick(ports);
-        f1.bAux = 0;
+        s.twoFingerTap = false;
         // Finger 2's samples are consumed too, or the next move of finger 1 would
         // run the two-finger recogniser against a lifted finger.
-        f1.bNewSample = f2.bNewSample = 0;
+        f1.newSample = f2.newSample = false;
         return;
     }
-    if (f2.bNewSample == 1) {
-        if (f1.dwFlags == kGestureDown || f2.dwFlags == kGestureDown) return;
+    if (f2.newSample) {
+        if (f1.phase == TouchPhase::kDown || f2.phase == TouchPhase::kDown) return;
         MultiTouchGesture(s, ports);
         // Samples still pending from a finger's down phase can reach the recogniser
         // in the batch that lifts it. The lift has already ended any gesture, so a
         // step taken now must not leave its mode or modifier keys behind.
-        if (f1.dwFlags == kGestureUp || f2.dwFlags == kGestureUp) EndGesture(s, ports);
-        f1.bNewSample = f2.bNewSample = 0;
+        if (f1.phase == TouchPhase::kUp || f2.phase == TouchPhase::kUp) EndGesture(s, ports);
+        f1.newSample = f2.newSample = false;
         return;
     }
-    if (f2.bAux != 0 || s.GestureInProgress()) return;
-    if (f1.dwFlags == kGestureUp) {
-        if (f2.dwFlags == kGestureUp) {
+    if (s.secondFingerSeen || s.twoFinger.InProgress()) return;
+    if (f1.phase == TouchPhase::kUp) {
+        if (f2.phase == TouchPhase::kUp) {
             SingleTouchRelease(s, ports);
-            f1.bNewSample = 0;
+            f1.newSample = false;
         }
         return;
     }
-    if (f2.dwFlags == kGestureUp && s.m_iMouseFlags == kMouseModeEmulate) SingleTouchHold(s, ports);
+    if (f2.phase == TouchPhase::kUp && s.mouseMode == kMouseModeEmulate) SingleTouchHold(s, ports);
 }
 
-std::string SampleStatusText(int finger, const MTOUCHINPUT& sample) {
+std::string SampleStatusText(int finger, const FingerSample& sample) {
     char text[96];
-    std::snprintf(text, sizeof text, "X%d-%d[%d] Y%d[%d]", finger, static_cast<int>(sample.dwFlags),
+    std::snprintf(text, sizeof text, "X%d-%d[%d] Y%d[%d]", finger, static_cast<int>(sample.phase),
                   static_cast<int>(sample.x < 0 ? 0 : sample.x), finger,
                   static_cast<int>(sample.y < 0 ? 0 : sample.y));
     return text;

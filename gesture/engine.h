@@ -4,6 +4,7 @@
 // outside world is reached only through the ports.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "device/rotation.h"
 #include "device/touch_report.h"
+#include "gesture/finger.h"
 #include "gesture/gesture_action.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -19,24 +21,24 @@
 
 namespace tactra {
 
-// Mouse modes (m_iMouseFlags).
-constexpr int32_t kMouseModeOsPointer = 96;     // the system drives the pointer
-constexpr int32_t kMouseModeTabletService = 97; // the tablet service drives it
-constexpr int32_t kMouseModeEmulate = 98;       // Tactra emulates the mouse
+// Mouse modes (GestureState::mouseMode).
+constexpr int32_t kMouseModeOsPointer = 96;      // the system drives the pointer
+constexpr int32_t kMouseModeTabletService = 97;  // the tablet service drives it
+constexpr int32_t kMouseModeEmulate = 98;        // Tactra emulates the mouse
 
 // Thresholds of the contact state machine and the one-finger handling.
-constexpr uint32_t kDownPhaseMs = 300;         // moves before this stay in the down phase
-constexpr uint32_t kTwoFingerTapMaxMs = 200;   // finger 2 lifted within this: a tap (inclusive)
-constexpr int32_t kTwoFingerTapSlopPx = 30;    // finger 1 must stay closer than this
-constexpr uint32_t kHoldRightClickMs = 1500;   // holding still this long: right click
-constexpr int32_t kStillSlopPx = 30;           // within this of the touch point: not moved
-constexpr uint32_t kDoubleTapMs = 150;         // touch this soon after a click: immediate click
-constexpr uint32_t kInRangeReleaseMs = 200;    // in range this soon after down: release the button
-constexpr uint32_t kFlickMaxMs = 300;          // a one-finger flick lifts before this
-constexpr int32_t kFlickMinRangePx = 30;       // a one-finger flick's extent exceeds this
+constexpr uint32_t kDownPhaseMs = 300;        // moves before this stay in the down phase
+constexpr uint32_t kTwoFingerTapMaxMs = 200;  // finger 2 lifted within this: a tap (inclusive)
+constexpr int32_t kTwoFingerTapSlopPx = 30;   // finger 1 must stay closer than this
+constexpr uint32_t kHoldRightClickMs = 1500;  // holding still this long: right click
+constexpr int32_t kStillSlopPx = 30;          // within this of the touch point: not moved
+constexpr uint32_t kDoubleTapMs = 150;        // touch this soon after a click: immediate click
+constexpr uint32_t kInRangeReleaseMs = 200;   // in range this soon after down: release the button
+constexpr uint32_t kFlickMaxMs = 300;         // a one-finger flick lifts before this
+constexpr int32_t kFlickMinRangePx = 30;      // a one-finger flick's extent exceeds this
 
 // Thresholds of the two-finger recogniser.
-constexpr int32_t kDirectionMovePx = 30;       // displacement that counts as moved in a direction
+constexpr int32_t kDirectionMovePx = 30;  // displacement that counts as moved in a direction
 constexpr double kRotateEnterDeg = 40.0;
 constexpr double kRotateStepDeg = 45.0;
 constexpr double kRotateMinSeparationPx = 100.0;
@@ -71,45 +73,77 @@ struct EnginePorts {
     std::function<void(Gesture)> onGesture;
 };
 
-// All the engine's state, members of the main dialog.
+// The two-finger gesture in progress. Rotation and zoom exclude each other; a pan
+// to the right or down may take over from either, and what the gesture began as
+// still restrains the pans that follow: none to the left or up after a rotation,
+// none to the left after a zoom. A lift of either finger ends the gesture.
+enum class TwoFingerMode { kNone, kRotating, kZooming, kPanning };
+
+struct TwoFingerGesture {
+    TwoFingerMode mode = TwoFingerMode::kNone;   // the current mode
+    TwoFingerMode began = TwoFingerMode::kNone;  // the first mode of this gesture
+
+    bool InProgress() const { return mode != TwoFingerMode::kNone; }
+    bool BeganAs(TwoFingerMode m) const { return began == m; }
+    void Enter(TwoFingerMode m) {
+        if (mode == TwoFingerMode::kNone) began = m;
+        mode = m;
+    }
+    void End() { mode = began = TwoFingerMode::kNone; }
+};
+
+// All the engine's state: plain data that the main dialog owns.
+//
+// For readers who know the main dialog's member names: samples[] are
+// m_TouchInput1/2, fingers[] are m_MTouchInput1/2 (with x, y, xUp, yUp, xMax ..
+// yMin, dwDownTime, bNewSample as anchorX, anchorY, lastX, lastY, maxDx .. minDy,
+// downTick, newSample); twoFingerTap and secondFingerSeen are the bAux of finger 1
+// and of finger 2; twoFinger holds m_bRotating, m_bZooming and m_bPanning (set
+// while the gesture began as a rotation, began as a zoom, is a pan); and
+// leftButtonDown, dragging, rightClickSent, lastClickTick, doubleClicked,
+// mouseMode, fileName, windowTitle are mouse_down, m_bDragging, iRight,
+// m_dwLastClickTime, m_bDoubleClicked, m_iMouseFlags, m_strFileName,
+// m_strTitleName.
 struct GestureState {
-    // Current samples (m_pTouchInput1/2 point here): x, y in screen pixels, reduced flags.
-    MTOUCHINPUT m_TouchInput1{};
-    MTOUCHINPUT m_TouchInput2{};
-    // The engine's record of each finger.
-    MTOUCHINPUT m_MTouchInput1{0, 0, kGestureUp, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    MTOUCHINPUT m_MTouchInput2{0, 0, kGestureUp, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // The current batch's samples, indexed by kFinger1, kFinger2.
+    std::array<FingerSample, kFingerCount> samples{};
+    // The record of each finger's touch.
+    std::array<FingerRecord, kFingerCount> fingers{};
 
-    bool m_bRotating = false;
-    bool m_bZooming = false;
-    bool m_bPanning = false;
+    // Finger 2 was lifted within kTwoFingerTapMaxMs of its touch-down: a right
+    // click is due, unless finger 1 has moved.
+    bool twoFingerTap = false;
+    // Finger 2 touched down during finger 1's current touch: one-finger handling
+    // stays off until finger 1 touches down again.
+    bool secondFingerSeen = false;
+    TwoFingerGesture twoFinger;
 
-    bool mouse_down = false;
-    bool m_bDragging = false;
-    int32_t iRight = 0;
-    uint32_t m_dwLastClickTime = 0;
-    bool m_bDoubleClicked = false;
-    // A click has been sent at some lift; until then m_dwLastClickTime means nothing.
-    bool m_bClickSent = false;
+    // The mouse emulation.
+    bool leftButtonDown = false;  // the emulation holds the left button
+    bool dragging = false;        // moves of finger 1 move the pointer
+    bool rightClickSent = false;  // during finger 1's current touch
+    uint32_t lastClickTick = 0;
+    bool doubleClicked = false;  // the immediate click of a double tap was sent
+    // A click has been sent at some lift; until then lastClickTick means nothing.
+    bool clickSent = false;
 
-    int32_t m_iMouseFlags = kMouseModeEmulate;
+    int32_t mouseMode = kMouseModeEmulate;
     DisplayState display;
 
     // The foreground application and its profile.
-    std::string m_strFileName = kUnknownApplication;
-    std::string m_strTitleName;
-    AppProfile profile;  // m_ZoomIn .. m_FlickRight, indexed by Gesture
+    std::string fileName = kUnknownApplication;
+    std::string windowTitle;
+    AppProfile profile;
     int matchedSection = -1;  // index into the section list, -1 when none matched
-
-    bool GestureInProgress() const { return m_bRotating || m_bZooming || m_bPanning; }
 };
 
 // The "WM_TOUCH" handler: `records` points to two consecutive records (the second
 // carries UP when only one contact is present). Returns 1.
 int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records);
 
-void MTouchEventInput1(GestureState& s, EnginePorts& ports);
-void MTouchEventInput2(GestureState& s, EnginePorts& ports);
+// Updates finger kFinger1 or kFinger2's record from its sample (MTouchEventInput1
+// and MTouchEventInput2 of the main dialog).
+void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger);
 void MTouchEventDispatch(GestureState& s, EnginePorts& ports);
 
 void MultiTouchGesture(GestureState& s, EnginePorts& ports);
@@ -125,7 +159,7 @@ void SelectAppProfile(GestureState& s, EnginePorts& ports);
 
 // Status text of a sample for the main dialog ("X1-%d[%d] Y1[%d]"); negative
 // positions are shown as 0.
-std::string SampleStatusText(int finger, const MTOUCHINPUT& sample);
+std::string SampleStatusText(int finger, const FingerSample& sample);
 
 // Direction of a vector in degrees, [0, 360), clockwise on the screen from +X.
 double VectorAngle(double vx, double vy);

@@ -1,26 +1,46 @@
 #include "gesture/gesture_action.h"
 
-#include <initializer_list>
-
 namespace tactra {
 
+namespace {
+
+// Indexed by the set, 1..8.
+constexpr ModifierKeys kModifierSets[9] = {
+    {},                    // not a set
+    {},                    // 1: none
+    {false, true, false},  // 2: Ctrl
+    {false, false, true},  // 3: Alt
+    {true, false, false},  // 4: Shift
+    {false, true, true},   // 5: Ctrl, Alt
+    {true, true, false},   // 6: Shift, Ctrl
+    {true, false, true},   // 7: Shift, Alt
+    {true, true, true},    // 8: Shift, Ctrl, Alt
+};
+
+// Modifiers are released in this order, whoever pressed them.
+constexpr uint8_t kReleaseOrder[3] = {kVkControl, kVkLMenu, kVkShift};
+
+bool Holds(const ModifierKeys& keys, uint8_t vk) {
+    return vk == kVkShift ? keys.shift : (vk == kVkControl ? keys.ctrl : keys.alt);
+}
+
+}  // namespace
+
+ModifierKeys ModifierSetKeys(int32_t modifierSet) {
+    if (modifierSet < 1 || modifierSet > 8) return {};
+    return kModifierSets[modifierSet];
+}
+
+int32_t ActionModifierSet(const GestureAction& a) {
+    if (a.iCase < 1 || a.iCase > 16) return 0;
+    return a.iCase <= 8 ? a.iCase : a.iCase - 8;
+}
+
 void PressModifierSet(InputSink& sink, int32_t modifierSet) {
-    // Keys per set, in press order; 0 ends a list.
-    static const uint8_t kSets[8][3] = {
-        {0, 0, 0},                            // 1: none
-        {kVkControl, 0, 0},                   // 2
-        {kVkLMenu, 0, 0},                     // 3
-        {kVkShift, 0, 0},                     // 4
-        {kVkControl, kVkLMenu, 0},            // 5
-        {kVkShift, kVkControl, 0},            // 6
-        {kVkShift, kVkLMenu, 0},              // 7
-        {kVkShift, kVkControl, kVkLMenu},     // 8
-    };
-    if (modifierSet < 1 || modifierSet > 8) return;
-    for (uint8_t vk : kSets[modifierSet - 1]) {
-        if (vk == 0) break;
-        sink.KeyEvent(vk, false);
-    }
+    const ModifierKeys keys = ModifierSetKeys(modifierSet);
+    if (keys.shift) sink.KeyEvent(kVkShift, false);
+    if (keys.ctrl) sink.KeyEvent(kVkControl, false);
+    if (keys.alt) sink.KeyEvent(kVkLMenu, false);
 }
 
 void DoGestureAction(InputSink& sink, int32_t iCase, int32_t iCode, int32_t bUp) {
@@ -44,8 +64,15 @@ void DoGestureAction(InputSink& sink, int32_t iCase, int32_t iCode, int32_t bUp)
 }
 
 void ReleaseHeldModifiers(InputSink& sink) {
-    for (uint8_t vk : {kVkControl, kVkLMenu, kVkShift}) {
+    for (uint8_t vk : kReleaseOrder) {
         if (sink.IsKeyDown(vk)) sink.KeyEvent(vk, true);
+    }
+}
+
+void ReleaseActionModifiers(InputSink& sink, const GestureAction& a) {
+    const ModifierKeys keys = ModifierSetKeys(ActionModifierSet(a));
+    for (uint8_t vk : kReleaseOrder) {
+        if (Holds(keys, vk)) sink.KeyEvent(vk, true);
     }
 }
 

@@ -9,7 +9,8 @@
 namespace tactra {
 
 struct GestureAction {
-    int32_t iCase = 0;  // 0: no action; 1..8 wheel with modifier set iCase; 9..16 key with set iCase-8
+    int32_t iCase =
+        0;  // 0: no action; 1..8 wheel with modifier set iCase; 9..16 key with set iCase-8
     int32_t iCode = 0;  // 2048 (wheel) for 1..8; the virtual key for 9..16
     int32_t bUp = 0;    // wheel direction: 1 forward, anything else back
 
@@ -21,8 +22,17 @@ struct GestureAction {
 constexpr int32_t kWheelActionCode = 2048;  // the wheel event's flag value
 
 // The eight gestures; their names double as the profile keys' prefixes.
-enum Gesture { kZoomIn, kZoomOut, kRotateAC, kRotateCL, kFlickUp, kFlickDown, kFlickLeft, kFlickRight,
-               kGestureCount };
+enum Gesture {
+    kZoomIn,
+    kZoomOut,
+    kRotateAC,
+    kRotateCL,
+    kFlickUp,
+    kFlickDown,
+    kFlickLeft,
+    kFlickRight,
+    kGestureCount
+};
 constexpr const char* kGestureNames[kGestureCount] = {
     "ZoomIn", "ZoomOut", "RotateAC", "RotateCL", "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
 
@@ -31,8 +41,25 @@ struct AppProfile {
     GestureAction actions[kGestureCount];
 };
 
-// Presses the modifier set (1..8) in its order: Shift before Ctrl before Alt,
-// except set 5, which is Ctrl then Alt.
+// The keys of a modifier set: 1 none, 2 Ctrl, 3 Alt, 4 Shift, 5 Ctrl+Alt,
+// 6 Shift+Ctrl, 7 Shift+Alt, 8 all three. Alt is the left Alt key.
+struct ModifierKeys {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+
+    bool operator==(const ModifierKeys& o) const {
+        return shift == o.shift && ctrl == o.ctrl && alt == o.alt;
+    }
+};
+
+// The keys of set 1..8; none for any other value.
+ModifierKeys ModifierSetKeys(int32_t modifierSet);
+
+// The modifier set an action plays with: 1..8 for cases 1..16, 0 (none) otherwise.
+int32_t ActionModifierSet(const GestureAction& a);
+
+// Presses the keys of set 1..8, Shift before Ctrl before Alt.
 void PressModifierSet(InputSink& sink, int32_t modifierSet);
 
 // Plays one action. Modifiers it presses stay down; see ReleaseHeldModifiers.
@@ -44,5 +71,9 @@ inline void DoGestureAction(InputSink& sink, const GestureAction& a) {
 // Releases Ctrl, left Alt and Shift, in this order, each only if the system
 // reports it as down.
 void ReleaseHeldModifiers(InputSink& sink);
+
+// Releases the modifiers that the action pressed, in the order Ctrl, left Alt,
+// Shift, whatever the system reports.
+void ReleaseActionModifiers(InputSink& sink, const GestureAction& a);
 
 }  // namespace tactra

@@ -25,11 +25,12 @@ bool IsLeft(int c) { return c == 1 || c == 4 || c == 7; }
 bool IsDown(int c) { return c >= 1 && c <= 3; }
 bool IsUp(int c) { return c >= 7 && c <= 9; }
 
+// After a step the next one is measured from where the fingers are now.
 void ReAnchor(GestureState& s) {
-    s.m_MTouchInput1.x = s.m_MTouchInput1.xUp;
-    s.m_MTouchInput1.y = s.m_MTouchInput1.yUp;
-    s.m_MTouchInput2.x = s.m_MTouchInput2.xUp;
-    s.m_MTouchInput2.y = s.m_MTouchInput2.yUp;
+    for (FingerRecord& f : s.fingers) {
+        f.anchorX = f.lastX;
+        f.anchorY = f.lastY;
+    }
 }
 
 int64_t AbsRange(int32_t max, int32_t min) { return Abs64(static_cast<int64_t>(max) - min); }
@@ -59,17 +60,21 @@ double AngleDifference(double angle1, double angle2) {
 }
 
 void MultiTouchGesture(GestureState& s, EnginePorts& ports) {
-    const MTOUCHINPUT& f1 = s.m_MTouchInput1;
-    const MTOUCHINPUT& f2 = s.m_MTouchInput2;
+    const FingerRecord& f1 = s.fingers[kFinger1];
+    const FingerRecord& f2 = s.fingers[kFinger2];
+    TwoFingerGesture& g = s.twoFinger;
 
-    const int64_t xRange1 = AbsRange(f1.xMax, f1.xMin), yRange1 = AbsRange(f1.yMax, f1.yMin);
-    const int64_t xRange2 = AbsRange(f2.xMax, f2.xMin), yRange2 = AbsRange(f2.yMax, f2.yMin);
-    const int64_t dx1 = static_cast<int64_t>(f1.xUp) - f1.x, dy1 = static_cast<int64_t>(f1.yUp) - f1.y;
-    const int64_t dx2 = static_cast<int64_t>(f2.xUp) - f2.x, dy2 = static_cast<int64_t>(f2.yUp) - f2.y;
-    const double ix = static_cast<double>(static_cast<int64_t>(f2.x) - f1.x);
-    const double iy = static_cast<double>(static_cast<int64_t>(f2.y) - f1.y);
-    const double ixUp = static_cast<double>(static_cast<int64_t>(f2.xUp) - f1.xUp);
-    const double iyUp = static_cast<double>(static_cast<int64_t>(f2.yUp) - f1.yUp);
+    const int64_t xRange1 = AbsRange(f1.maxDx, f1.minDx), yRange1 = AbsRange(f1.maxDy, f1.minDy);
+    const int64_t xRange2 = AbsRange(f2.maxDx, f2.minDx), yRange2 = AbsRange(f2.maxDy, f2.minDy);
+    const int64_t dx1 = static_cast<int64_t>(f1.lastX) - f1.anchorX;
+    const int64_t dy1 = static_cast<int64_t>(f1.lastY) - f1.anchorY;
+    const int64_t dx2 = static_cast<int64_t>(f2.lastX) - f2.anchorX;
+    const int64_t dy2 = static_cast<int64_t>(f2.lastY) - f2.anchorY;
+    // The vector from finger 1 to finger 2, at the anchors and now.
+    const double ix = static_cast<double>(static_cast<int64_t>(f2.anchorX) - f1.anchorX);
+    const double iy = static_cast<double>(static_cast<int64_t>(f2.anchorY) - f1.anchorY);
+    const double ixUp = static_cast<double>(static_cast<int64_t>(f2.lastX) - f1.lastX);
+    const double iyUp = static_cast<double>(static_cast<int64_t>(f2.lastY) - f1.lastY);
 
     const int vPoint1 = DirectionClass(dx1, dy1);
     const int vPoint2 = DirectionClass(dx2, dy2);
@@ -77,37 +82,39 @@ void MultiTouchGesture(GestureState& s, EnginePorts& ports) {
     const bool bothLeft = IsLeft(vPoint1) && IsLeft(vPoint2);
     const bool bothDown = IsDown(vPoint1) && IsDown(vPoint2);
     const bool bothUp = IsUp(vPoint1) && IsUp(vPoint2);
+    const bool extents = (xRange1 >= kZoomMinExtentPx || yRange1 >= kZoomMinExtentPx) &&
+                         xRange2 >= kZoomMinExtentPx && yRange2 >= kZoomMinExtentPx;
 
     // Coinciding fingers have no direction: rotation and zoom are not judged then.
     const bool vectorsDefined = (ix != 0 || iy != 0) && (ixUp != 0 || iyUp != 0);
     if (vectorsDefined) {
         const double angleDiff = AngleDifference(VectorAngle(ix, iy), VectorAngle(ixUp, iyUp));
-        const double anagle = std::fabs(angleDiff);
+        const double turn = std::fabs(angleDiff);
         const double dist1 = std::sqrt(ix * ix + iy * iy);
         const double dist2 = std::sqrt(ixUp * ixUp + iyUp * iyUp);
         const double distance = std::fabs(dist1 - dist2);
 
-        if (anagle > kRotateEnterDeg && !s.m_bZooming && !s.m_bPanning &&
-            dist1 > kRotateMinSeparationPx && dist2 > kRotateMinSeparationPx) {
-            s.m_bRotating = true;
-            if (anagle > kRotateStepDeg) {
+        const bool mayRotate = g.mode == TwoFingerMode::kNone || g.mode == TwoFingerMode::kRotating;
+        if (turn > kRotateEnterDeg && mayRotate && dist1 > kRotateMinSeparationPx &&
+            dist2 > kRotateMinSeparationPx) {
+            g.Enter(TwoFingerMode::kRotating);
+            if (turn > kRotateStepDeg) {
                 PlayGesture(s, ports, angleDiff > 0 ? kRotateCL : kRotateAC);
                 ReAnchor(s);
             }
             return;
         }
-        if (!bothRight && !bothLeft && !bothDown && !bothUp &&
-            (xRange1 >= kZoomMinExtentPx || yRange1 >= kZoomMinExtentPx) &&
-            xRange2 >= kZoomMinExtentPx && yRange2 >= kZoomMinExtentPx && !s.m_bRotating &&
-            !s.m_bPanning && distance > kZoomEnterPx && anagle < kRotateEnterDeg) {
+        const bool mayZoom = g.mode == TwoFingerMode::kNone || g.mode == TwoFingerMode::kZooming;
+        if (!bothRight && !bothLeft && !bothDown && !bothUp && extents && mayZoom &&
+            distance > kZoomEnterPx && turn < kRotateEnterDeg) {
             if (dist1 > dist2) {
-                s.m_bZooming = true;
+                g.Enter(TwoFingerMode::kZooming);
                 if (dist1 - dist2 > kZoomStepPx) {
                     PlayGesture(s, ports, kZoomOut);
                     ReAnchor(s);
                 }
             } else if (dist2 > dist1) {
-                s.m_bZooming = true;
+                g.Enter(TwoFingerMode::kZooming);
                 if (dist2 - dist1 > kZoomStepPx) {
                     PlayGesture(s, ports, kZoomIn);
                     ReAnchor(s);
@@ -117,18 +124,21 @@ void MultiTouchGesture(GestureState& s, EnginePorts& ports) {
         }
     }
 
-    const bool extents = (xRange1 >= kZoomMinExtentPx || yRange1 >= kZoomMinExtentPx) &&
-                         xRange2 >= kZoomMinExtentPx && yRange2 >= kZoomMinExtentPx;
-    if (bothRight || (bothLeft && extents && !s.m_bRotating && !s.m_bZooming)) {
-        s.m_bPanning = true;
+    // Pans to the right and down take over from any mode; to the left only in a
+    // gesture that never rotated or zoomed (and with the zoom's extents), up only
+    // in one that never rotated.
+    const bool rotated = g.BeganAs(TwoFingerMode::kRotating);
+    const bool zoomed = g.BeganAs(TwoFingerMode::kZooming);
+    if (bothRight || (bothLeft && extents && !rotated && !zoomed)) {
+        g.Enter(TwoFingerMode::kPanning);
         if (Abs64(dx1) > kTwoFingerFlickPx) {
             FlickHorizontal(s, ports);
             ReAnchor(s);
         }
         return;
     }
-    if (bothDown || (bothUp && !s.m_bRotating)) {
-        s.m_bPanning = true;
+    if (bothDown || (bothUp && !rotated)) {
+        g.Enter(TwoFingerMode::kPanning);
         if (Abs64(dy1) > kTwoFingerFlickPx) {
             FlickVertical(s, ports);
             ReAnchor(s);

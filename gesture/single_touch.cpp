@@ -9,85 +9,72 @@ using namespace engine_detail;
 
 namespace {
 
-bool Moved(const MTOUCHINPUT& f) {
-    return Abs64(static_cast<int64_t>(f.xUp) - f.x) > kStillSlopPx ||
-           Abs64(static_cast<int64_t>(f.yUp) - f.y) > kStillSlopPx;
+// Within kStillSlopPx of the anchor in both axes.
+bool Still(const FingerRecord& f) {
+    return Abs64(static_cast<int64_t>(f.anchorX) - f.lastX) <= kStillSlopPx &&
+           Abs64(static_cast<int64_t>(f.anchorY) - f.lastY) <= kStillSlopPx;
 }
 
-int64_t XRange(const MTOUCHINPUT& f) { return static_cast<int64_t>(f.xMax) - f.xMin; }
-int64_t YRange(const MTOUCHINPUT& f) { return static_cast<int64_t>(f.yMax) - f.yMin; }
-
-// Releases, in the order Ctrl, left Alt, Shift, the modifiers that the action
-// pressed, so that a flick never leaves a key held down.
-void ReleaseActionModifiers(EnginePorts& ports, const GestureAction& a) {
-    if (a.iCase < 1 || a.iCase > 16) return;
-    const int32_t set = a.iCase <= 8 ? a.iCase : a.iCase - 8;
-    const bool ctrl = set == 2 || set == 5 || set == 6 || set == 8;
-    const bool alt = set == 3 || set == 5 || set == 7 || set == 8;
-    const bool shift = set == 4 || set >= 6;
-    if (ctrl) ports.sink->KeyEvent(kVkControl, true);
-    if (alt) ports.sink->KeyEvent(kVkLMenu, true);
-    if (shift) ports.sink->KeyEvent(kVkShift, true);
-}
+int64_t XRange(const FingerRecord& f) { return static_cast<int64_t>(f.maxDx) - f.minDx; }
+int64_t YRange(const FingerRecord& f) { return static_cast<int64_t>(f.maxDy) - f.minDy; }
 
 }  // namespace
 
 void SingleTouchHold(GestureState& s, EnginePorts& ports) {
-    MTOUCHINPUT& f = s.m_MTouchInput1;
-    const MTOUCHINPUT& sample = s.m_TouchInput1;
+    const FingerRecord& f = s.fingers[kFinger1];
+    const FingerSample& sample = s.samples[kFinger1];
     const uint32_t now = Now(ports);
-    const uint32_t elapsed = now - static_cast<uint32_t>(f.dwDownTime);
-    const bool still = Abs64(static_cast<int64_t>(f.x) - f.xUp) <= kStillSlopPx &&
-                       Abs64(static_cast<int64_t>(f.y) - f.yUp) <= kStillSlopPx;
+    const uint32_t elapsed = now - f.downTick;
+    const bool still = Still(f);
 
     if (elapsed >= kHoldRightClickMs) {
-        if (still && s.iRight == 0) {
-            s.iRight = 1;
+        if (still && !s.rightClickSent) {
+            s.rightClickSent = true;
             SendRightClick(ports);
         }
         return;
     }
     // The immediate click of a double tap needs an earlier click to pair with.
-    if (f.dwFlags == kGestureDown && s.m_bClickSent &&
-        now - s.m_dwLastClickTime < kDoubleTapMs && !s.m_bDoubleClicked) {
+    if (f.phase == TouchPhase::kDown && s.clickSent && now - s.lastClickTick < kDoubleTapMs &&
+        !s.doubleClicked) {
         SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
         SendAbsolute(s, ports, kMouseEventLeftDown, sample.x, sample.y);
         SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
-        s.m_bDoubleClicked = true;
+        s.doubleClicked = true;
         return;
     }
-    if (f.dwFlags == kGestureInRange) {
-        if (s.mouse_down) {
+    if (f.phase == TouchPhase::kInRange) {
+        if (s.leftButtonDown) {
             if (elapsed < kInRangeReleaseMs) {
                 SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
-                s.mouse_down = false;
+                s.leftButtonDown = false;
             }
             return;
         }
-    } else if (s.mouse_down) {
+    } else if (s.leftButtonDown) {
         return;
     }
     if (still) return;
     // A drag starts where the finger touched down.
-    SendAbsolute(s, ports, kMouseEventLeftDown, f.x, f.y);
-    s.m_bDragging = true;
-    s.mouse_down = true;
+    SendAbsolute(s, ports, kMouseEventLeftDown, f.anchorX, f.anchorY);
+    s.dragging = true;
+    s.leftButtonDown = true;
 }
 
 void SingleTouchRelease(GestureState& s, EnginePorts& ports) {
-    const MTOUCHINPUT& f = s.m_MTouchInput1;
-    const MTOUCHINPUT& sample = s.m_TouchInput1;
+    const FingerRecord& f = s.fingers[kFinger1];
+    const FingerSample& sample = s.samples[kFinger1];
     const uint32_t now = Now(ports);
-    const bool moved = Moved(f);
-    if (s.m_iMouseFlags == kMouseModeEmulate && !s.mouse_down && s.iRight == 0) {
+    const bool moved = !Still(f);
+    if (s.mouseMode == kMouseModeEmulate && !s.leftButtonDown && !s.rightClickSent) {
         SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
         if (!moved) SendAbsolute(s, ports, kMouseEventLeftDown, sample.x, sample.y);
         SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
-        s.m_dwLastClickTime = now;
-        s.m_bDoubleClicked = false;
-        s.m_bClickSent = true;
+        s.lastClickTick = now;
+        s.doubleClicked = false;
+        s.clickSent = true;
     }
-    const uint32_t elapsed = now - static_cast<uint32_t>(f.dwDownTime);
+    const uint32_t elapsed = now - f.downTick;
     if (elapsed >= kFlickMaxMs || !moved) return;
     const int64_t xRange = XRange(f);
     const int64_t yRange = YRange(f);
@@ -97,21 +84,22 @@ void SingleTouchRelease(GestureState& s, EnginePorts& ports) {
     } else if (yRange > xRange && yRange > kFlickMinRangePx) {
         played = FlickVertical(s, ports);
     }
-    if (played != kGestureCount) ReleaseActionModifiers(ports, s.profile.actions[played]);
+    // A flick is one step: the modifiers its action pressed are not left down.
+    if (played != kGestureCount) ReleaseActionModifiers(*ports.sink, s.profile.actions[played]);
 }
 
 Gesture FlickHorizontal(GestureState& s, EnginePorts& ports) {
-    const MTOUCHINPUT& f = s.m_MTouchInput1;
+    const FingerRecord& f = s.fingers[kFinger1];
     if (2 * YRange(f) >= XRange(f)) return kGestureCount;
-    const Gesture g = f.x > f.xUp ? kFlickLeft : kFlickRight;
+    const Gesture g = f.anchorX > f.lastX ? kFlickLeft : kFlickRight;
     PlayGesture(s, ports, g);
     return g;
 }
 
 Gesture FlickVertical(GestureState& s, EnginePorts& ports) {
-    const MTOUCHINPUT& f = s.m_MTouchInput1;
+    const FingerRecord& f = s.fingers[kFinger1];
     if (2 * YRange(f) <= XRange(f)) return kGestureCount;
-    const Gesture g = f.y > f.yUp ? kFlickUp : kFlickDown;
+    const Gesture g = f.anchorY > f.lastY ? kFlickUp : kFlickDown;
     PlayGesture(s, ports, g);
     return g;
 }

@@ -22,14 +22,6 @@ constexpr NamedKey kNamedKeys[] = {
     {222, "'"},
 };
 
-// Check boxes (Shift, Ctrl, Alt) of the modifier sets 1..8.
-struct Boxes {
-    bool shift, ctrl, alt;
-};
-constexpr Boxes kSetBoxes[9] = {{false, false, false}, {false, false, false}, {false, true, false},
-                                {false, false, true},  {true, false, false},  {false, true, true},
-                                {true, true, false},   {true, false, true},   {true, true, true}};
-
 }  // namespace
 
 void FillKeyNames(KeyNameTable& table) {
@@ -75,11 +67,14 @@ int FindKeyCode(const std::string& text, bool* known) {
 }
 
 int32_t GetModifierSet(int shift, int ctrl, int alt) {
-    const bool s = shift != 0, c = ctrl != 0, a = alt != 0;
+    ModifierKeys boxes;
+    boxes.shift = shift != 0;
+    boxes.ctrl = ctrl != 0;
+    boxes.alt = alt != 0;
     for (int32_t set = 1; set <= 8; ++set) {
-        if (kSetBoxes[set].shift == s && kSetBoxes[set].ctrl == c && kSetBoxes[set].alt == a) return set;
+        if (ModifierSetKeys(set) == boxes) return set;
     }
-    return 1;  // not reached: the table holds all eight combinations
+    return 1;  // not reached: the eight sets hold all combinations
 }
 
 GestureAction EncodeGestureAction(const ControlGroupState& group, bool* knownKey) {
@@ -101,8 +96,7 @@ GestureAction EncodeGestureAction(const ControlGroupState& group, bool* knownKey
 void ShowGestureAction(ControlGroupState& group, const GestureAction& action) {
     if (action.iCase >= 0 && action.iCase <= 16) {
         // 0 and 9 show no box, like set 1.
-        const int set = action.iCase == 0 ? 1 : (action.iCase > 8 ? action.iCase - 8 : action.iCase);
-        const Boxes& b = kSetBoxes[set];
+        const ModifierKeys b = ModifierSetKeys(ActionModifierSet(action));
         group.shift = b.shift ? 1 : 0;
         group.ctrl = b.ctrl ? 1 : 0;
         group.alt = b.alt ? 1 : 0;

@@ -1,6 +1,7 @@
+#include "gesture/engine.h"
+
 #include <gtest/gtest.h>
 
-#include "gesture/engine.h"
 #include "platform/recording_input_sink.h"
 
 using namespace tactra;
@@ -81,6 +82,17 @@ struct Engine {
 
 }  // namespace
 
+TEST(TouchFlags, ReductionTestsDownThenMoveThenInRange) {
+    EXPECT_EQ(ReduceTouchFlags(0x1A), TouchPhase::kDown);
+    EXPECT_EQ(ReduceTouchFlags(0x19), TouchPhase::kMove);
+    EXPECT_EQ(ReduceTouchFlags(0x1C), TouchPhase::kUp);
+    EXPECT_EQ(ReduceTouchFlags(0x0C), TouchPhase::kUp);
+    EXPECT_EQ(ReduceTouchFlags(0x04), TouchPhase::kUp);
+    EXPECT_EQ(ReduceTouchFlags(0x08), TouchPhase::kInRange);
+    EXPECT_EQ(ReduceTouchFlags(0x00), TouchPhase::kUp);
+    EXPECT_EQ(ReduceTouchFlags(0x03), TouchPhase::kDown);  // DOWN wins over MOVE
+}
+
 TEST(Angles, DirectionAndDifference) {
     EXPECT_DOUBLE_EQ(VectorAngle(1, 0), 0.0);
     EXPECT_DOUBLE_EQ(VectorAngle(0, 1), 90.0);
@@ -93,22 +105,22 @@ TEST(Angles, DirectionAndDifference) {
 }
 
 TEST(Dispatcher, StatusTextShowsNegativePositionsAsZero) {
-    MTOUCHINPUT sample{};
+    FingerSample sample;
     sample.x = -3;
     sample.y = 17;
-    sample.dwFlags = 2;
+    sample.phase = TouchPhase::kDown;
     EXPECT_EQ(SampleStatusText(1, sample), "X1-2[0] Y1[17]");
     EXPECT_EQ(sample.x, -3);
 }
 
 TEST(Dispatcher, OnlyFingerTwoNewClearsBothMarksAndSendsNothing) {
     Engine e;
-    e.s.m_MTouchInput1.bNewSample = 0;
-    e.s.m_MTouchInput2.bNewSample = 1;
-    e.s.m_TouchInput1.dwFlags = kGestureInRange;
+    e.s.fingers[kFinger1].newSample = false;
+    e.s.fingers[kFinger2].newSample = true;
+    e.s.samples[kFinger1].phase = TouchPhase::kInRange;
     MTouchEventDispatch(e.s, e.ports);
-    EXPECT_EQ(e.s.m_MTouchInput1.bNewSample, 0);
-    EXPECT_EQ(e.s.m_MTouchInput2.bNewSample, 0);
+    EXPECT_FALSE(e.s.fingers[kFinger1].newSample);
+    EXPECT_FALSE(e.s.fingers[kFinger2].newSample);
     EXPECT_TRUE(e.sink.Events().empty());
 }
 
@@ -118,7 +130,8 @@ TEST(Dispatcher, EveryBatchRefreshesAndMatchesTheForegroundApplication) {
     e.Batch(0, 0x1A, 10, 10, 0x04, 0, 0);
     e.Batch(8, 0x19, 10, 10, 0x04, 0, 0);
     EXPECT_EQ(e.profiles.refreshes, 2);
-    EXPECT_EQ(e.profiles.read, (std::vector<std::string>{"Title", "Title"}));  // key word first in order
+    EXPECT_EQ(e.profiles.read,
+              (std::vector<std::string>{"Title", "Title"}));  // key word first in order
     EXPECT_EQ(e.s.profile.actions[kZoomIn], (GestureAction{10, 76, 0}));
 
     // An unreadable process is "<unknown>"; without a match Case and Code are
@@ -127,7 +140,7 @@ TEST(Dispatcher, EveryBatchRefreshesAndMatchesTheForegroundApplication) {
     e.fg.title = "nothing";
     e.s.profile.actions[kFlickUp] = {1, 2048, 1};
     e.Batch(16, 0x19, 10, 10, 0x04, 0, 0);
-    EXPECT_EQ(e.s.m_strFileName, "<unknown>");
+    EXPECT_EQ(e.s.fileName, "<unknown>");
     EXPECT_EQ(e.s.profile.actions[kFlickUp], (GestureAction{0, 0, 1}));
     EXPECT_EQ(e.s.matchedSection, -1);
 }
@@ -140,14 +153,14 @@ TEST(Dispatcher, TwoFingersBothPastTheDownPhaseReachTheRecogniser) {
     e.Batch(100, 0x19, 412, 384, 0x0A, 612, 384);
     e.Batch(350, 0x19, 462, 297, 0x09, 562, 471);  // finger 2 still in its down phase
     EXPECT_TRUE(e.gestures.empty());
-    EXPECT_FALSE(e.s.m_bRotating);
+    EXPECT_EQ(e.s.twoFinger.mode, TwoFingerMode::kNone);
     e.Batch(400, 0x19, 462, 297, 0x09, 562, 471);
     EXPECT_EQ(e.gestures, std::vector<Gesture>{kRotateCL});
-    EXPECT_TRUE(e.s.m_bRotating);
-    EXPECT_EQ(e.s.m_MTouchInput1.x, 462);  // re-anchored
+    EXPECT_EQ(e.s.twoFinger.mode, TwoFingerMode::kRotating);
+    EXPECT_EQ(e.s.fingers[kFinger1].anchorX, 462);  // re-anchored
     // A lift ends the gesture.
     e.Batch(420, 0x19, 462, 297, 0x0C, 562, 471);
-    EXPECT_FALSE(e.s.m_bRotating);
+    EXPECT_EQ(e.s.twoFinger.mode, TwoFingerMode::kNone);
 }
 
 namespace {
@@ -175,9 +188,9 @@ TEST(Dispatcher, TimeLimitsHoldAcrossTheTickCountWrap) {
         Engine e;
         e.Batch(t0, kDown1, 500, 400, kAbsent2, 0, 0);
         e.Batch(t0 + 200, kMove1, 500, 400, kAbsent2, 0, 0);
-        EXPECT_EQ(e.s.m_MTouchInput1.dwFlags, kGestureDown);
+        EXPECT_EQ(e.s.fingers[kFinger1].phase, TouchPhase::kDown);
         e.Batch(t0 + 320, kMove1, 500, 400, kAbsent2, 0, 0);
-        EXPECT_EQ(e.s.m_MTouchInput1.dwFlags, kGestureMove);
+        EXPECT_EQ(e.s.fingers[kFinger1].phase, TouchPhase::kMove);
         e.Batch(t0 + 1499, kMove1, 500, 400, kAbsent2, 0, 0);
         EXPECT_EQ(CountMouse(e.sink, kMouseEventRightDown), 0u);
         e.Batch(t0 + 1500, kMove1, 500, 400, kAbsent2, 0, 0);
@@ -193,7 +206,7 @@ TEST(Dispatcher, TimeLimitsHoldAcrossTheTickCountWrap) {
         const size_t downs = CountMouse(e.sink, kMouseEventAbsolute | kMouseEventLeftDown);
         e.Batch(t0 + 320, kDown1, 500, 400, kAbsent2, 0, 0);  // tick 0x40
         EXPECT_EQ(CountMouse(e.sink, kMouseEventAbsolute | kMouseEventLeftDown), downs + 1);
-        EXPECT_TRUE(e.s.m_bDoubleClicked);
+        EXPECT_TRUE(e.s.doubleClicked);
     }
     {
         // Finger 2 tapped for 200 ms across the wrap: one right click; a flick
@@ -207,7 +220,7 @@ TEST(Dispatcher, TimeLimitsHoldAcrossTheTickCountWrap) {
     }
     {
         Engine e;
-        e.s.m_iMouseFlags = kMouseModeOsPointer;
+        e.s.mouseMode = kMouseModeOsPointer;
         e.Batch(t0 + 100, kDown1, 500, 400, kAbsent2, 0, 0);
         e.Batch(t0 + 250, kMove1, 560, 400, kAbsent2, 0, 0);
         e.Batch(t0 + 349, kUp1, 560, 400, kAbsent2, 0, 0);  // 249 ms, after the wrap
@@ -221,21 +234,21 @@ TEST(Dispatcher, DisplayModeReadForEveryBatch) {
     Engine e;
     e.display.mode = {768, 1024, 1};
     e.Batch(0, kDown1, 384, 512, kAbsent2, 0, 0);
-    EXPECT_EQ(e.s.m_TouchInput1.x, 256);
-    EXPECT_EQ(e.s.m_TouchInput1.y, 384);
+    EXPECT_EQ(e.s.samples[kFinger1].x, 256);
+    EXPECT_EQ(e.s.samples[kFinger1].y, 384);
     e.display.fails = true;
     e.Batch(10, kMove1, 100, 200, kAbsent2, 0, 0);
-    EXPECT_EQ(e.s.m_TouchInput1.x, 768 - 200);  // still portrait, orientation 1
-    EXPECT_EQ(e.s.m_TouchInput1.y, 100);
+    EXPECT_EQ(e.s.samples[kFinger1].x, 768 - 200);  // still portrait, orientation 1
+    EXPECT_EQ(e.s.samples[kFinger1].y, 100);
     e.display.fails = false;
     e.display.mode = {1024, 768, 5};
     e.Batch(20, kMove1, 300, 300, kAbsent2, 0, 0);
-    EXPECT_EQ(e.s.m_TouchInput1.x, 568);  // unchanged from the previous batch
-    EXPECT_EQ(e.s.m_TouchInput1.y, 100);
-    EXPECT_EQ(e.s.m_TouchInput1.dwFlags, kGestureMove);
+    EXPECT_EQ(e.s.samples[kFinger1].x, 568);  // unchanged from the previous batch
+    EXPECT_EQ(e.s.samples[kFinger1].y, 100);
+    EXPECT_EQ(e.s.samples[kFinger1].phase, TouchPhase::kMove);
     EXPECT_EQ(e.s.display.width, 1024);  // the new size is still taken
     e.display.mode = {1024, 768, 2};
     e.Batch(30, kMove1, 0, 0, kAbsent2, 0, 0);
-    EXPECT_EQ(e.s.m_TouchInput1.x, 1024);
-    EXPECT_EQ(e.s.m_TouchInput1.y, 768);
+    EXPECT_EQ(e.s.samples[kFinger1].x, 1024);
+    EXPECT_EQ(e.s.samples[kFinger1].y, 768);
 }

@@ -1,8 +1,9 @@
+#include "gesture/gesture_action.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "gesture/gesture_action.h"
 #include "platform/recording_input_sink.h"
 
 namespace tactra {
@@ -28,7 +29,14 @@ const InputEvent kShift = KeyDown(kVkShift);
 
 // The modifier keys of each set, in press order (index = set).
 const Events kModifiers[9] = {
-    {}, {}, {kCtrl}, {kAlt}, {kShift}, {kCtrl, kAlt}, {kShift, kCtrl}, {kShift, kAlt},
+    {},
+    {},
+    {kCtrl},
+    {kAlt},
+    {kShift},
+    {kCtrl, kAlt},
+    {kShift, kCtrl},
+    {kShift, kAlt},
     {kShift, kCtrl, kAlt},
 };
 
@@ -88,6 +96,29 @@ TEST(DoGestureAction, ReleaseFollowsTheReportedKeyStateNotTheActionsPressed) {
     sink.SetKeyState(kVkShift, true);  // held by the user
     ReleaseHeldModifiers(sink);
     EXPECT_EQ(sink.Events(), (Events{KeyUp(kVkShift)}));
+}
+
+// A flick's action is released at once: exactly the keys its action pressed,
+// Ctrl, Alt, Shift in this order, whatever the user holds.
+TEST(ReleaseActionModifiers, ReleasesWhatTheActionPressedForEveryCase) {
+    for (int32_t iCase = -1; iCase <= 17; ++iCase) {
+        SCOPED_TRACE(iCase);
+        RecordingInputSink sink;
+        sink.SetKeyState(kVkShift, iCase == 2);  // the user's own Shift is not released
+        GestureAction a;
+        a.iCase = iCase;
+        a.iCode = iCase <= 8 ? 2048 : 65;
+        DoGestureAction(sink, a);
+        Events expected;
+        for (uint8_t vk : {kVkControl, kVkLMenu, kVkShift}) {
+            for (const InputEvent& e : sink.Events()) {
+                if (e == KeyDown(vk)) expected.push_back(KeyUp(vk));
+            }
+        }
+        sink.Clear();
+        ReleaseActionModifiers(sink, a);
+        EXPECT_EQ(sink.Events(), expected) << Describe(sink.Events());
+    }
 }
 
 }  // namespace

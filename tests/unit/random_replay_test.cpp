@@ -125,8 +125,9 @@ TEST(RandomReplay, RandomReportsAndProfilesRunCleanAndRepeatably) {
                 ReplaySession session(options, out);
                 session.Run(steps);
                 const GestureState& s = session.Engine();
-                EXPECT_TRUE(s.m_MTouchInput1.dwFlags == 1 || s.m_MTouchInput1.dwFlags == 2 ||
-                            s.m_MTouchInput1.dwFlags == 4 || s.m_MTouchInput1.dwFlags == 8);
+                const TouchPhase p = s.fingers[kFinger1].phase;
+                EXPECT_TRUE(p == TouchPhase::kMove || p == TouchPhase::kDown ||
+                            p == TouchPhase::kUp || p == TouchPhase::kInRange);
             }
             fs::current_path(home);
             if (run == 0) {

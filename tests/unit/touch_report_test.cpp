@@ -61,17 +61,6 @@ TEST(PanelReport, ShortReportIsRefusedWithoutReadingPastItsEnd) {
     EXPECT_EQ(DecodePanelReport(exact.data(), exact.size(), r), DecodeResult::kOk);
 }
 
-TEST(TouchFlags, ReductionTestsDownThenMoveThenInRange) {
-    EXPECT_EQ(ReduceTouchFlags(0x1A), kGestureDown);
-    EXPECT_EQ(ReduceTouchFlags(0x19), kGestureMove);
-    EXPECT_EQ(ReduceTouchFlags(0x1C), kGestureUp);
-    EXPECT_EQ(ReduceTouchFlags(0x0C), kGestureUp);
-    EXPECT_EQ(ReduceTouchFlags(0x04), kGestureUp);
-    EXPECT_EQ(ReduceTouchFlags(0x08), kGestureInRange);
-    EXPECT_EQ(ReduceTouchFlags(0x00), kGestureUp);
-    EXPECT_EQ(ReduceTouchFlags(0x03), kGestureDown);  // DOWN wins over MOVE
-}
-
 // Every row of the flag table, for both readers; they differ only where contact 1
 // is not touching now or before.
 TEST(BatchBuilder, FlagTableForBothReaders) {

@@ -109,7 +109,7 @@ void ReplaySession::Apply(const TraceStep& step) {
 void ReplaySession::StartUp() {
     started_ = true;
     const uint32_t now = clock_.TickCount();
-    engine_.m_iMouseFlags = mouseMode_;
+    engine_.mouseMode = mouseMode_;
     store_ = std::make_unique<ProfileStore>(clock_, osMajor_, [this] { return langId_; });
     profiles_ = std::make_unique<StoreProfileSource>(*store_);
     ports_.profiles = profiles_.get();
