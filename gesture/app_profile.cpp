@@ -22,8 +22,8 @@ void SelectAppProfile(GestureState& s, EnginePorts& ports) {
         }
     }
     for (GestureAction& a : s.profile.actions) {
-        a.iCase = 0;
-        a.iCode = 0;
+        a.kind = 0;
+        a.code = 0;
     }
     s.matchedSection = -1;
 }

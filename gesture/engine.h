@@ -94,16 +94,18 @@ struct TwoFingerGesture {
 
 // All the engine's state: plain data that the main dialog owns.
 //
-// For readers who know the main dialog's member names: samples[] are
-// m_TouchInput1/2, fingers[] are m_MTouchInput1/2 (with x, y, xUp, yUp, xMax ..
-// yMin, dwDownTime, bNewSample as anchorX, anchorY, lastX, lastY, maxDx .. minDy,
-// downTick, newSample); twoFingerTap and secondFingerSeen are the bAux of finger 1
-// and of finger 2; twoFinger holds m_bRotating, m_bZooming and m_bPanning (set
-// while the gesture began as a rotation, began as a zoom, is a pan); and
-// leftButtonDown, dragging, rightClickSent, lastClickTick, doubleClicked,
-// mouseMode, fileName, windowTitle are mouse_down, m_bDragging, iRight,
-// m_dwLastClickTime, m_bDoubleClicked, m_iMouseFlags, m_strFileName,
-// m_strTitleName.
+// The main dialog's member names, for readers who know them:
+//   samples[kFinger1], samples[kFinger2]      m_TouchInput1, m_TouchInput2
+//   fingers[kFinger1], fingers[kFinger2]      m_MTouchInput1, m_MTouchInput2, whose
+//       x, y, dwFlags, dwDownTime, xUp, yUp, xMax .. yMin, bNewSample are here
+//       anchorX, anchorY, phase, downTick, lastX, lastY, maxDx .. minDy, newSample
+//   twoFingerTap, secondFingerSeen            bAux of m_MTouchInput1, of m_MTouchInput2
+//   twoFinger.BeganAs(kRotating)              m_bRotating
+//   twoFinger.BeganAs(kZooming)               m_bZooming
+//   twoFinger.mode == kPanning                m_bPanning
+//   leftButtonDown, dragging, rightClickSent  mouse_down, m_bDragging, iRight
+//   lastClickTick, doubleClicked              m_dwLastClickTime, m_bDoubleClicked
+//   mouseMode, fileName, windowTitle          m_iMouseFlags, m_strFileName, m_strTitleName
 struct GestureState {
     // The current batch's samples, indexed by kFinger1, kFinger2.
     std::array<FingerSample, kFingerCount> samples{};
@@ -163,7 +165,7 @@ std::string SampleStatusText(int finger, const FingerSample& sample);
 
 // Direction of a vector in degrees, [0, 360), clockwise on the screen from +X.
 double VectorAngle(double vx, double vy);
-// b - a brought into (-180, 180).
+// angle2 - angle1 brought into (-180, 180).
 double AngleDifference(double angle1, double angle2);
 
 }  // namespace tactra

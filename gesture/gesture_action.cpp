@@ -32,8 +32,8 @@ ModifierKeys ModifierSetKeys(int32_t modifierSet) {
 }
 
 int32_t ActionModifierSet(const GestureAction& a) {
-    if (a.iCase < 1 || a.iCase > 16) return 0;
-    return a.iCase <= 8 ? a.iCase : a.iCase - 8;
+    if (a.kind < 1 || a.kind > 16) return 0;
+    return a.kind <= 8 ? a.kind : a.kind - 8;
 }
 
 void PressModifierSet(InputSink& sink, int32_t modifierSet) {
@@ -43,22 +43,22 @@ void PressModifierSet(InputSink& sink, int32_t modifierSet) {
     if (keys.alt) sink.KeyEvent(kVkLMenu, false);
 }
 
-void DoGestureAction(InputSink& sink, int32_t iCase, int32_t iCode, int32_t bUp) {
-    if (iCase < 1 || iCase > 16) return;
-    if (iCase <= 8) {
-        PressModifierSet(sink, iCase);
-        if (iCode == kWheelActionCode) {
-            sink.MouseEvent(kMouseEventWheel, 0, 0, bUp == 1 ? kWheelDelta : -kWheelDelta);
+void DoGestureAction(InputSink& sink, int32_t kind, int32_t code, int32_t up) {
+    if (kind < 1 || kind > 16) return;
+    if (kind <= 8) {
+        PressModifierSet(sink, kind);
+        if (code == kWheelActionCode) {
+            sink.MouseEvent(kMouseEventWheel, 0, 0, up == 1 ? kWheelDelta : -kWheelDelta);
         } else {
             // Only a hand-edited profile holds such a code: a pair of raw mouse events.
-            const uint32_t flags = static_cast<uint32_t>(iCode);
+            const uint32_t flags = static_cast<uint32_t>(code);
             sink.MouseEvent(flags, 0, 0, 0);
             sink.MouseEvent(flags + 1, 0, 0, 0);
         }
         return;
     }
-    PressModifierSet(sink, iCase - 8);
-    const uint8_t vk = static_cast<uint8_t>(iCode & 0xFF);
+    PressModifierSet(sink, kind - 8);
+    const uint8_t vk = static_cast<uint8_t>(code & 0xFF);
     sink.KeyEvent(vk, false);
     sink.KeyEvent(vk, true);
 }

@@ -8,20 +8,24 @@
 
 namespace tactra {
 
+// One gesture's action, stored in a profile as the keys Case, Code and Up
+// (iCase, iCode and bUp in the main dialog's vocabulary).
 struct GestureAction {
-    int32_t iCase =
-        0;  // 0: no action; 1..8 wheel with modifier set iCase; 9..16 key with set iCase-8
-    int32_t iCode = 0;  // 2048 (wheel) for 1..8; the virtual key for 9..16
-    int32_t bUp = 0;    // wheel direction: 1 forward, anything else back
+    // 0: no action; 1..8: a wheel step with modifier set `kind`; 9..16: a key press
+    // with modifier set `kind` - 8.
+    int32_t kind = 0;
+    int32_t code = 0;  // kWheelActionCode for a wheel step; the virtual key for 9..16
+    int32_t up = 0;    // wheel direction: 1 forward, anything else back
 
     bool operator==(const GestureAction& o) const {
-        return iCase == o.iCase && iCode == o.iCode && bUp == o.bUp;
+        return kind == o.kind && code == o.code && up == o.up;
     }
 };
 
 constexpr int32_t kWheelActionCode = 2048;  // the wheel event's flag value
 
-// The eight gestures; their names double as the profile keys' prefixes.
+// The eight gestures; their names double as the profile keys' prefixes. A plain
+// enum: it indexes a profile's actions and the names.
 enum Gesture {
     kZoomIn,
     kZoomOut,
@@ -63,9 +67,9 @@ int32_t ActionModifierSet(const GestureAction& a);
 void PressModifierSet(InputSink& sink, int32_t modifierSet);
 
 // Plays one action. Modifiers it presses stay down; see ReleaseHeldModifiers.
-void DoGestureAction(InputSink& sink, int32_t iCase, int32_t iCode, int32_t bUp);
+void DoGestureAction(InputSink& sink, int32_t kind, int32_t code, int32_t up);
 inline void DoGestureAction(InputSink& sink, const GestureAction& a) {
-    DoGestureAction(sink, a.iCase, a.iCode, a.bUp);
+    DoGestureAction(sink, a.kind, a.code, a.up);
 }
 
 // Releases Ctrl, left Alt and Shift, in this order, each only if the system

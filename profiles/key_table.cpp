@@ -83,18 +83,18 @@ GestureAction EncodeGestureAction(const ControlGroupState& group, bool* knownKey
     GestureAction a;
     if (k == 0) return a;
     if (k == kKeyMouseUp || k == kKeyMouseDown) {
-        a.iCase = m;
-        a.iCode = kWheelActionCode;
-        a.bUp = k == kKeyMouseUp ? 1 : 0;
+        a.kind = m;
+        a.code = kWheelActionCode;
+        a.up = k == kKeyMouseUp ? 1 : 0;
     } else {
-        a.iCase = m + 8;
-        a.iCode = k;
+        a.kind = m + 8;
+        a.code = k;
     }
     return a;
 }
 
 void ShowGestureAction(ControlGroupState& group, const GestureAction& action) {
-    if (action.iCase >= 0 && action.iCase <= 16) {
+    if (action.kind >= 0 && action.kind <= 16) {
         // 0 and 9 show no box, like set 1.
         const ModifierKeys b = ModifierSetKeys(ActionModifierSet(action));
         group.shift = b.shift ? 1 : 0;
@@ -102,10 +102,10 @@ void ShowGestureAction(ControlGroupState& group, const GestureAction& action) {
         group.alt = b.alt ? 1 : 0;
     }
     const KeyNameTable& table = DefaultKeyNames();
-    if (action.iCode == kWheelActionCode) {
-        group.keyText = table[action.bUp == 1 ? kKeyMouseUp : kKeyMouseDown];
-    } else if (action.iCode > 0 && action.iCode < kKeyNameTableSize) {
-        group.keyText = table[static_cast<size_t>(action.iCode)];
+    if (action.code == kWheelActionCode) {
+        group.keyText = table[action.up == 1 ? kKeyMouseUp : kKeyMouseDown];
+    } else if (action.code > 0 && action.code < kKeyNameTableSize) {
+        group.keyText = table[static_cast<size_t>(action.code)];
     } else {
         group.keyText.clear();
     }

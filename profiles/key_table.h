@@ -45,7 +45,7 @@ struct ControlGroupState {
 // FindKeyCode) key, a wheel step for "Mouse Up"/"Mouse Down", else a key press.
 GestureAction EncodeGestureAction(const ControlGroupState& group, bool* knownKey = nullptr);
 
-// Sets a control group from a stored action. An iCase outside 0..16 leaves the boxes
+// Sets a control group from a stored action. A kind outside 0..16 leaves the boxes
 // as they are; a code without a name (also one outside the table) shows the empty
 // text; a wheel step with a direction other than 1 shows "Mouse Down", the step it
 // plays.

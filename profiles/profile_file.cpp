@@ -80,23 +80,24 @@ std::string ProfileKey(Gesture gesture, const char* field) {
 }
 
 bool IsWheelAction(const GestureAction& action) {
-    return action.iCase >= 0 && action.iCase <= 8 && action.iCode == kWheelActionCode;
+    return action.kind >= 0 && action.kind <= 8 && action.code == kWheelActionCode;
 }
 
 void ReadProfile(const CIni& ini, const char* section, AppProfile& profile) {
     for (int g = 0; g < kGestureCount; ++g) {
         GestureAction& a = profile.actions[g];
         const Gesture gesture = static_cast<Gesture>(g);
-        a.iCase = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Case").c_str(), "(null)"));
-        a.iCode = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Code").c_str(), "(null)"));
-        if (IsWheelAction(a)) a.bUp = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Up").c_str(), "(null)"));
+        a.kind = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Case").c_str(), "(null)"));
+        a.code = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Code").c_str(), "(null)"));
+        if (IsWheelAction(a))
+            a.up = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Up").c_str(), "(null)"));
     }
 }
 
 bool WriteProfile(const CIni& ini, const char* section, const AppProfile& profile) {
     for (Gesture g : kWriteOrder) {
         const GestureAction& a = profile.actions[g];
-        const int32_t values[3] = {a.iCase, a.iCode, IsWheelAction(a) ? a.bUp : 0};
+        const int32_t values[3] = {a.kind, a.code, IsWheelAction(a) ? a.up : 0};
         for (int f = 0; f < 3; ++f) {
             if (!ini.WriteNumber(section, ProfileKey(g, kFields[f]).c_str(), values[f])) return false;
         }

@@ -20,7 +20,7 @@ constexpr uint16_t kLangChineseTaiwan = 0x0404;
 // The key of one gesture's field: the gesture's name and ".Case", ".Code" or ".Up".
 std::string ProfileKey(Gesture gesture, const char* field);
 
-// True for the triples whose ".Up" counts: a wheel step (iCase 0..8, iCode 2048).
+// True for the triples whose ".Up" counts: a wheel step (kind 0..8, code 2048).
 bool IsWheelAction(const GestureAction& action);
 
 // Reads a section's eight actions. Case and Code read like atoi (a missing key, an

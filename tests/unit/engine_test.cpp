@@ -14,7 +14,7 @@ public:
     const std::vector<std::string>& Sections() const override { return sections; }
     void ReadProfile(const std::string& section, AppProfile& p) const override {
         read.push_back(section);
-        p.actions[kZoomIn] = {10, 76, p.actions[kZoomIn].bUp};
+        p.actions[kZoomIn] = {10, 76, p.actions[kZoomIn].up};
     }
     std::vector<std::string> sections;
     mutable std::vector<std::string> read;

@@ -11,9 +11,9 @@ namespace {
 
 using Events = std::vector<InputEvent>;
 
-Events Play(int32_t iCase, int32_t iCode, int32_t bUp) {
+Events Play(int32_t kind, int32_t code, int32_t up) {
     RecordingInputSink sink;
-    DoGestureAction(sink, iCase, iCode, bUp);
+    DoGestureAction(sink, kind, code, up);
     return sink.Events();
 }
 
@@ -41,18 +41,18 @@ const Events kModifiers[9] = {
 };
 
 TEST(DoGestureAction, EveryCaseFromMinusOneToSeventeen) {
-    for (int32_t iCase = -1; iCase <= 17; ++iCase) {
-        SCOPED_TRACE(iCase);
+    for (int32_t kind = -1; kind <= 17; ++kind) {
+        SCOPED_TRACE(kind);
         Events expected;
-        if (iCase >= 1 && iCase <= 8) {
-            expected = kModifiers[iCase];
+        if (kind >= 1 && kind <= 8) {
+            expected = kModifiers[kind];
             expected.push_back(Mouse(kMouseEventWheel, 0, 0, 120));
-        } else if (iCase >= 9 && iCase <= 16) {
-            expected = kModifiers[iCase - 8];
+        } else if (kind >= 9 && kind <= 16) {
+            expected = kModifiers[kind - 8];
             expected.push_back(KeyDown(65));
             expected.push_back(KeyUp(65));
         }
-        const Events actual = Play(iCase, iCase <= 8 ? 2048 : 65, 1);
+        const Events actual = Play(kind, kind <= 8 ? 2048 : 65, 1);
         EXPECT_EQ(actual, expected) << Describe(actual);
     }
 }
@@ -101,13 +101,13 @@ TEST(DoGestureAction, ReleaseFollowsTheReportedKeyStateNotTheActionsPressed) {
 // A flick's action is released at once: exactly the keys its action pressed,
 // Ctrl, Alt, Shift in this order, whatever the user holds.
 TEST(ReleaseActionModifiers, ReleasesWhatTheActionPressedForEveryCase) {
-    for (int32_t iCase = -1; iCase <= 17; ++iCase) {
-        SCOPED_TRACE(iCase);
+    for (int32_t kind = -1; kind <= 17; ++kind) {
+        SCOPED_TRACE(kind);
         RecordingInputSink sink;
-        sink.SetKeyState(kVkShift, iCase == 2);  // the user's own Shift is not released
+        sink.SetKeyState(kVkShift, kind == 2);  // the user's own Shift is not released
         GestureAction a;
-        a.iCase = iCase;
-        a.iCode = iCase <= 8 ? 2048 : 65;
+        a.kind = kind;
+        a.code = kind <= 8 ? 2048 : 65;
         DoGestureAction(sink, a);
         Events expected;
         for (uint8_t vk : {kVkControl, kVkLMenu, kVkShift}) {

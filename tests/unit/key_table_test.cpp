@@ -17,11 +17,11 @@ ControlGroupState Group(int shift, int ctrl, int alt, const std::string& key) {
     return g;
 }
 
-GestureAction Action(int32_t iCase, int32_t iCode, int32_t bUp) {
+GestureAction Action(int32_t kind, int32_t code, int32_t up) {
     GestureAction a;
-    a.iCase = iCase;
-    a.iCode = iCode;
-    a.bUp = bUp;
+    a.kind = kind;
+    a.code = code;
+    a.up = up;
     return a;
 }
 
@@ -108,7 +108,7 @@ TEST(KeyTable, Show) {
     EXPECT_EQ(g.shift + g.ctrl + g.alt, 0);
     EXPECT_EQ(g.keyText, "");
 
-    // Hand-edited values: out-of-range iCase keeps the boxes; odd codes show nothing.
+    // Hand-edited values: out-of-range kind keeps the boxes; odd codes show nothing.
     g = Group(1, 0, 1, "x");
     ShowGestureAction(g, Action(17, 260, 0));
     EXPECT_EQ(g.shift, 1);

@@ -132,11 +132,11 @@ protected:
         WriteBytes(path, content);
         return CIni(path);
     }
-    static GestureAction Action(int32_t iCase, int32_t iCode, int32_t bUp) {
+    static GestureAction Action(int32_t kind, int32_t code, int32_t up) {
         GestureAction a;
-        a.iCase = iCase;
-        a.iCode = iCode;
-        a.bUp = bUp;
+        a.kind = kind;
+        a.code = code;
+        a.up = up;
         return a;
     }
     TempDir dir_;
@@ -176,7 +176,7 @@ TEST_F(ProfileFile, ReadingRules) {
         "FlickRight.Case=99999999999\r\nFlickRight.Code=2048\r\nFlickRight.Up=1\r\n"
         "Other.Key=1\r\n");
     AppProfile p;
-    for (GestureAction& a : p.actions) a.bUp = 77;  // shows which Up keys were read
+    for (GestureAction& a : p.actions) a.up = 77;  // shows which Up keys were read
     ReadProfile(ini, "APP", p);
     EXPECT_EQ(p.actions[kFlickUp], Action(9, 33, 77));  // a key action: Up not read
     EXPECT_EQ(p.actions[kZoomIn], Action(2, 2048, 0));
@@ -216,7 +216,7 @@ TEST_F(ProfileFile, WriteOrderAndRoundTrip) {
 
     AppProfile back;
     ReadProfile(ini, "new app", back);
-    p.actions[kRotateAC].bUp = 0;
+    p.actions[kRotateAC].up = 0;
     for (int g = 0; g < kGestureCount; ++g) EXPECT_EQ(back.actions[g], p.actions[g]) << g;
 
     // Rewriting replaces the keys in place.
