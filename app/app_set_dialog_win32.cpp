@@ -84,7 +84,7 @@ BOOL CPage1::OnInitDialog() {
     SetChecked(Hwnd(), IDC_RADIO_FILENAME, true);
     ChooseFileName(true);
     FillKeyCombos();
-    m_ini.SetPath(PathInCurrentDirectory(kProfileFileName));
+    ini_.SetPath(PathInCurrentDirectory(kProfileFileName));
     return TRUE;
 }
 
@@ -132,7 +132,7 @@ void CPage1::Save() {
     }
     AppProfile profile;
     if (!EncodeGroups(profile)) return;
-    const bool written = WriteProfile(m_ini, section.c_str(), profile);
+    const bool written = WriteProfile(ini_, section.c_str(), profile);
     // The list on "MODIFY" shows what is in the file, also after a partial write.
     SendMessageA(GetParent(Hwnd()), Messages().reset0, 0, 0);
     if (!written) ReportWriteFailure();
@@ -154,7 +154,7 @@ CPage2::CPage2() : GesturePage(IDD_PAGE2) {}
 
 BOOL CPage2::OnInitDialog() {
     FillKeyCombos();
-    m_ini.SetPath(PathInCurrentDirectory(kProfileFileName));
+    ini_.SetPath(PathInCurrentDirectory(kProfileFileName));
     LoadProfiles();
     FillList();
     return TRUE;
@@ -162,37 +162,38 @@ BOOL CPage2::OnInitDialog() {
 
 void CPage2::LoadProfiles() {
     std::vector<std::string> names;
-    m_ini.ReadSectionNames(names);
+    ini_.ReadSectionNames(names);
     if (names.size() > static_cast<size_t>(kMaxListedSections)) names.resize(kMaxListedSections);
-    m_sections = names;
+    sections_ = names;
     std::string line;
     for (size_t i = 0; i < 4; ++i) {
         if (i) line += ",";
-        if (i < m_sections.size()) line += m_sections[i];
+        if (i < sections_.size()) line += sections_[i];
     }
     OutputDebugStringA(line.c_str());
-    m_loaded.assign(m_sections.size(), AppProfile());
-    for (size_t i = 0; i < m_sections.size(); ++i) ReadProfile(m_ini, m_sections[i].c_str(), m_loaded[i]);
+    loaded_.assign(sections_.size(), AppProfile());
+    for (size_t i = 0; i < sections_.size(); ++i)
+        ReadProfile(ini_, sections_[i].c_str(), loaded_[i]);
 }
 
 void CPage2::FillList() {
     HWND list = Item(IDC_APPLIST);
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
-    for (const std::string& name : m_sections)
+    for (const std::string& name : sections_)
         SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    if (IsListSelection(m_iSelected, static_cast<int>(m_sections.size())))
-        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(m_iSelected), 0);
+    if (IsListSelection(selected_, static_cast<int>(sections_.size())))
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(selected_), 0);
 }
 
 void CPage2::ShowSelected() {
     const int index = static_cast<int>(SendMessageA(Item(IDC_APPLIST), CB_GETCURSEL, 0, 0));
-    if (!IsListSelection(index, static_cast<int>(m_sections.size()))) return;
-    m_iSelected = index;
-    ShowGroups(m_loaded[static_cast<size_t>(index)]);
+    if (!IsListSelection(index, static_cast<int>(sections_.size()))) return;
+    selected_ = index;
+    ShowGroups(loaded_[static_cast<size_t>(index)]);
 }
 
 int CPage2::Target() const {
-    return ListTarget(m_iSelected, m_sections, GetItemText(Hwnd(), IDC_APPLIST));
+    return ListTarget(selected_, sections_, GetItemText(Hwnd(), IDC_APPLIST));
 }
 
 void CPage2::SaveSelected() {
@@ -200,24 +201,24 @@ void CPage2::SaveSelected() {
     if (target < 0) return;
     AppProfile profile;
     if (!EncodeGroups(profile)) return;
-    const std::string& section = m_sections[static_cast<size_t>(target)];
-    if (!WriteProfile(m_ini, section.c_str(), profile)) {
+    const std::string& section = sections_[static_cast<size_t>(target)];
+    if (!WriteProfile(ini_, section.c_str(), profile)) {
         // What did reach the file is what the list holds from now on.
-        AppProfile& loaded = m_loaded[static_cast<size_t>(target)];
+        AppProfile& loaded = loaded_[static_cast<size_t>(target)];
         loaded = AppProfile();
-        ReadProfile(m_ini, section.c_str(), loaded);
+        ReadProfile(ini_, section.c_str(), loaded);
         ReportWriteFailure();
         return;
     }
-    m_loaded[static_cast<size_t>(target)] = profile;
+    loaded_[static_cast<size_t>(target)] = profile;
 }
 
 void CPage2::DeleteSelected() {
     const int target = Target();
     if (target < 0) return;
-    const bool deleted = m_ini.DeleteSection(m_sections[static_cast<size_t>(target)].c_str()) != 0;
+    const bool deleted = ini_.DeleteSection(sections_[static_cast<size_t>(target)].c_str()) != 0;
     // The remembered index would name another section now.
-    m_iSelected = -1;
+    selected_ = -1;
     LoadProfiles();
     FillList();
     if (!deleted) ReportWriteFailure();
@@ -227,12 +228,12 @@ void CPage2::Reload() {
     OutputDebugStringA("Page2 Reset");
     // Keep the selection on the same application, wherever it now stands.
     std::string selected;
-    if (IsListSelection(m_iSelected, static_cast<int>(m_sections.size())))
-        selected = m_sections[static_cast<size_t>(m_iSelected)];
+    if (IsListSelection(selected_, static_cast<int>(sections_.size())))
+        selected = sections_[static_cast<size_t>(selected_)];
     LoadProfiles();
-    m_iSelected = -1;
-    for (size_t i = 0; !selected.empty() && i < m_sections.size(); ++i)
-        if (m_sections[i] == selected) m_iSelected = static_cast<int>(i);
+    selected_ = -1;
+    for (size_t i = 0; !selected.empty() && i < sections_.size(); ++i)
+        if (sections_[i] == selected) selected_ = static_cast<int>(i);
     FillList();
 }
 
@@ -333,15 +334,15 @@ LRESULT CALLBACK CTabSheet::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 
 CAppSetDlg::CAppSetDlg()
     : Dialog(IDD_APPSET),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 BOOL CAppSetDlg::OnInitDialog() {
-    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    m_tab.Attach(Item(IDC_TAB));
-    m_tab.AppendPage("ADD", &m_page1, IDD_PAGE1);
-    m_tab.AppendPage("MODIFY", &m_page2, IDD_PAGE2);
-    m_tab.CreatePages();
+    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    tab_.Attach(Item(IDC_TAB));
+    tab_.AppendPage("ADD", &page1_, IDD_PAGE1);
+    tab_.AppendPage("MODIFY", &page2_, IDD_PAGE2);
+    tab_.CreatePages();
     return TRUE;
 }
 
@@ -365,7 +366,7 @@ bool CAppSetDlg::OnCommand(int id, int code, HWND control) {
 
 bool CAppSetDlg::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& result) {
     if (msg == WM_QUERYDRAGICON) {
-        result = reinterpret_cast<INT_PTR>(m_hIcon);
+        result = reinterpret_cast<INT_PTR>(icon_);
         return true;
     }
     if (msg == WM_PAINT && IsIconic(Hwnd())) {
@@ -374,7 +375,7 @@ bool CAppSetDlg::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& result) {
         RECT client;
         GetClientRect(Hwnd(), &client);
         DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
-                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, m_hIcon);
+                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
         EndPaint(Hwnd(), &ps);
         result = 0;
         return true;

@@ -28,7 +28,7 @@ protected:
     // A "SAVE" or "DELETE" that did not reach "Tactra.ini".
     void ReportWriteFailure();
 
-    CIni m_ini;
+    CIni ini_;
 };
 
 class CPage1 : public GesturePage {
@@ -49,8 +49,8 @@ class CPage2 : public GesturePage {
 public:
     CPage2();
 
-    const std::vector<std::string>& SectionNames() const { return m_sections; }
-    int SelectedIndex() const { return m_iSelected; }
+    const std::vector<std::string>& SectionNames() const { return sections_; }
+    int SelectedIndex() const { return selected_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -67,9 +67,9 @@ private:
     void DeleteSelected();
     void Reload();
 
-    std::vector<std::string> m_sections;  // at most kMaxListedSections, file order
-    std::vector<AppProfile> m_loaded;
-    int m_iSelected = -1;
+    std::vector<std::string> sections_;  // at most kMaxListedSections, file order
+    std::vector<AppProfile> loaded_;
+    int selected_ = -1;  // the list's selection (m_iSelected), -1 for none
 };
 
 // The tab control of the dialog, subclassed: pages change on mouse clicks, and
@@ -105,10 +105,10 @@ protected:
 private:
     void NotifyMainDialog();
 
-    CPage2 m_page2;
-    CPage1 m_page1;
-    CTabSheet m_tab;
-    HICON m_hIcon;
+    CPage2 page2_;
+    CPage1 page1_;
+    CTabSheet tab_;
+    HICON icon_;
 };
 
 }  // namespace tactra

@@ -17,7 +17,7 @@ CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
 CTACTRADlg::CTACTRADlg(Session& session)
     : Dialog(IDD_TACTRA_DIALOG),
       session_(session),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 CTACTRADlg::~CTACTRADlg() = default;
 
@@ -43,8 +43,8 @@ BOOL CTACTRADlg::OnInitDialog() {
     HWND hwnd = Hwnd();
     RECT rect;
     GetWindowRect(hwnd, &rect);
-    m_iDlgWidth = rect.right - rect.left;
-    m_iDlgHeight = rect.bottom - rect.top;
+    dialogWidth_ = rect.right - rect.left;
+    dialogHeight_ = rect.bottom - rect.top;
 
     // Out of sight and without a taskbar button until the tray icon shows it.
     MoveWindow(hwnd, -500, -500, 1, 1, TRUE);
@@ -57,35 +57,35 @@ BOOL CTACTRADlg::OnInitDialog() {
         AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(systemMenu, MF_STRING, kAboutCommand, aboutText);
     }
-    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
     AddTrayIcon();
 
-    m_iMouseFlags = MouseModeForTabletService(FileExists(CurrentDirectoryFile(kTabletServiceName)));
+    mouseMode_ = MouseModeForTabletService(FileExists(CurrentDirectoryFile(kTabletServiceName)));
 
-    m_osvi = {};
-    m_osvi.dwOSVersionInfoSize = sizeof m_osvi;
-    GetVersionExA(&m_osvi);
+    osVersion_ = {};
+    osVersion_.dwOSVersionInfoSize = sizeof osVersion_;
+    GetVersionExA(&osVersion_);
 
-    session_.SetOsMajor(static_cast<int>(m_osvi.dwMajorVersion));
+    session_.SetOsMajor(static_cast<int>(osVersion_.dwMajorVersion));
     RefreshProfileSections();
-    session_.ResetEngine(m_iMouseFlags);
+    session_.ResetEngine(mouseMode_);
 
-    if (m_iMouseFlags == kMouseModeTabletService) {
-        m_siWisptis = {};
-        m_siWisptis.cb = sizeof m_siWisptis;
-        m_piWisptis = {};
+    if (mouseMode_ == kMouseModeTabletService) {
+        wisptisStartup_ = {};
+        wisptisStartup_.cb = sizeof wisptisStartup_;
+        wisptisProcess_ = {};
         char commandLine[] = "WISPTIS.EXE";
         if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &m_siWisptis, &m_piWisptis))
-            m_piWisptis = {};  // ignored: the mode stays 97
+                            &wisptisStartup_, &wisptisProcess_))
+            wisptisProcess_ = {};  // ignored: the mode stays 97
     }
 
-    const OsCheckResult os = CheckOperatingSystem(m_iMouseFlags, m_osvi.dwMajorVersion,
+    const OsCheckResult os = CheckOperatingSystem(mouseMode_, osVersion_.dwMajorVersion,
                                                   GetSystemMetrics(SM_TABLETPC) != 0);
-    m_iMouseFlags = os.mouseMode;
-    session_.SetMouseMode(m_iMouseFlags);
+    mouseMode_ = os.mouseMode;
+    session_.SetMouseMode(mouseMode_);
     if (!os.calibrationEnabled) {
         EnableWindow(Item(IDC_CALIBRATION), FALSE);
         SetItemText(hwnd, IDC_CALIBRATION_HINT, os.hint);
@@ -105,7 +105,7 @@ void CTACTRADlg::AddTrayIcon() {
     nid.uID = kTrayIconId;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = kTrayCallbackMessage;
-    nid.hIcon = m_hIcon;
+    nid.hIcon = icon_;
     std::strcpy(nid.szTip, "Qumix Touch");
     trayIconAdded_ = Shell_NotifyIconA(NIM_ADD, &nid) != FALSE;
 }
@@ -149,8 +149,8 @@ void CTACTRADlg::ShowMainDialog(LPARAM flag) {
     SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     int32_t width = 0, height = 0;
     session_.ScreenSize(width, height);
-    const WindowOrigin origin = CentredOrigin(width, height, m_iDlgWidth, m_iDlgHeight);
-    MoveWindow(hwnd, origin.x, origin.y, m_iDlgWidth, m_iDlgHeight, TRUE);
+    const WindowOrigin origin = CentredOrigin(width, height, dialogWidth_, dialogHeight_);
+    MoveWindow(hwnd, origin.x, origin.y, dialogWidth_, dialogHeight_, TRUE);
 }
 
 void CTACTRADlg::Launch(const char* program) {
@@ -255,14 +255,14 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
                 GetClientRect(Hwnd(), &client);
                 const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
                 const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-                DrawIcon(dc, x, y, m_hIcon);
+                DrawIcon(dc, x, y, icon_);
                 EndPaint(Hwnd(), &ps);
                 result = 0;
                 return true;
             }
             return false;
         case WM_QUERYDRAGICON:
-            result = reinterpret_cast<INT_PTR>(m_hIcon);
+            result = reinterpret_cast<INT_PTR>(icon_);
             return true;
         default:
             return false;
@@ -272,10 +272,10 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
 void CTACTRADlg::OnDestroy() {
     session_.StopReading();
     RemoveTrayIcon();
-    if (m_iMouseFlags == kMouseModeTabletService && m_piWisptis.hProcess) {
+    if (mouseMode_ == kMouseModeTabletService && wisptisProcess_.hProcess) {
         DWORD exitCode = 0;
-        GetExitCodeProcess(m_piWisptis.hProcess, &exitCode);
-        TerminateProcess(m_piWisptis.hProcess, exitCode);
+        GetExitCodeProcess(wisptisProcess_.hProcess, &exitCode);
+        TerminateProcess(wisptisProcess_.hProcess, exitCode);
     }
 }
 

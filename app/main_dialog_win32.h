@@ -9,6 +9,7 @@
 
 #include "app/dialog_win32.h"
 #include "app/session_win32.h"
+#include "gesture/engine.h"
 
 namespace tactra {
 
@@ -21,13 +22,6 @@ class CTACTRADlg : public Dialog {
 public:
     explicit CTACTRADlg(Session& session);
     ~CTACTRADlg() override;
-
-    int32_t m_iMouseFlags = 98;
-    int32_t m_iDlgWidth = 0;
-    int32_t m_iDlgHeight = 0;
-    OSVERSIONINFOA m_osvi{};
-    STARTUPINFOA m_siWisptis{};
-    PROCESS_INFORMATION m_piWisptis{};
 
     // Handler of "WM_APPLY"; also run at start-up. Returns 1.
     int RefreshProfileSections();
@@ -48,7 +42,15 @@ private:
     void Hide() { ShowWindow(Hwnd(), SW_HIDE); }
 
     Session& session_;
-    HICON m_hIcon;
+    HICON icon_;
+    // The mouse mode (m_iMouseFlags): 96, 97 or 98, decided at start-up.
+    int32_t mouseMode_ = kMouseModeEmulate;
+    int32_t dialogWidth_ = 0;  // the dialog's size as its resource made it
+    int32_t dialogHeight_ = 0;
+    OSVERSIONINFOA osVersion_{};
+    // The tablet service that Tactra started in mode 97 (m_siWisptis, m_piWisptis).
+    STARTUPINFOA wisptisStartup_{};
+    PROCESS_INFORMATION wisptisProcess_{};
     bool trayIconAdded_ = false;
     bool shown_ = false;  // the tray icon has asked for the dialog at least once
 };
