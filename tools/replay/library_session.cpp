@@ -1,7 +1,6 @@
 #include "tools/replay/library_session.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "device/calibration.h"
@@ -142,8 +141,7 @@ void LibrarySession::Apply(const TraceStep& step) {
             break;
         }
         case TraceOp::kRemove: {
-            std::error_code ec;
-            std::filesystem::remove(PathInCurrentDirectory(step.texts[0].c_str()), ec);
+            std::remove(PathInCurrentDirectory(step.texts[0].c_str()).c_str());
             break;
         }
         case TraceOp::kRegister:

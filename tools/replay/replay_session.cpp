@@ -1,9 +1,14 @@
 #include "tools/replay/replay_session.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <system_error>
+#if defined(_WIN32)
+#include <direct.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "gesture/store_profile_source.h"
 #include "platform/recording_input_sink.h"
@@ -88,8 +93,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             break;
         }
         case TraceOp::kRemove: {
-            std::error_code ec;
-            std::filesystem::remove(step.texts[0], ec);
+            std::remove(step.texts[0].c_str());
             break;
         }
         case TraceOp::kReopen:
@@ -175,11 +179,14 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
         return 2;
     }
     if (!options.workDir.empty()) {
-        std::error_code ec;
-        std::filesystem::current_path(options.workDir, ec);
-        if (ec) {
+#if defined(_WIN32)
+        const int changed = _chdir(options.workDir.c_str());
+#else
+        const int changed = chdir(options.workDir.c_str());
+#endif
+        if (changed != 0) {
             err << "tactra-replay: cannot change to directory '" << options.workDir
-                << "': " << ec.message() << "\n";
+                << "': " << std::strerror(errno) << "\n";
             return 2;
         }
     }
