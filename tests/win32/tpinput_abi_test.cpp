@@ -50,9 +50,9 @@ _StackLeftByCall:
     popl %ebp
     ret
 )");
-#endif
 
 uint32_t Arg(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+#endif
 
 class TpinputAbi : public ::testing::Test {
 protected:
