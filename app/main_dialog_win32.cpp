@@ -9,6 +9,7 @@
 #include "app/app_set_dialog_win32.h"
 #include "app/messages_win32.h"
 #include "app/resource.h"
+#include "platform/current_directory.h"
 
 namespace tactra {
 
@@ -24,13 +25,6 @@ CTACTRADlg::~CTACTRADlg() = default;
 int CTACTRADlg::RefreshProfileSections() { return session_.RefreshProfileSections(); }
 
 namespace {
-
-std::string CurrentDirectoryFile(const char* name) {
-    char directory[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-    if (length == 0 || length >= sizeof directory) return name;  // relative to the current directory
-    return std::string(directory) + "\\" + name;
-}
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -62,7 +56,10 @@ BOOL CTACTRADlg::OnInitDialog() {
 
     AddTrayIcon();
 
-    m_iMouseFlags = MouseModeForTabletService(FileExists(CurrentDirectoryFile(kTabletServiceName)));
+    // The service is started by the path that was checked: a bare name would make the
+    // system search the program's own folder first, and run another file.
+    const std::string service = PathInCurrentDirectory(kTabletServiceName);
+    m_iMouseFlags = MouseModeForTabletService(FileExists(service));
 
     m_osvi = {};
     m_osvi.dwOSVersionInfoSize = sizeof m_osvi;
@@ -77,9 +74,13 @@ BOOL CTACTRADlg::OnInitDialog() {
         m_siWisptis.cb = sizeof m_siWisptis;
         m_piWisptis = {};
         char commandLine[] = "WISPTIS.EXE";
-        if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &m_siWisptis, &m_piWisptis))
+        if (CreateProcessA(service.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &m_siWisptis, &m_piWisptis)) {
+            CloseHandle(m_piWisptis.hThread);  // only the process is ended later
+            m_piWisptis.hThread = nullptr;
+        } else {
             m_piWisptis = {};  // ignored: the mode stays 97
+        }
     }
 
     const OsCheckResult os = CheckOperatingSystem(m_iMouseFlags, m_osvi.dwMajorVersion,
@@ -277,6 +278,8 @@ void CTACTRADlg::OnDestroy() {
         GetExitCodeProcess(m_piWisptis.hProcess, &exitCode);
         TerminateProcess(m_piWisptis.hProcess, exitCode);
     }
+    if (m_piWisptis.hProcess) CloseHandle(m_piWisptis.hProcess);
+    m_piWisptis = {};
 }
 
 }  // namespace tactra

@@ -42,8 +42,8 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
         else if (words[i] == "--record")
             target = &options.recordFile;
         else {
-            error = "Unknown option: " + words[i];
-            return false;
+            options.ignoredWords.push_back(words[i]);
+            continue;
         }
         if (i + 1 >= words.size() || words[i + 1].empty()) {
             error = "Missing file name after " + words[i];

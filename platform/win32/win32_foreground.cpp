@@ -20,11 +20,11 @@ void PresetUnknown(char (&buffer)[kNameBufferSize]) {
 
 }  // namespace
 
-bool Win32ForegroundApp::ReadModuleName(std::string& name) {
+bool ReadModuleNameOf(HWND window, std::string& name) {
     char buffer[kNameBufferSize];
     PresetUnknown(buffer);
     DWORD processId = 0;
-    GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+    GetWindowThreadProcessId(window, &processId);
     bool read = false;
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
     if (process != nullptr) {
@@ -42,12 +42,20 @@ bool Win32ForegroundApp::ReadModuleName(std::string& name) {
     return read;
 }
 
-bool Win32ForegroundApp::ReadWindowTitle(std::string& title) {
+void ReadWindowTitleOf(HWND window, std::string& title) {
     char buffer[kNameBufferSize];
     PresetUnknown(buffer);
-    GetWindowTextA(GetForegroundWindow(), buffer, kNameBufferSize);
+    GetWindowTextA(window, buffer, kNameBufferSize);
     buffer[kNameBufferSize - 1] = '\0';
     title = buffer;
+}
+
+bool Win32ForegroundApp::ReadModuleName(std::string& name) {
+    return ReadModuleNameOf(GetForegroundWindow(), name);
+}
+
+bool Win32ForegroundApp::ReadWindowTitle(std::string& title) {
+    ReadWindowTitleOf(GetForegroundWindow(), title);
     return true;
 }
 

@@ -2,9 +2,17 @@
 // foreground window's process and the window's title.
 #pragma once
 
+#include <windows.h>
+
 #include "platform/foreground.h"
 
 namespace tactra {
+
+// The steps of the port for a given window: "<unknown>" (and false) when the
+// window's process cannot be opened or its main module not read; names and titles
+// longer than 259 characters are cut.
+bool ReadModuleNameOf(HWND window, std::string& name);
+void ReadWindowTitleOf(HWND window, std::string& title);
 
 class Win32ForegroundApp : public ForegroundApp {
 public:
