@@ -1,7 +1,7 @@
 # Checks that a shipped file loads on Windows XP SP3: a PE32 image with subsystem
 # version 5.01 whose every import is in the reviewed allow-list with a Windows
 # version no newer than 5.1. Prints the imports it found.
-#   cmake -DOBJDUMP=... -DALLOW=cmake/windows-imports.txt -DFILE=... -P check-imports.cmake
+#   cmake -DOBJDUMP=... -DALLOW=cmake/windows-imports.txt -DFILE=... [-DQUIET=1] -P check-imports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump -p ${FILE} failed (${rc})")
@@ -61,7 +61,11 @@ if(count EQUAL 0)
   list(APPEND problems "no imports found (objdump's format not understood)")
 endif()
 
-message(STATUS "${name} imports ${count} functions:${listing}")
+if(QUIET)
+  message(STATUS "${name} imports ${count} functions")
+else()
+  message(STATUS "${name} imports ${count} functions:${listing}")
+endif()
 if(problems)
   list(JOIN problems "\n  " text)
   message(FATAL_ERROR "${name} would not load on Windows XP:\n  ${text}")
