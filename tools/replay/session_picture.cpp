@@ -800,8 +800,10 @@ private:
                 label.anchor = head.finger1;
                 label.lines.emplace_back(tick + " " + head.name, true);
                 const std::vector<const Event*> actions(group.begin() + 1, group.end());
-                for (const std::string& line :
-                     Wrap("", ActionWords(actions), kLabelMaxActionLines)) {
+                std::vector<std::string> words = ActionWords(actions);
+                // The profile may give a gesture nothing to play.
+                if (words.empty()) words.push_back("no action");
+                for (const std::string& line : Wrap("", words, kLabelMaxActionLines)) {
                     label.lines.emplace_back(line, false);
                 }
             } else {
