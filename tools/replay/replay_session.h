@@ -132,8 +132,10 @@ private:
 
 // Parses and runs a trace file; writes the events to `out` and, with
 // `options.svgPath`, the session's picture to that file. Returns the exit status: 0,
-// or 2 with the error on `err` for a malformed trace or a picture that cannot be
-// written (then nothing runs and no picture file is made for the first two).
+// or 2 with the error on `err`. A malformed trace, an unusable working directory, a
+// picture path that names a trace or cannot be created are refused before anything
+// runs, and no picture file is made; a picture that fails while being written is
+// removed.
 int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
               std::ostream& err);
 

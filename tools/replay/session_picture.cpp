@@ -264,7 +264,7 @@ void SessionPicture::AddBatch(uint32_t tick, const TOUCHINPUT* records, int coun
         const bool move = (r.dwFlags & kTouchEventMove) != 0;
         // A plain UP marks a contact that is not there; with INRANGE it is a lift.
         const bool lift = (r.dwFlags & kTouchEventUp) && (r.dwFlags & kTouchEventInRange);
-        if (down || ((move || lift) && open_[i] < 0)) {
+        if (down || (move && open_[i] < 0)) {
             // A move without a down (the session began mid-touch) starts a touch too.
             Touch touch;
             touch.contact = i;
@@ -452,7 +452,9 @@ private:
                    " pixels, orientation " + std::to_string(m.orientation) + " (" +
                    OrientationName(m.orientation) + ")";
         };
-        if (p_.modes_.empty()) {
+        if (p_.modes_.empty() && !p_.screenUnknownSeen_) {
+            lines.push_back("no touch was replayed");
+        } else if (p_.modes_.empty()) {
             lines.push_back("screen size unknown (the display mode could not be read)");
         } else {
             const size_t shown = std::min<size_t>(p_.modes_.size(), 3);
@@ -1027,7 +1029,9 @@ private:
         Text(kMargin, mouseRow + 4, "lane", "mouse");
 
         const double span = static_cast<double>(t1 - t0);
-        const double raw = span / 10;
+        // About ten labelled ticks, as many as fit side by side.
+        const double labelWidth = TextWidth(std::to_string(t1), 11) + 24;
+        const double raw = std::max(span / 10, span * labelWidth / (ix1 - ix0));
         double step = std::pow(10.0, std::floor(std::log10(std::max(raw, 1.0))));
         for (double m : {1.0, 2.0, 5.0, 10.0}) {
             if (step * m >= raw) {
@@ -1044,7 +1048,7 @@ private:
                << "\" y2=\"" << Num(axisY + 4) << "\" stroke=\"#dddddd\"/>\n";
             const std::string text = std::to_string(t);
             const double half = TextWidth(text, 11) / 2;
-            Text(std::clamp(x, x0 + half, kCanvasWidth - kMargin - half), axisY + 17, "", text,
+            Text(std::clamp(x, kMargin + half, kCanvasWidth - kMargin - half), axisY + 17, "", text,
                  "middle");
         }
 
