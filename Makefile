@@ -45,7 +45,7 @@ test: deps native win32 wintest
 	bash tests/wine-run.sh build/wintest
 
 demo: native
-	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay
+	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay build/demo
 
 # Speed figures from an optimised build without the sanitizers.
 bench: deps-native

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-#   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark
+#   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark, xmllint
+#                                   (the replay pictures' tests) and rsvg-convert (to view them)
 #   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
 #                                   for the Windows builds; and 32-bit Wine where this
 #                                   machine executes 32-bit code
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-native=(cmake make g++ libgtest-dev libbenchmark-dev)
+native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick)

@@ -8,6 +8,7 @@
 #include "platform/display.h"
 #include "platform/input_sink.h"
 #include "profiles/ini.h"
+#include "tools/replay/session_picture.h"
 
 namespace tactra {
 
@@ -30,8 +31,9 @@ class LibrarySession::Surroundings : public Display,
                                      public InputSink,
                                      public TouchMessageSink {
 public:
-    Surroundings(std::ostream& out, Clock& clock, std::string calibrationPath)
-        : out_(out), clock_(clock), calibration_(std::move(calibrationPath)) {}
+    Surroundings(std::ostream& out, Clock& clock, std::string calibrationPath,
+                 SessionPicture* picture)
+        : out_(out), clock_(clock), calibration_(std::move(calibrationPath)), picture_(picture) {}
 
     bool ReadCurrentMode(DisplayMode& mode) override {
         if (displayFails) return false;
@@ -56,6 +58,7 @@ public:
                       static_cast<unsigned>(clock_.TickCount()), static_cast<unsigned>(flags),
                       static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(data));
         out_ << text;
+        if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
     }
     bool IsKeyDown(uint8_t) override { return false; }
 
@@ -72,6 +75,9 @@ public:
             out_ << text;
         }
         out_ << '\n';
+        if (picture_) {
+            picture_->AddBatch(clock_.TickCount(), records, static_cast<int>(count), nullptr);
+        }
     }
 
     DisplayMode display{1024, 768, 0};
@@ -82,11 +88,13 @@ private:
     std::ostream& out_;
     Clock& clock_;
     CIni calibration_;
+    SessionPicture* picture_;
 };
 
-LibrarySession::LibrarySession(std::ostream& out) : out_(out) {
-    surroundings_ =
-        std::make_unique<Surroundings>(out_, clock_, PathInCurrentDirectory(kCalibrationFileName));
+LibrarySession::LibrarySession(std::ostream& out, SessionPicture* picture)
+    : out_(out), picture_(picture) {
+    surroundings_ = std::make_unique<Surroundings>(
+        out_, clock_, PathInCurrentDirectory(kCalibrationFileName), picture);
     ports_.clock = &clock_;
     ports_.display = surroundings_.get();
     ports_.input = surroundings_.get();
@@ -149,6 +157,13 @@ void LibrarySession::Apply(const TraceStep& step) {
             break;
         case TraceOp::kReport:
             if (!registered_) Register(0);
+            if (picture_) {
+                // The mode the library reads for this report, before its mouse events.
+                const bool known = !s.displayFails;
+                picture_->SetScreen(
+                    clock_.TickCount(), known ? static_cast<int32_t>(s.display.width) : 0,
+                    known ? static_cast<int32_t>(s.display.height) : 0, s.display.orientation);
+            }
             ProcessPanelReport(state_, ports_, step.bytes.data(), step.bytes.size());
             break;
         case TraceOp::kCalibrateStart:

@@ -14,10 +14,13 @@
 
 namespace tactra {
 
+class SessionPicture;
+
 class LibrarySession {
 public:
     // Files ("Calibrate.ini", `file`, `remove`) are in the current directory.
-    explicit LibrarySession(std::ostream& out);
+    // `picture`, when given, is told of every message and mouse event printed.
+    explicit LibrarySession(std::ostream& out, SessionPicture* picture = nullptr);
     ~LibrarySession();
     void Run(const std::vector<TraceStep>& steps);
 
@@ -27,6 +30,7 @@ private:
     void Apply(const TraceStep& step);
     void Register(int32_t mode);
     std::ostream& out_;
+    SessionPicture* picture_;
     VirtualClock clock_;
     std::unique_ptr<Surroundings> surroundings_;
     TouchLibraryState state_;

@@ -1,5 +1,6 @@
 #include "tools/replay/replay_session.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +12,11 @@
 #endif
 
 #include "gesture/store_profile_source.h"
+#include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
+#include "tools/replay/session_picture.h"
 
 namespace tactra {
 
@@ -26,15 +29,18 @@ void* const kReplayPanelHandle = nullptr;
 
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
     out_ << clock_.TickCount() << ' ' << (up ? KeyUp(vk) : KeyDown(vk)).ToString() << '\n';
+    if (picture_) picture_->AddKey(clock_.TickCount(), vk, up);
     down_[vk] = !up;
 }
 
 void PrintingInputSink::MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) {
     out_ << clock_.TickCount() << ' ' << Mouse(flags, dx, dy, data).ToString() << '\n';
+    if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
 }
 
-ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out)
-    : options_(options), out_(out), sink_(clock_, out) {
+ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out,
+                             SessionPicture* picture)
+    : options_(options), out_(out), picture_(picture), sink_(clock_, out, picture) {
     ports_.clock = &clock_;
     ports_.sink = &sink_;
     ports_.foreground = &foreground_;
@@ -127,8 +133,8 @@ void ReplaySession::StartUp() {
 void ReplaySession::OpenPanel() {
     limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
     DisplayMode mode;
-    scale_ = display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height)
-                                            : ScreenScale();
+    scale_ =
+        display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
     reading_ = true;
 }
 
@@ -136,7 +142,8 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     if (!started_) StartUp();
     if (!reading_) return;
     PanelInputReport report;
-    if (DecodePanelReport(step.bytes.data(), step.bytes.size(), report) != DecodeResult::kOk) return;
+    if (DecodePanelReport(step.bytes.data(), step.bytes.size(), report) != DecodeResult::kOk)
+        return;
     if (report.reportId != 1) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;
@@ -148,6 +155,13 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     const int count = batches_.Build(report, p1, p2, kReplayPanelHandle, tick, records_);
     if (count == 0) return;
     if (options_.printBatches) PrintBatch(tick, count);
+    if (picture_) {
+        // The display mode and the transform the engine applies to this batch.
+        DisplayState shown = engine_.display;
+        ReadDisplayMode(display_, shown);
+        picture_->SetScreen(tick, shown.width, shown.height, shown.orientation);
+        picture_->AddBatch(tick, records_, count, &shown);
+    }
     OnTouchInput(engine_, ports_, records_);
 }
 
@@ -166,7 +180,39 @@ void ReplaySession::PrintBatch(uint32_t tick, int count) {
 
 void ReplaySession::PrintGesture(Gesture g) {
     out_ << clock_.TickCount() << " gesture " << kGestureNames[g] << '\n';
+    if (picture_) picture_->AddGesture(clock_.TickCount(), kGestureNames[g]);
 }
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == kPathSeparator; }
+
+// A picture written over a trace would lose the recorded session.
+bool NamesATrace(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot == 0 || IsSeparator(path[dot - 1])) return false;
+    std::string ext = path.substr(dot);
+    if (ext.find_first_of("/\\") != std::string::npos) return false;
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".trace";
+}
+
+// The path as seen from the current directory, so that it survives a change of
+// directory (no std::filesystem: it would bring the wide file functions into the
+// Windows build).
+std::string FromCurrentDirectory(const std::string& path) {
+    const bool absolute = !path.empty() && (IsSeparator(path[0]) ||
+                                            (path.size() > 1 && path[1] == ':'));
+    return absolute ? path : PathInCurrentDirectory(path.c_str());
+}
+
+std::string FileNameOf(const std::string& path) {
+    size_t start = path.size();
+    while (start > 0 && !IsSeparator(path[start - 1]) && path[start - 1] != ':') --start;
+    return path.substr(start);
+}
+
+}  // namespace
 
 int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
               std::ostream& err) {
@@ -177,6 +223,16 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
     if (!LoadTraceFile(tracePath, traceOptions, steps, error)) {
         err << "tactra-replay: " << tracePath << ":" << error.line << ": " << error.reason << "\n";
         return 2;
+    }
+    std::string svgPath;
+    if (!options.svgPath.empty()) {
+        if (NamesATrace(options.svgPath)) {
+            err << "tactra-replay: the picture would overwrite the trace '" << options.svgPath
+                << "'\n";
+            return 2;
+        }
+        // The picture's path is the caller's, not the working directory's.
+        svgPath = FromCurrentDirectory(options.svgPath);
     }
     if (!options.workDir.empty()) {
 #if defined(_WIN32)
@@ -190,13 +246,34 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
             return 2;
         }
     }
-    if (options.library) {
-        LibrarySession session(out);
-        session.Run(steps);
-        return 0;
+    std::ofstream svg;
+    std::unique_ptr<SessionPicture> picture;
+    if (!svgPath.empty()) {
+        svg.open(svgPath, std::ios::binary | std::ios::trunc);
+        if (!svg) {
+            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+            return 2;
+        }
+        picture = std::make_unique<SessionPicture>(
+            FileNameOf(tracePath), options.library);
     }
-    ReplaySession session(options, out);
-    session.Run(steps);
+    if (options.library) {
+        LibrarySession session(out, picture.get());
+        session.Run(steps);
+    } else {
+        ReplaySession session(options, out, picture.get());
+        session.Run(steps);
+    }
+    if (picture) {
+        if (!steps.empty()) picture->ExtendTo(steps.back().tick);
+        picture->WriteSvg(svg);
+        svg.close();
+        if (svg.fail()) {
+            std::remove(svgPath.c_str());
+            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+            return 2;
+        }
+    }
     return 0;
 }
 
