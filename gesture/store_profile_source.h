@@ -2,7 +2,6 @@
 #pragma once
 
 #include "gesture/engine.h"
-#include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
 
 namespace tactra {
@@ -14,7 +13,7 @@ public:
     void RefreshProfileSections() override { store_.RefreshProfileSections(); }
     const std::vector<std::string>& Sections() const override { return store_.Sections(); }
     void ReadProfile(const std::string& section, AppProfile& profile) const override {
-        tactra::ReadProfile(store_.Ini(), section.c_str(), profile);
+        store_.ReadProfile(section, profile);
     }
 
 private:

@@ -8,6 +8,7 @@
 #include "device/trace.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
+#include "platform/file_system.h"
 #include "profiles/profile_store.h"
 #include "tests/bench/bench_files.h"
 #include "tools/replay/replay_session.h"
@@ -79,7 +80,7 @@ void BM_WholePerReportPath(benchmark::State& st) {
     Fixture f;
     if (manySections) f.foreground.file = "target.exe";
     if (st.range(0) == 0) f.foreground.file = "notepad.exe";
-    ProfileStore store(f.clock, 5, [] { return uint16_t{0x0409}; });
+    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
     store.RefreshProfileSections();  // writes the default file when there is none
     StoreProfileSource profiles(store);
     f.ports.profiles = &profiles;

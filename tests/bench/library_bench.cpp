@@ -6,6 +6,7 @@
 
 #include "device/calibration.h"
 #include "device/trace.h"
+#include "platform/file_system.h"
 #include "tests/bench/bench_files.h"
 #include "tpinput/touch_library.h"
 
@@ -28,17 +29,6 @@ public:
     int64_t events = 0;
 };
 
-// "Calibrate.ini" in the current directory, read as tpinput.dll reads it.
-class FileCalibration : public CalibrationStore {
-public:
-    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
-        return LoadCalibrationLimits(logicalMaxX, logicalMaxY);
-    }
-    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
-        WriteCalibrationFile(points);
-    }
-};
-
 constexpr char kCalibrationText[] =
     "[Config]\r\nPoint1X=610\r\nPoint1Y=510\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
     "Point3X=580\r\nPoint3Y=3600\r\nPoint4X=3520\r\nPoint4Y=3580\r\nPoint5X=2048\r\n"
@@ -50,7 +40,7 @@ void BM_LibraryPerReportPath(benchmark::State& st) {
     bench::BenchDir dir(kCalibrationFileName, kCalibrationText);
     VirtualClock clock;
     Surroundings s;
-    FileCalibration calibration;
+    CalibrationFile calibration(LocalFileSystem(), clock);
     LibraryPorts ports;
     ports.clock = &clock;
     ports.display = &s;

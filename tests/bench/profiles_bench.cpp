@@ -1,11 +1,14 @@
-// The profile work done for every touch batch: refreshing the section list and
-// reading one profile's 24 keys, on the default file and on a file of 260 sections.
+// The profile work done for a touch batch: the refresh and one profile's actions,
+// on the default file and on a file of 260 sections. Per batch within a second only
+// the file's identity is asked; once a second its bytes are compared as well; after
+// a change the file is parsed again and the profile's 24 keys read.
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
 #include "tests/bench/bench_files.h"
@@ -15,15 +18,21 @@ namespace {
 using namespace tactra;
 using bench::BenchDir;
 
+enum Refresh { kWithinASecond, kSecondPassed, kAfterAChange };
+
 void RefreshAndReadProfile(benchmark::State& state, const std::string& content,
                            const char* section) {
     BenchDir dir(kProfileFileName, content);
     VirtualClock clock;
-    ProfileStore store(clock, 5, [] { return uint16_t{0x0409}; });
+    ProfileStore store(clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
+    store.RefreshProfileSections();
     AppProfile profile;
+    const Refresh kind = static_cast<Refresh>(state.range(0));
     for (auto _ : state) {
+        if (kind == kSecondPassed) clock.Sleep(kFileRecheckMs);
+        if (kind == kAfterAChange) store.Invalidate();
         store.RefreshProfileSections();
-        ReadProfile(store.Ini(), section, profile);
+        store.ReadProfile(section, profile);
         benchmark::DoNotOptimize(profile);
     }
 }
@@ -34,11 +43,16 @@ void BM_RefreshAndReadProfile_DefaultFile(benchmark::State& state) {
 
 void BM_RefreshAndReadProfile_260Sections(benchmark::State& state) {
     // The profile read is the last: the reader walks the whole file to find it.
-    const std::string content = bench::ManySectionsProfileText();
-    RefreshAndReadProfile(state, content, "target.exe");
+    RefreshAndReadProfile(state, bench::ManySectionsProfileText(), "target.exe");
 }
 
-BENCHMARK(BM_RefreshAndReadProfile_DefaultFile)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RefreshAndReadProfile_260Sections)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RefreshAndReadProfile_DefaultFile)
+    ->Arg(kWithinASecond)
+    ->Arg(kSecondPassed)
+    ->Arg(kAfterAChange);
+BENCHMARK(BM_RefreshAndReadProfile_260Sections)
+    ->Arg(kWithinASecond)
+    ->Arg(kSecondPassed)
+    ->Arg(kAfterAChange);
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "device/trace.h"
 #include "platform/clock.h"
+#include "tools/replay/replay_session.h"
 #include "tpinput/touch_library.h"
 
 namespace tactra {
@@ -28,6 +29,8 @@ private:
     void Register(int32_t mode);
     std::ostream& out_;
     VirtualClock clock_;
+    ScriptedFileSystem files_;
+    CalibrationFile calibration_{files_, clock_};
     std::unique_ptr<Surroundings> surroundings_;
     TouchLibraryState state_;
     LibraryPorts ports_;
