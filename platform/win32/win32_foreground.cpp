@@ -1,7 +1,7 @@
 #include "platform/win32/win32_foreground.h"
 
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <cstring>
 
@@ -20,11 +20,29 @@ void PresetUnknown(char (&buffer)[kNameBufferSize]) {
 
 }  // namespace
 
+Win32ForegroundApp::~Win32ForegroundApp() { Forget(); }
+
+void Win32ForegroundApp::Forget() {
+    if (process_ != nullptr) CloseHandle(process_);
+    process_ = nullptr;
+    processId_ = 0;
+    name_.clear();
+}
+
 bool Win32ForegroundApp::ReadModuleName(std::string& name) {
-    char buffer[kNameBufferSize];
-    PresetUnknown(buffer);
     DWORD processId = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+    // Enumerating another process's modules is slow (milliseconds under Wine), too
+    // slow for every touch batch of a fast panel.
+    if (process_ != nullptr && processId == processId_ &&
+        WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        EmptyWorkingSet(process_);
+        name = name_;
+        return true;
+    }
+    Forget();
+    char buffer[kNameBufferSize];
+    PresetUnknown(buffer);
     bool read = false;
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
     if (process != nullptr) {
@@ -36,7 +54,13 @@ bool Win32ForegroundApp::ReadModuleName(std::string& name) {
         }
         buffer[kNameBufferSize - 1] = '\0';
         EmptyWorkingSet(process);
-        CloseHandle(process);
+        if (read) {
+            process_ = process;
+            processId_ = processId;
+            name_ = buffer;
+        } else {
+            CloseHandle(process);
+        }
     }
     name = read ? buffer : kUnknown;
     return read;

@@ -1,6 +1,7 @@
 #include "support/tactra_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -74,7 +75,10 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
 
 bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
                           DWORD windowTimeoutMs) {
-    const std::string exe = WindowsPath(TACTRA_APP_PATH);
+    // TACTRA_APP_EXE names another build of the program, such as the shipped 32-bit
+    // one where Wine runs it.
+    const char* other = std::getenv("TACTRA_APP_EXE");
+    const std::string exe = WindowsPath(other && *other ? other : TACTRA_APP_PATH);
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
     STARTUPINFOA si = {};

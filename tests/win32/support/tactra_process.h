@@ -17,7 +17,9 @@ public:
     // A new empty folder under the temporary folder.
     static std::string MakeEmptyFolder(const char* tag);
 
-    // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
+    // Starts Tactra.exe (the one the environment variable TACTRA_APP_EXE names, else
+    // the one built with the tests) in `folder` with `arguments`; waits for its main
+    // dialog.
     bool Start(const std::string& folder, const std::string& arguments = "",
                DWORD windowTimeoutMs = 15000);
     HWND MainDialog() const { return main_; }
