@@ -1,7 +1,10 @@
 #include "platform/win32/win32_foreground.h"
 
-#include <psapi.h>
+// psapi.h needs the types of windows.h first.
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include <cstring>
 
