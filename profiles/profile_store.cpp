@@ -16,19 +16,21 @@ ProfileStore::ProfileStore(Clock& clock, FileSystem& files, int osMajor,
       writesSeen_(CIni::WriteCount()) {}
 
 int ProfileStore::RefreshProfileSections() {
-    path_ = PathInCurrentDirectory(kProfileFileName);
     // The configuration pages write through CIni objects of their own.
     const uint32_t writes = CIni::WriteCount();
     if (writes != writesSeen_) {
         writesSeen_ = writes;
         watch_.Invalidate();
     }
-    bool changed = watch_.Check(files_, path_, clock_.TickCount());
+    // Asked by name, relative to the current directory: the identity costs no look-up
+    // of the directory itself, and the full path is built only to read the file.
+    bool changed = watch_.Check(files_, kProfileFileName, clock_.TickCount());
+    if (changed || !watch_.Exists()) path_ = PathInCurrentDirectory(kProfileFileName);
     if (!watch_.Exists()) {
         // A file that cannot be created must not stall every batch: without it no
         // profile applies, and the next attempt waits its turn.
         if (WriteDefaults()) watch_.Invalidate();
-        changed = watch_.Check(files_, path_, clock_.TickCount());
+        changed = watch_.Check(files_, kProfileFileName, clock_.TickCount());
         if (!watch_.Exists()) {
             Forget();
             return 1;
@@ -38,6 +40,7 @@ int ProfileStore::RefreshProfileSections() {
         ini_.SetPath(path_);
         ini_.ReadSectionNames(sections_);
         profiles_.clear();
+        ++generation_;
     }
     return 1;
 }
@@ -56,8 +59,10 @@ bool ProfileStore::WriteDefaults() {
 }
 
 void ProfileStore::Forget() {
+    if (sections_.empty() && profiles_.empty()) return;
     sections_.clear();
     profiles_.clear();
+    ++generation_;
 }
 
 void ProfileStore::ReadProfile(const std::string& section, AppProfile& profile) {

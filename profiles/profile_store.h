@@ -32,10 +32,10 @@ public:
     // default file is written.
     ProfileStore(Clock& clock, FileSystem& files, int osMajor, std::function<uint16_t()> langId);
 
-    // Builds the path; when nothing is at it, writes the default file and waits
+    // When nothing is at the path, writes the default file and waits
     // kDefaultProfilesSettleMs on the clock (after a failed write: no wait, an empty
-    // section list, and no new attempt for kDefaultProfilesRetryMs); binds the store
-    // and reloads the section list when the file changed. Returns 1.
+    // section list, and no new attempt for kDefaultProfilesRetryMs); builds the path,
+    // binds the store and reloads the section list when the file changed. Returns 1.
     int RefreshProfileSections();
     // The next refresh parses the file whatever its identity ("WM_APPLY").
     void Invalidate() { watch_.Invalidate(); }
@@ -48,6 +48,8 @@ public:
     const std::string& Path() const { return path_; }
     const std::vector<std::string>& Sections() const { return sections_; }
     int SectionCount() const { return static_cast<int>(sections_.size()); }
+    // Changes whenever the section list may have changed.
+    uint32_t Generation() const { return generation_; }
 
 private:
     // Writes the default file when an attempt is due; true when it was written.
@@ -64,6 +66,7 @@ private:
     // Actions as read from the file, the Up of a non-wheel action left 0.
     std::unordered_map<std::string, AppProfile> profiles_;
     FileWatch watch_;
+    uint32_t generation_ = 0;
     uint32_t writesSeen_ = 0;
     bool writeFailed_ = false;
     uint32_t writeFailedAt_ = 0;

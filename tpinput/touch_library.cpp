@@ -47,10 +47,12 @@ void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefo
 }  // namespace
 
 CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
-    const std::string path = PathInCurrentDirectory(kCalibrationFileName);
-    const bool changed = watch_.Check(files_, path, clock_.TickCount());
+    // Asked by name, relative to the current directory; the full path is built only
+    // to read the file.
+    const bool changed = watch_.Check(files_, kCalibrationFileName, clock_.TickCount());
     if (changed || !loaded_ || logicalMaxX != logicalMaxX_ || logicalMaxY != logicalMaxY_) {
-        limits_ = LoadCalibrationLimits(CIni(path), logicalMaxX, logicalMaxY);
+        limits_ = LoadCalibrationLimits(CIni(PathInCurrentDirectory(kCalibrationFileName)),
+                                        logicalMaxX, logicalMaxY);
         loaded_ = true;
         logicalMaxX_ = logicalMaxX;
         logicalMaxY_ = logicalMaxY;

@@ -115,7 +115,7 @@ TEST(ProfileStore, ParsesAgainOnlyWhenTheFileChanged) {
     // A new identity is seen at once; so are "WM_APPLY" and the program's own
     // writes, which here keep the identity.
     WriteBytes(path, "[e]\r\nFlickUp.Case=1\r\nFlickUp.Code=2048\r\nFlickUp.Up=1\r\n[f]\r\n");
-    f.files.Touched(path);
+    f.files.Touched("Tactra.ini");
     store.RefreshProfileSections();
     EXPECT_EQ(store.Sections(), (std::vector<std::string>{"e", "f"}));
     store.ReadProfile("e", p);

@@ -129,14 +129,14 @@ void LibrarySession::Apply(const TraceStep& step) {
             std::ofstream file(path, std::ios::binary | std::ios::trunc);
             file << step.texts[1];
             file.close();
-            files_.Touched(path);
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
             const std::string path = PathInCurrentDirectory(step.texts[0].c_str());
             std::error_code ec;
             std::filesystem::remove(path, ec);
-            files_.Touched(path);
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRegister:

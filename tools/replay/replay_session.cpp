@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "gesture/store_profile_source.h"
-#include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
@@ -96,13 +95,13 @@ void ReplaySession::Apply(const TraceStep& step) {
             std::ofstream file(step.texts[0], std::ios::binary | std::ios::trunc);
             file << step.texts[1];
             file.close();
-            files_.Touched(PathInCurrentDirectory(step.texts[0].c_str()));
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
             std::error_code ec;
             std::filesystem::remove(step.texts[0], ec);
-            files_.Touched(PathInCurrentDirectory(step.texts[0].c_str()));
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kFolder:

@@ -92,8 +92,9 @@ public:
     bool CreateNew(const std::string& path, const std::string& content) override {
         return !readOnly && LocalFileSystem().CreateNew(path, content);
     }
-    // The trace wrote or removed the file at `path`.
-    void Touched(const std::string& path) { stamps_[path] = ++writes_; }
+    // The trace wrote or removed the file `name` (paths are compared as given: the
+    // files' plain names, relative to the working directory).
+    void Touched(const std::string& name) { stamps_[name] = ++writes_; }
     bool readOnly = false;
 
 private:
