@@ -36,7 +36,7 @@ public:
     // The major version of the system, for the default profile file.
     void SetOsMajor(int major);
     // Re-reads the section list of "Tactra.ini", writing the default file first
-    // when it is missing. Returns 1.
+    // when it is missing ("WM_APPLY", start-up). Returns 1.
     int RefreshProfileSections();
     // Engine records and flags to their start values, with the mouse mode.
     void ResetEngine(int32_t mouseMode);

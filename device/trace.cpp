@@ -271,6 +271,16 @@ private:
             step_.texts.push_back(tokens_[a].text);
             return true;
         }
+        if (word == "folder") {
+            step_.op = TraceOp::kFolder;
+            if (!Count(2)) return false;
+            const std::string& how = tokens_[a].text;
+            if (tokens_[a].quoted || (how != "readonly" && how != "writable")) {
+                return Fail("folder state must be 'readonly' or 'writable'");
+            }
+            step_.args = {how == "readonly" ? 1 : 0};
+            return true;
+        }
         if (word == "reopen") {
             step_.op = TraceOp::kReopen;
             return Count(1);

@@ -37,10 +37,11 @@ TEST(Win32ForegroundApp, ReadsThisProgramAndItsWindowTitle) {
 // No foreground window, or one whose process cannot be opened (a window handle that
 // no longer exists names no process): the name is "<unknown>", nothing is read.
 TEST(Win32ForegroundApp, NoWindowOrNoProcessReadsUnknown) {
+    Win32ForegroundApp app;
     std::string name = "x", title;
-    EXPECT_FALSE(ReadModuleNameOf(nullptr, name));
+    EXPECT_FALSE(app.ReadModuleNameOf(nullptr, name));
     EXPECT_EQ(name, "<unknown>");
-    ReadWindowTitleOf(nullptr, title);
+    Win32ForegroundApp::ReadWindowTitleOf(nullptr, title);
     EXPECT_LE(title.size(), 259u);
 
     HWND gone = CreateWindowExA(0, "STATIC", "gone", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
@@ -48,7 +49,7 @@ TEST(Win32ForegroundApp, NoWindowOrNoProcessReadsUnknown) {
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);
     name = "x";
-    EXPECT_FALSE(ReadModuleNameOf(gone, name));
+    EXPECT_FALSE(app.ReadModuleNameOf(gone, name));
     EXPECT_EQ(name, "<unknown>");
 }
 
@@ -61,10 +62,11 @@ TEST(Win32ForegroundApp, LongTitlesAreCutSafely) {
                                     nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr);
         std::string title;
-        ReadWindowTitleOf(hwnd, title);
+        Win32ForegroundApp::ReadWindowTitleOf(hwnd, title);
         EXPECT_EQ(title, std::string(259, 'T')) << length;
         std::string name;
-        EXPECT_TRUE(ReadModuleNameOf(hwnd, name));
+        Win32ForegroundApp app;
+        EXPECT_TRUE(app.ReadModuleNameOf(hwnd, name));
         EXPECT_EQ(name, "foreground_test.exe");
         DestroyWindow(hwnd);
     }

@@ -23,17 +23,15 @@ constexpr uint16_t kReplayPanelVendorId = 0x0EEF;
 
 }  // namespace
 
-// The scripted system around the library: display, version, calibration file,
-// and the printing input sink and message receiver.
+// The scripted system around the library: display and version, and the printing
+// input sink and message receiver.
 class LibrarySession::Surroundings : public Display,
                                      public OsVersion,
-                                     public CalibrationStore,
                                      public InputSink,
                                      public TouchMessageSink {
 public:
-    Surroundings(std::ostream& out, Clock& clock, std::string calibrationPath,
-                 SessionPicture* picture)
-        : out_(out), clock_(clock), calibration_(std::move(calibrationPath)), picture_(picture) {}
+    Surroundings(std::ostream& out, Clock& clock, SessionPicture* picture)
+        : out_(out), clock_(clock), picture_(picture) {}
 
     bool ReadCurrentMode(DisplayMode& mode) override {
         if (displayFails) return false;
@@ -43,13 +41,6 @@ public:
     bool ReadAdapterProvider(std::string&) override { return false; }
 
     uint32_t MajorVersion() override { return osMajor; }
-
-    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
-        return LoadCalibrationLimits(calibration_, logicalMaxX, logicalMaxY);
-    }
-    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
-        WriteCalibrationFile(calibration_, points);
-    }
 
     void KeyEvent(uint8_t, bool) override {}
     void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override {
@@ -87,19 +78,17 @@ public:
 private:
     std::ostream& out_;
     Clock& clock_;
-    CIni calibration_;
     SessionPicture* picture_;
 };
 
 LibrarySession::LibrarySession(std::ostream& out, SessionPicture* picture)
     : out_(out), picture_(picture) {
-    surroundings_ = std::make_unique<Surroundings>(
-        out_, clock_, PathInCurrentDirectory(kCalibrationFileName), picture);
+    surroundings_ = std::make_unique<Surroundings>(out_, clock_, picture);
     ports_.clock = &clock_;
     ports_.display = surroundings_.get();
     ports_.input = surroundings_.get();
     ports_.os = surroundings_.get();
-    ports_.calibration = surroundings_.get();
+    ports_.calibration = &calibration_;
     ports_.messages = surroundings_.get();
 }
 
@@ -143,13 +132,16 @@ void LibrarySession::Apply(const TraceStep& step) {
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
             break;
         case TraceOp::kFile: {
-            std::ofstream file(PathInCurrentDirectory(step.texts[0].c_str()),
-                               std::ios::binary | std::ios::trunc);
+            const std::string path = PathInCurrentDirectory(step.texts[0].c_str());
+            std::ofstream file(path, std::ios::binary | std::ios::trunc);
             file << step.texts[1];
+            file.close();
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
             std::remove(PathInCurrentDirectory(step.texts[0].c_str()).c_str());
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRegister:
@@ -177,7 +169,8 @@ void LibrarySession::Apply(const TraceStep& step) {
             ApplySetCalibrate(state_, ports_, 0);
             break;
         default:
-            // mode, lang, adapter, foreground, keyboard and reopen belong to Tactra.
+            // mode, lang, adapter, foreground, keyboard, folder and reopen belong to
+            // Tactra.
             break;
     }
 }

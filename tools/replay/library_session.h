@@ -10,6 +10,7 @@
 
 #include "device/trace.h"
 #include "platform/clock.h"
+#include "tools/replay/replay_session.h"
 #include "tpinput/touch_library.h"
 
 namespace tactra {
@@ -32,6 +33,8 @@ private:
     std::ostream& out_;
     SessionPicture* picture_;
     VirtualClock clock_;
+    ScriptedFileSystem files_;
+    CalibrationFile calibration_{files_, clock_};
     std::unique_ptr<Surroundings> surroundings_;
     TouchLibraryState state_;
     LibraryPorts ports_;

@@ -27,6 +27,15 @@ void* const kReplayPanelHandle = nullptr;
 
 }  // namespace
 
+bool ScriptedFileSystem::QueryIdentity(const std::string& path, FileIdentity& identity) {
+    FileIdentity real;
+    if (!LocalFileSystem().QueryIdentity(path, real)) return false;
+    identity.size = real.size;
+    const auto stamp = stamps_.find(path);
+    identity.lastWriteTime = stamp == stamps_.end() ? 0 : stamp->second;
+    return true;
+}
+
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
     out_ << clock_.TickCount() << ' ' << (up ? KeyUp(vk) : KeyDown(vk)).ToString() << '\n';
     if (picture_) picture_->AddKey(clock_.TickCount(), vk, up);
@@ -96,12 +105,18 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kFile: {
             std::ofstream file(step.texts[0], std::ios::binary | std::ios::trunc);
             file << step.texts[1];
+            file.close();
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
             std::remove(step.texts[0].c_str());
+            files_.Touched(step.texts[0]);
             break;
         }
+        case TraceOp::kFolder:
+            files_.readOnly = step.args[0] != 0;
+            break;
         case TraceOp::kReopen:
             if (started_) OpenPanel();
             break;
@@ -120,7 +135,7 @@ void ReplaySession::StartUp() {
     started_ = true;
     const uint32_t now = clock_.TickCount();
     engine_.m_iMouseFlags = mouseMode_;
-    store_ = std::make_unique<ProfileStore>(clock_, osMajor_, [this] { return langId_; });
+    store_ = std::make_unique<ProfileStore>(clock_, files_, osMajor_, [this] { return langId_; });
     profiles_ = std::make_unique<StoreProfileSource>(*store_);
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();

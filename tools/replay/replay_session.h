@@ -4,6 +4,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "gesture/engine.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/file_system.h"
 #include "platform/foreground.h"
 #include "platform/input_sink.h"
 
@@ -81,6 +83,29 @@ public:
     std::string title;
 };
 
+// The working directory as the replayed program sees it: the real files, but with
+// last-write times that count the trace's own `file` and `remove` directives, so
+// that the output never depends on the file system's clock; and a folder that can
+// refuse new files (`folder readonly`).
+class ScriptedFileSystem : public FileSystem {
+public:
+    bool QueryIdentity(const std::string& path, FileIdentity& identity) override;
+    bool ReadWhole(const std::string& path, std::string& content) override {
+        return LocalFileSystem().ReadWhole(path, content);
+    }
+    bool CreateNew(const std::string& path, const std::string& content) override {
+        return !readOnly && LocalFileSystem().CreateNew(path, content);
+    }
+    // The trace wrote or removed the file `name` (paths are compared as given: the
+    // files' plain names, relative to the working directory).
+    void Touched(const std::string& name) { stamps_[name] = ++writes_; }
+    bool readOnly = false;
+
+private:
+    std::map<std::string, uint64_t> stamps_;
+    uint64_t writes_ = 0;
+};
+
 class ReplaySession {
 public:
     // `picture`, when given, is told of every batch and of what the session prints.
@@ -114,6 +139,7 @@ private:
     ScriptedDisplay display_;
     ScriptedForeground foreground_;
     PrintingInputSink sink_;
+    ScriptedFileSystem files_;
 
     // Reader state.
     bool started_ = false;

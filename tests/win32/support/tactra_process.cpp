@@ -1,6 +1,7 @@
 #include "support/tactra_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
