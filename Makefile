@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
-.PHONY: deps deps-native native win32 wintest test test-native test-win demo bench clean
+.PHONY: deps deps-native native win32 wintest test test-native test-win test-win32 demo bench clean
 
 deps:
 	@bash cmake/install-deps.sh all
@@ -30,14 +30,22 @@ test-native: native
 test-win: wintest
 	bash tests/wine-run.sh build/wintest
 
-# Native suites first, then the Windows programs under Wine; ctest's summary
-# line closes the run.
+test-win32: win32
+	ctest --test-dir build/win32 --output-on-failure
+	bash tests/run-32bit-suites.sh
+
+# Native suites first, then the checks of the shipped 32-bit files, the Windows
+# programs against those very files under 32-bit Wine (reported skipped where the
+# machine cannot run 32-bit code), and the x86_64 Windows programs under Wine;
+# ctest's summary line closes the run.
 test: deps native win32 wintest
 	ctest --preset native
+	ctest --test-dir build/win32 --output-on-failure
+	bash tests/run-32bit-suites.sh
 	bash tests/wine-run.sh build/wintest
 
 demo: native
-	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay
+	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay build/demo
 
 # Speed figures from an optimised build without the sanitizers.
 bench: deps-native

@@ -47,7 +47,10 @@ bool TabPages::FocusChanged(int focused, int& previous) {
 }
 
 std::string SectionNameToSave(const AppNameInput& input) {
-    return input.fileNameChosen ? input.fileName : input.keyWords;
+    const std::string& name = input.fileNameChosen ? input.fileName : input.keyWords;
+    // A name of blanks only is no name: the file would get a section "[]" that no
+    // list shows and no page can delete.
+    return name.find_first_not_of(" \t") == std::string::npos ? std::string() : name;
 }
 
 bool IsStorableSectionName(const std::string& name) {

@@ -89,8 +89,8 @@ struct AppNameInput {
     std::string fileName;
     std::string keyWords;
 };
-// The section name to save under; empty when the chosen field is empty (then the
-// page shows kNoNameMessage and writes nothing).
+// The section name to save under; empty when the chosen field is empty or holds
+// only blanks (then the page shows kNoNameMessage and writes nothing).
 std::string SectionNameToSave(const AppNameInput& input);
 
 // A section name that "Tactra.ini" can hold: a bracket would end or open the

@@ -9,6 +9,7 @@
 #include "app/app_set_dialog_win32.h"
 #include "app/messages_win32.h"
 #include "app/resource.h"
+#include "platform/current_directory.h"
 
 namespace tactra {
 
@@ -24,13 +25,6 @@ CTACTRADlg::~CTACTRADlg() = default;
 int CTACTRADlg::RefreshProfileSections() { return session_.RefreshProfileSections(); }
 
 namespace {
-
-std::string CurrentDirectoryFile(const char* name) {
-    char directory[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-    if (length == 0 || length >= sizeof directory) return name;  // relative to the current directory
-    return std::string(directory) + "\\" + name;
-}
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -62,7 +56,10 @@ BOOL CTACTRADlg::OnInitDialog() {
 
     AddTrayIcon();
 
-    mouseMode_ = MouseModeForTabletService(FileExists(CurrentDirectoryFile(kTabletServiceName)));
+    // The service is started by the path that was checked: a bare name would make the
+    // system search the program's own folder first, and run another file.
+    const std::string service = PathInCurrentDirectory(kTabletServiceName);
+    mouseMode_ = MouseModeForTabletService(FileExists(service));
 
     osVersion_ = {};
     osVersion_.dwOSVersionInfoSize = sizeof osVersion_;
@@ -77,9 +74,13 @@ BOOL CTACTRADlg::OnInitDialog() {
         wisptisStartup_.cb = sizeof wisptisStartup_;
         wisptisProcess_ = {};
         char commandLine[] = "WISPTIS.EXE";
-        if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &wisptisStartup_, &wisptisProcess_))
+        if (CreateProcessA(service.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &wisptisStartup_, &wisptisProcess_)) {
+            CloseHandle(wisptisProcess_.hThread);  // only the process is ended later
+            wisptisProcess_.hThread = nullptr;
+        } else {
             wisptisProcess_ = {};  // ignored: the mode stays 97
+        }
     }
 
     const OsCheckResult os = CheckOperatingSystem(mouseMode_, osVersion_.dwMajorVersion,
@@ -277,6 +278,8 @@ void CTACTRADlg::OnDestroy() {
         GetExitCodeProcess(wisptisProcess_.hProcess, &exitCode);
         TerminateProcess(wisptisProcess_.hProcess, exitCode);
     }
+    if (wisptisProcess_.hProcess) CloseHandle(wisptisProcess_.hProcess);
+    wisptisProcess_ = {};
 }
 
 }  // namespace tactra

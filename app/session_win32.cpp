@@ -10,6 +10,7 @@
 #include "device/replay.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
+#include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_foreground.h"
 #include "platform/win32/win32_ports.h"
@@ -42,8 +43,8 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
         else if (words[i] == "--record")
             target = &options.recordFile;
         else {
-            error = "Unknown option: " + words[i];
-            return false;
+            options.ignoredWords.push_back(words[i]);
+            continue;
         }
         if (i + 1 >= words.size() || words[i + 1].empty()) {
             error = "Missing file name after " + words[i];
@@ -102,6 +103,9 @@ struct Session::Impl {
     std::unique_ptr<RecordingPanelSource> recording;
     std::unique_ptr<PanelReader> reader;
     DialogTimer timer;
+    // The Test group's texts as last shown: an unchanged text is not set again.
+    std::string shown[4];
+    bool shownValid[4] = {};
 
     PanelReader& Reader() {
         if (!reader) {
@@ -143,12 +147,15 @@ void Session::SetOsMajor(int major) { impl_->osMajor = major; }
 
 int Session::RefreshProfileSections() {
     if (!impl_->profiles) {
-        impl_->profiles.reset(new ProfileStore(impl_->clock, impl_->osMajor, [] {
+        impl_->profiles.reset(new ProfileStore(impl_->clock, LocalFileSystem(), impl_->osMajor, [] {
             return static_cast<uint16_t>(GetSystemDefaultLangID());
         }));
         impl_->profileSource.reset(new StoreProfileSource(*impl_->profiles));
         impl_->ports.profiles = impl_->profileSource.get();
     }
+    // "WM_APPLY" and start-up read the file whatever its identity; the touch
+    // batches only when it changed.
+    impl_->profiles->Invalidate();
     return impl_->profiles->RefreshProfileSections();
 }
 
@@ -201,10 +208,15 @@ LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
         return 0;
     GestureState& engine = impl_->engine;
     const int result = OnTouchInput(engine, impl_->ports, records);
-    SetDlgItemTextA(dialog, IDC_TEXT_FILENAME, engine.fileName.c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_TITLE, engine.windowTitle.c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_XY1, SampleStatusText(1, engine.samples[kFinger1]).c_str());
-    SetDlgItemTextA(dialog, IDC_TEXT_XY2, SampleStatusText(2, engine.samples[kFinger2]).c_str());
+    const int ids[4] = {IDC_TEXT_FILENAME, IDC_TEXT_TITLE, IDC_TEXT_XY1, IDC_TEXT_XY2};
+    const std::string texts[4] = {engine.fileName, engine.windowTitle,
+                                  SampleStatusText(1, engine.samples[kFinger1]),
+                                  SampleStatusText(2, engine.samples[kFinger2])};
+    for (int i = 0; i < 4; ++i) {
+        if (impl_->shownValid[i] && texts[i] == impl_->shown[i]) continue;
+        impl_->shownValid[i] = SetDlgItemTextA(dialog, ids[i], texts[i].c_str()) != 0;
+        impl_->shown[i] = texts[i];
+    }
     return result;
 }
 

@@ -8,16 +8,20 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tactra {
 
 struct SessionOptions {
     std::string replayFile;  // --replay FILE: a recorded trace instead of the panel
     std::string recordFile;  // --record FILE: record the panel's reports
+    // Words Tactra does not know: ignored (a shortcut with an extra argument must
+    // not leave the user without touch), and reported to the debugger.
+    std::vector<std::string> ignoredWords;
 };
 
 // Parses the command line (without the program name). False with a message in
-// `error` for an unknown option or a missing file name.
+// `error` for a --replay or --record without a file name, or both together.
 bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::string& error);
 
 class Session {
@@ -32,7 +36,7 @@ public:
     // The major version of the system, for the default profile file.
     void SetOsMajor(int major);
     // Re-reads the section list of "Tactra.ini", writing the default file first
-    // when it is missing. Returns 1.
+    // when it is missing ("WM_APPLY", start-up). Returns 1.
     int RefreshProfileSections();
     // Engine records and flags to their start values, with the mouse mode.
     void ResetEngine(int32_t mouseMode);

@@ -19,6 +19,8 @@ public:
             MessageBoxA(nullptr, error.c_str(), "Tactra", MB_OK | MB_ICONERROR);
             return 1;
         }
+        for (const std::string& word : options.ignoredWords)
+            OutputDebugStringA(("Tactra: ignored command-line word " + word + "\n").c_str());
         Session session(options);
         if (!session.Prepare(error)) {
             MessageBoxA(nullptr, error.c_str(), "Tactra", MB_OK | MB_ICONERROR);

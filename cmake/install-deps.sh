@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-#   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark
+#   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark, xmllint
+#                                   (the replay pictures' tests) and rsvg-convert (to view them)
 #   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
-#                                   for the Windows builds
+#                                   for the Windows builds; and 32-bit Wine where this
+#                                   machine executes 32-bit code
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
-native=(cmake make g++ libgtest-dev libbenchmark-dev)
-windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin)
+windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+         binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick)
 
 wanted=("${native[@]}")
-[ "${1:-all}" = native ] || wanted+=("${windows[@]}")
+i386=no
+if [ "${1:-all}" != native ]; then
+  wanted+=("${windows[@]}")
+  # The shipped files are 32-bit: run them where the machine can.
+  if bash "$here/../tests/probe-32bit.sh"; then
+    i386=yes
+    wanted+=(wine32:i386)
+  fi
+fi
 
 missing=()
 for pkg in "${wanted[@]}"; do
@@ -24,5 +36,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

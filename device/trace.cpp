@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <initializer_list>
-#include <fstream>
-#include <sstream>
 
 namespace tactra {
 
@@ -273,6 +271,16 @@ private:
             step_.texts.push_back(tokens_[a].text);
             return true;
         }
+        if (word == "folder") {
+            step_.op = TraceOp::kFolder;
+            if (!Count(2)) return false;
+            const std::string& how = tokens_[a].text;
+            if (tokens_[a].quoted || (how != "readonly" && how != "writable")) {
+                return Fail("folder state must be 'readonly' or 'writable'");
+            }
+            step_.args = {how == "readonly" ? 1 : 0};
+            return true;
+        }
         if (word == "reopen") {
             step_.op = TraceOp::kReopen;
             return Count(1);
@@ -404,15 +412,24 @@ bool ParseTrace(std::string_view text, const TraceOptions& options, std::vector<
 
 bool LoadTraceFile(const std::string& path, const TraceOptions& options,
                    std::vector<TraceStep>& steps, TraceError& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // The C runtime's files: iostreams would bring their locale machinery into
+    // every program that replays a trace.
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    std::string text;
+    bool readable = in != nullptr;
+    if (readable) {
+        char chunk[16384];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, n);
+        readable = !std::ferror(in);
+        std::fclose(in);
+    }
+    if (!readable) {
         error.line = 0;
         error.reason = "cannot read the file";
         return false;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return ParseTrace(buffer.str(), options, steps, error);
+    return ParseTrace(text, options, steps, error);
 }
 
 std::string FormatPanelLine(int32_t maxX, int32_t maxY) {

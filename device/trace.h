@@ -23,6 +23,7 @@ enum class TraceOp {
     kKeyboard,         // args: virtual key, 1 down / 0 up
     kFile,             // texts: name, content (each line ending in CR LF)
     kRemove,           // texts: name
+    kFolder,           // args: 1 the program cannot create files in it, 0 it can
     kReopen,           //
     kReport,           // bytes: the input report
     kRegister,         // args: mode (library only)

@@ -58,6 +58,9 @@ public:
     // Re-reads the section list (writing the default file when it is missing).
     virtual void RefreshProfileSections() = 0;
     virtual const std::vector<std::string>& Sections() const = 0;
+    // The first section, in file order, named after the program file `file` or after
+    // key words in the window title `title`; -1 when none matches.
+    virtual int FindSection(const std::string& file, const std::string& title);
     // Loads a section's actions: Case and Code always, Up only for wheel actions
     // (otherwise the Up field is left unchanged).
     virtual void ReadProfile(const std::string& section, AppProfile& profile) const = 0;

@@ -1,5 +1,6 @@
 #include "profiles/ini.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,8 @@ namespace {
 // Buffers start at this many characters and grow by as many, so values and name
 // lists of any length are read whole.
 constexpr ProfileDword kReadStepChars = 512;
+
+std::atomic<uint32_t> g_writeCount{0};
 
 // Unsigned decimal conversion in 32 bits: blanks and one sign accepted, digits up to
 // the first other character, a negative number taken modulo 2^32, an overflow giving
@@ -68,6 +71,7 @@ int CIni::WriteNumber(const char* section, const char* key, int32_t value) const
     char text[65] = {};
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     if (!section || !key) return 0;
+    ++g_writeCount;
     return WritePrivateProfileStringA(section, key, text, path_.c_str());
 }
 
@@ -104,7 +108,10 @@ void CIni::ReadSectionNames(std::vector<std::string>& names) const {
 
 int CIni::DeleteSection(const char* section) const {
     if (!section) return 0;
+    ++g_writeCount;
     return WritePrivateProfileStringA(section, nullptr, "", path_.c_str());
 }
+
+uint32_t CIni::WriteCount() { return g_writeCount.load(); }
 
 }  // namespace tactra

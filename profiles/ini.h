@@ -36,6 +36,10 @@ public:
     // Removes a section with all its keys; the platform call's result.
     int DeleteSection(const char* section) const;
 
+    // The number of writes made through any CIni in this process: the caches of
+    // the files compare it to see the program's own writes at once.
+    static uint32_t WriteCount();
+
 private:
     std::string path_;
 };

@@ -1,16 +1,8 @@
 #include "profiles/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include <cerrno>
 #include <climits>
-#include <cstdio>
+
+#include "platform/file_system.h"
 
 namespace tactra {
 
@@ -119,36 +111,7 @@ std::string DefaultProfileText(uint16_t langId, int osMajor) {
 }
 
 bool WriteDefaultProfiles(const std::string& path, uint16_t langId, int osMajor) {
-    const std::string text = DefaultProfileText(langId, osMajor);
-#if defined(_WIN32)
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-#endif
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-#if defined(_WIN32)
-        const int n = _write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-#else
-        const auto n = write(fd, text.data() + done, text.size() - done);
-#endif
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            ok = false;
-        }
-    }
-#if defined(_WIN32)
-    if (_close(fd) != 0) ok = false;
-#else
-    if (close(fd) != 0) ok = false;
-#endif
-    if (!ok) std::remove(path.c_str());
-    return ok;
+    return CreateNewFile(path, DefaultProfileText(langId, osMajor));
 }
 
 }  // namespace tactra

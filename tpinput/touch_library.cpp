@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "platform/current_directory.h"
+
 namespace tactra {
 
 namespace {
@@ -43,6 +45,25 @@ void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefo
 }
 
 }  // namespace
+
+CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
+    // Asked by name, relative to the current directory; the full path is built only
+    // to read the file.
+    const bool changed = watch_.Check(files_, kCalibrationFileName, clock_.TickCount());
+    if (changed || !loaded_ || logicalMaxX != logicalMaxX_ || logicalMaxY != logicalMaxY_) {
+        limits_ = LoadCalibrationLimits(CIni(PathInCurrentDirectory(kCalibrationFileName)),
+                                        logicalMaxX, logicalMaxY);
+        loaded_ = true;
+        logicalMaxX_ = logicalMaxX;
+        logicalMaxY_ = logicalMaxY;
+    }
+    return limits_;
+}
+
+void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount]) {
+    WriteCalibrationFile(CIni(PathInCurrentDirectory(kCalibrationFileName)), points);
+    watch_.Invalidate();
+}
 
 int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent) {
     const int64_t pixels = hundredths / 100;

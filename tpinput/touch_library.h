@@ -12,6 +12,7 @@
 #include "device/touch_report.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/file_system.h"
 #include "platform/input_sink.h"
 
 namespace tactra {
@@ -60,6 +61,25 @@ public:
     virtual CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) = 0;
     // The five points and the limits derived from them.
     virtual void Write(const CalibrationPoint points[kCalibrationPointCount]) = 0;
+};
+
+// "Calibrate.ini" in the current directory, its limits kept with the file's identity:
+// read again only when the file changed (see FileWatch), for other logical maxima,
+// and at once after Write.
+class CalibrationFile : public CalibrationStore {
+public:
+    CalibrationFile(FileSystem& files, Clock& clock) : files_(files), clock_(clock) {}
+    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override;
+    void Write(const CalibrationPoint points[kCalibrationPointCount]) override;
+
+private:
+    FileSystem& files_;
+    Clock& clock_;
+    FileWatch watch_;
+    bool loaded_ = false;
+    int32_t logicalMaxX_ = 0;
+    int32_t logicalMaxY_ = 0;
+    CalibrationLimits limits_;
 };
 
 // Port: the synchronous send of the touch message to the registered window.
@@ -111,7 +131,7 @@ struct TouchLibraryState {
     int32_t mouseEmulation = 0;
 
     // Report processing: the contact states of the previous report live in the
-    // batch builder; the limits are reloaded for every report.
+    // batch builder; the limits are asked of the calibration store for every report.
     BatchBuilder batches{ReaderRule::kLibrary};
     CalibrationLimits limits{0, 0, 0, 0, 0, 0};
 

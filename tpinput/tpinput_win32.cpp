@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/calibration.h"
 #include "device/hid.h"
 #include "device/hid_win32.h"
+#include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_ports.h"
 #include "tpinput/touch_library.h"
@@ -20,25 +20,23 @@ namespace {
 constexpr char kMessageWindowClass[] = "Message-Only Window";
 constexpr char kTouchMessageName[] = "WM_TOUCH";
 
+// The version cannot change while the process runs: it is asked once.
 class Win32OsVersion : public OsVersion {
 public:
     uint32_t MajorVersion() override {
-        OSVERSIONINFOA info = {};
-        info.dwOSVersionInfoSize = sizeof info;
-        if (!GetVersionExA(&info)) return 0;
-        return info.dwMajorVersion;
+        if (!known_) {
+            OSVERSIONINFOA info = {};
+            info.dwOSVersionInfoSize = sizeof info;
+            if (!GetVersionExA(&info)) return 0;
+            major_ = info.dwMajorVersion;
+            known_ = true;
+        }
+        return major_;
     }
-};
 
-// "Calibrate.ini" in the current directory, looked up anew for every use.
-class Win32CalibrationStore : public CalibrationStore {
-public:
-    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
-        return LoadCalibrationLimits(logicalMaxX, logicalMaxY);
-    }
-    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
-        WriteCalibrationFile(points);
-    }
+private:
+    bool known_ = false;
+    uint32_t major_ = 0;
 };
 
 class Win32TouchMessageSink : public TouchMessageSink {
@@ -61,7 +59,8 @@ Win32Clock g_clock;
 Win32Display g_display;
 Win32InputSink g_input;
 Win32OsVersion g_os;
-Win32CalibrationStore g_calibration;
+// "Calibrate.ini" in the current directory, read again only when it changed.
+CalibrationFile g_calibration{LocalFileSystem(), g_clock};
 Win32TouchMessageSink g_messages;
 
 LibraryPorts Ports() {

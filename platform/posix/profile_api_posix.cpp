@@ -38,10 +38,16 @@ std::string_view Trim(std::string_view s) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// ASCII letters match without regard to case. The byte after a byte >= 0x80 is the
+// second byte of a two-byte character (Big5, GBK) or part of a multibyte sequence
+// (UTF-8) and is compared exactly: folding it would make different characters
+// equal (Big5's second bytes include 'A'..'Z' and 'a'..'z').
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    bool trailByte = false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (trailByte ? a[i] != b[i] : Lower(a[i]) != Lower(b[i])) return false;
+        trailByte = static_cast<unsigned char>(a[i]) >= 0x80;
     }
     return true;
 }

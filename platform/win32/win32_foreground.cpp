@@ -1,7 +1,10 @@
 #include "platform/win32/win32_foreground.h"
 
+// psapi.h needs the types of windows.h first.
+// clang-format off
 #include <windows.h>
 #include <psapi.h>
+// clang-format on
 
 #include <cstring>
 
@@ -20,11 +23,33 @@ void PresetUnknown(char (&buffer)[kNameBufferSize]) {
 
 }  // namespace
 
+Win32ForegroundApp::~Win32ForegroundApp() { Forget(); }
+
+void Win32ForegroundApp::Forget() {
+    if (process_ != nullptr) CloseHandle(process_);
+    process_ = nullptr;
+    processId_ = 0;
+    name_.clear();
+}
+
 bool Win32ForegroundApp::ReadModuleName(std::string& name) {
+    return ReadModuleNameOf(GetForegroundWindow(), name);
+}
+
+bool Win32ForegroundApp::ReadModuleNameOf(void* window, std::string& name) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(static_cast<HWND>(window), &processId);
+    // Enumerating another process's modules is slow (milliseconds under Wine), too
+    // slow for every touch batch of a fast panel.
+    if (process_ != nullptr && processId == processId_ &&
+        WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        EmptyWorkingSet(process_);
+        name = name_;
+        return true;
+    }
+    Forget();
     char buffer[kNameBufferSize];
     PresetUnknown(buffer);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(GetForegroundWindow(), &processId);
     bool read = false;
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
     if (process != nullptr) {
@@ -36,19 +61,29 @@ bool Win32ForegroundApp::ReadModuleName(std::string& name) {
         }
         buffer[kNameBufferSize - 1] = '\0';
         EmptyWorkingSet(process);
-        CloseHandle(process);
+        if (read) {
+            process_ = process;
+            processId_ = processId;
+            name_ = buffer;
+        } else {
+            CloseHandle(process);
+        }
     }
     name = read ? buffer : kUnknown;
     return read;
 }
 
 bool Win32ForegroundApp::ReadWindowTitle(std::string& title) {
+    ReadWindowTitleOf(GetForegroundWindow(), title);
+    return true;
+}
+
+void Win32ForegroundApp::ReadWindowTitleOf(void* window, std::string& title) {
     char buffer[kNameBufferSize];
     PresetUnknown(buffer);
-    GetWindowTextA(GetForegroundWindow(), buffer, kNameBufferSize);
+    GetWindowTextA(static_cast<HWND>(window), buffer, kNameBufferSize);
     buffer[kNameBufferSize - 1] = '\0';
     title = buffer;
-    return true;
 }
 
 }  // namespace tactra

@@ -1,18 +1,18 @@
-// Speed of the per-report path: decode, map, batch, profile refresh with the
-// default profile file, application match and the engine; and of the engine alone.
+// Speed of the per-report path: decode, map, batch, profile refresh, application
+// match and the engine, on the default profile file and on one of 260 sections;
+// and of the engine alone.
 #include <benchmark/benchmark.h>
-
-#include <filesystem>
 
 #include "device/calibration.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
+#include "platform/file_system.h"
 #include "profiles/profile_store.h"
+#include "tests/bench/bench_files.h"
 #include "tools/replay/replay_session.h"
 
-namespace fs = std::filesystem;
 using namespace tactra;
 
 namespace {
@@ -69,43 +69,40 @@ struct Fixture {
     }
 };
 
-// Argument 1: the foreground program has a profile (iexplore.exe, 24 key reads per
-// batch); 0: it has none (only the section list is read).
+// Argument 0: 1 when the foreground program has a profile, 0 when it has none.
+// Argument 1: 0 for the default file (written by the first refresh), 1 for a file of
+// 260 sections whose last one is the foreground program's. The clock advances 8 ms
+// per report, as with a panel reporting 125 times a second.
 void BM_WholePerReportPath(benchmark::State& st) {
-    const fs::path home = fs::current_path();
-    const fs::path work = fs::temp_directory_path() / "tactra-bench";
-    fs::remove_all(work);
-    fs::create_directories(work);
-    fs::current_path(work);
-    {
-        Fixture f;
-        if (st.range(0) == 0) f.foreground.file = "notepad.exe";
-        ProfileStore store(f.clock, 5, [] { return uint16_t{0x0409}; });
-        store.RefreshProfileSections();  // writes the default file
-        StoreProfileSource profiles(store);
-        f.ports.profiles = &profiles;
-        const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
-        const ScreenScale scale = MakeScreenScale(1024, 768);
-        BatchBuilder builder(ReaderRule::kTactra);
-        TOUCHINPUT records[kTouchRecordCapacity] = {};
-        int64_t i = 0;
-        for (auto _ : st) {
-            const std::vector<uint8_t> bytes = ReportAt(i++);
-            f.clock.Set(static_cast<uint32_t>(i * 8));
-            PanelInputReport report;
-            DecodePanelReport(bytes.data(), bytes.size(), report);
-            const MappedPoint p1 = MapPosition(limits, scale, report.contact1.x, report.contact1.y);
-            const MappedPoint p2 = MapPosition(limits, scale, report.contact2.x, report.contact2.y);
-            if (builder.Build(report, p1, p2, nullptr, f.clock.TickCount(), records) > 0) {
-                OnTouchInput(f.state, f.ports, records);
-            }
+    const bool manySections = st.range(1) != 0;
+    bench::BenchDir dir(manySections ? kProfileFileName : nullptr,
+                        manySections ? bench::ManySectionsProfileText() : std::string());
+    Fixture f;
+    if (manySections) f.foreground.file = "target.exe";
+    if (st.range(0) == 0) f.foreground.file = "notepad.exe";
+    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
+    store.RefreshProfileSections();  // writes the default file when there is none
+    StoreProfileSource profiles(store);
+    f.ports.profiles = &profiles;
+    const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
+    const ScreenScale scale = MakeScreenScale(1024, 768);
+    BatchBuilder builder(ReaderRule::kTactra);
+    TOUCHINPUT records[kTouchRecordCapacity] = {};
+    int64_t i = 0;
+    for (auto _ : st) {
+        const std::vector<uint8_t> bytes = ReportAt(i++);
+        f.clock.Set(static_cast<uint32_t>(i * 8));
+        PanelInputReport report;
+        DecodePanelReport(bytes.data(), bytes.size(), report);
+        const MappedPoint p1 = MapPosition(limits, scale, report.contact1.x, report.contact1.y);
+        const MappedPoint p2 = MapPosition(limits, scale, report.contact2.x, report.contact2.y);
+        if (builder.Build(report, p1, p2, nullptr, f.clock.TickCount(), records) > 0) {
+            OnTouchInput(f.state, f.ports, records);
         }
-        benchmark::DoNotOptimize(f.sink.events);
     }
-    fs::current_path(home);
-    fs::remove_all(work);
+    benchmark::DoNotOptimize(f.sink.events);
 }
-BENCHMARK(BM_WholePerReportPath)->Arg(1)->Arg(0);
+BENCHMARK(BM_WholePerReportPath)->Args({1, 0})->Args({0, 0})->Args({1, 1});
 
 void BM_EngineAlone(benchmark::State& st) {
     Fixture f;

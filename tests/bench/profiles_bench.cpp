@@ -1,45 +1,38 @@
-// The profile work done for every touch batch: refreshing the section list and
-// reading one profile's 24 keys, on the default file and on a file of 260 sections.
+// The profile work done for a touch batch: the refresh and one profile's actions,
+// on the default file and on a file of 260 sections. Per batch within a second only
+// the file's identity is asked; once a second its bytes are compared as well; after
+// a change the file is parsed again and the profile's 24 keys read.
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
+#include "tests/bench/bench_files.h"
 
 namespace {
 
 using namespace tactra;
+using bench::BenchDir;
 
-struct BenchDir {
-    explicit BenchDir(const std::string& content) {
-        saved = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() / ("tactra-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-        std::ofstream(dir / kProfileFileName, std::ios::binary) << content;
-    }
-    ~BenchDir() {
-        std::filesystem::current_path(saved);
-        std::filesystem::remove_all(dir);
-    }
-    std::filesystem::path saved, dir;
-};
+enum Refresh { kWithinASecond, kSecondPassed, kAfterAChange };
 
-void RefreshAndReadProfile(benchmark::State& state, const std::string& content, const char* section) {
-    BenchDir dir(content);
+void RefreshAndReadProfile(benchmark::State& state, const std::string& content,
+                           const char* section) {
+    BenchDir dir(kProfileFileName, content);
     VirtualClock clock;
-    ProfileStore store(clock, 5, [] { return uint16_t{0x0409}; });
+    ProfileStore store(clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
+    store.RefreshProfileSections();
     AppProfile profile;
+    const Refresh kind = static_cast<Refresh>(state.range(0));
     for (auto _ : state) {
+        if (kind == kSecondPassed) clock.Sleep(kFileRecheckMs);
+        if (kind == kAfterAChange) store.Invalidate();
         store.RefreshProfileSections();
-        ReadProfile(store.Ini(), section, profile);
+        store.ReadProfile(section, profile);
         benchmark::DoNotOptimize(profile);
     }
 }
@@ -49,17 +42,17 @@ void BM_RefreshAndReadProfile_DefaultFile(benchmark::State& state) {
 }
 
 void BM_RefreshAndReadProfile_260Sections(benchmark::State& state) {
-    std::string content;
     // The profile read is the last: the reader walks the whole file to find it.
-    for (int i = 0; i < 259; ++i) {
-        content += DefaultProfileText(0x0409, 10).substr(0, 408);  // one full section's keys
-        content.replace(content.rfind("[iexplore.exe]"), 14, "[app" + std::to_string(i) + ".exe]");
-    }
-    content += "[target.exe]\r\n" + DefaultProfileText(0x0409, 10).substr(408 + 14);
-    RefreshAndReadProfile(state, content, "target.exe");
+    RefreshAndReadProfile(state, bench::ManySectionsProfileText(), "target.exe");
 }
 
-BENCHMARK(BM_RefreshAndReadProfile_DefaultFile)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RefreshAndReadProfile_260Sections)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RefreshAndReadProfile_DefaultFile)
+    ->Arg(kWithinASecond)
+    ->Arg(kSecondPassed)
+    ->Arg(kAfterAChange);
+BENCHMARK(BM_RefreshAndReadProfile_260Sections)
+    ->Arg(kWithinASecond)
+    ->Arg(kSecondPassed)
+    ->Arg(kAfterAChange);
 
 }  // namespace

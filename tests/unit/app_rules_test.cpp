@@ -78,6 +78,13 @@ TEST(NewApplicationName, TheChosenFieldNamesTheSection) {
     // The chosen field empty: nothing to save under, even with the other filled.
     in.keyWords.clear();
     EXPECT_EQ(SectionNameToSave(in), "");
+    // Blanks only are no name either; blanks around a name are kept as typed.
+    for (const char* blanks : {" ", "   ", "\t", " \t "}) {
+        in.keyWords = blanks;
+        EXPECT_EQ(SectionNameToSave(in), "") << "'" << blanks << "'";
+    }
+    in.keyWords = " Photo ";
+    EXPECT_EQ(SectionNameToSave(in), " Photo ");
 }
 
 TEST(SectionName, BracketsAndControlCharactersCannotBeStored) {

@@ -5,6 +5,9 @@
 #include "platform/profile_api.h"
 
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -283,6 +286,23 @@ TEST_F(ProfileApi, BigFiveSectionNamesAreKeptAsBytes) {
     const std::string path = NewFile("[" + name + "]\r\nk=1\r\n");
     EXPECT_EQ(Names(nullptr, path), Strings{name});
     EXPECT_EQ(Get(name.c_str(), "k", path), "1");
+}
+
+TEST_F(ProfileApi, SecondBytesOfTwoByteCharactersKeepTheirCase) {
+#if defined(_WIN32)
+    // The system folds by its code page: 0xA4 starts a character only in a
+    // two-byte one (Big5, GBK, ...).
+    if (!IsDBCSLeadByte(0xA4)) GTEST_SKIP() << "the system's code page has no two-byte characters";
+#endif
+    // Two Big5 characters that differ only in a second byte of 'A' / 'a'.
+    const std::string upper = "\xA4" "A";
+    const std::string lower = "\xA4" "a";
+    const std::string path = NewFile("[" + upper + "]\r\nk=1\r\n[" + lower + "]\r\nk=2\r\n");
+    EXPECT_EQ(Get(upper.c_str(), "k", path), "1");
+    EXPECT_EQ(Get(lower.c_str(), "k", path), "2");
+    EXPECT_EQ(Names(nullptr, path), (Strings{upper, lower}));
+    // Letters after a one-byte character still match without case.
+    EXPECT_EQ(Get(("X" + upper).c_str(), "K", NewFile("[x" + upper + "]\r\nk=3\r\n")), "3");
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST(ProfileStore, RefreshWritesDefaultsOnceAndWaitsOnce) {
     CurrentDirectoryScope cd(dir.Dir());
     VirtualClock clock(100);
     int langAsked = 0;
-    ProfileStore store(clock, 6, [&] {
+    ProfileStore store(clock, LocalFileSystem(), 6, [&] {
         ++langAsked;
         return uint16_t{0x0409};
     });
@@ -112,7 +112,7 @@ TEST(ProfileStore, ExistingEmptyFileIsKept) {
     CurrentDirectoryScope cd(dir.Dir());
     WriteBytes(dir.File("Tactra.ini"), "");
     VirtualClock clock;
-    ProfileStore store(clock, 5, [] { return uint16_t{0x0409}; });
+    ProfileStore store(clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
     store.RefreshProfileSections();
     EXPECT_EQ(store.SectionCount(), 0);
     EXPECT_EQ(clock.TickCount(), 0u);

@@ -120,6 +120,47 @@ TEST_F(TactraApp, ExitFromTheMenuEndsTheProgramAndRemovesTheIcon) {
     EXPECT_FALSE(TrayIconExists(main));
 }
 
+// In mouse mode 97 Tactra starts the tablet service found in its current folder:
+// that very file, not one of the same name in the program's own folder (which the
+// system would search first for a bare name), and ends it when it ends.
+TEST_F(TactraApp, StartsTheTabletServiceOfItsCurrentFolderAndEndsIt) {
+    TactraProcess::SetWineVersion("winxp64");
+    const std::string service = WindowsPath(TACTRA_FAKE_SERVICE_PATH);
+    const std::string program = TactraProcess::MakeEmptyFolder("program");
+    ASSERT_TRUE(CopyFileA(WindowsPath(TACTRA_APP_PATH).c_str(), (program + "\\Tactra.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(service.c_str(), (program + "\\WISPTIS.EXE").c_str(), FALSE));
+    folder_ = TactraProcess::MakeEmptyFolder("service");
+    const std::string expected = folder_ + "\\WISPTIS.EXE";
+    ASSERT_TRUE(CopyFileA(service.c_str(), expected.c_str(), FALSE));
+
+    app_.SetProgram(program + "\\Tactra.exe");
+    ASSERT_TRUE(app_.Start(folder_));
+    std::string ran;
+    for (int i = 0; i < 100 && ran.empty(); ++i) {
+        Pump(50);
+        ran = ReadFileText(folder_ + "\\service-ran.txt");
+    }
+    EXPECT_EQ(ran, expected + "\r\n");
+
+    PostMessageA(Main(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    ASSERT_TRUE(app_.WaitForExit(5000));
+    // The service held its lock file open without sharing until it was ended.
+    bool ended = false;
+    for (int i = 0; i < 100 && !ended; ++i) {
+        ended = DeleteFileA((folder_ + "\\service.lock").c_str()) != FALSE;
+        if (!ended) Pump(50);
+    }
+    EXPECT_TRUE(ended) << "the tablet service is still running";
+}
+
+// A shortcut or autostart entry with words Tactra does not know still starts it.
+TEST_F(TactraApp, UnknownCommandLineWordsAreIgnored) {
+    TactraProcess::SetWineVersion("winxp64");
+    folder_ = TactraProcess::MakeEmptyFolder("words");
+    EXPECT_TRUE(app_.Start(folder_, "/autostart --minimized extra"))
+        << "Tactra.exe refused to start";
+}
+
 TEST_F(TactraApp, CloseEndsTheProgram) {
     StartWith("winxp64");
     PostMessageA(Main(), WM_CLOSE, 0, 0);

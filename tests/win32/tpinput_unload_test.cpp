@@ -184,41 +184,44 @@ TEST_F(TpinputUnload, MessageWindowsOutliveTheLibraryHarmlesslyAndAReloadWorks) 
     EXPECT_TRUE(LibraryWindows().empty());
 }
 
+struct OtherThreadShared {
+    HMODULE library;
+    HANDLE registered;
+    HANDLE unloaded;
+    HWND window;
+    bool survived;
+};
+
+// A thread procedure of the platform's convention (a lambda converts only to the
+// default one, which differs on 32-bit Windows).
+DWORD WINAPI RegisterThenWaitForUnload(LPVOID parameter) {
+    auto* s = static_cast<OtherThreadShared*>(parameter);
+    HWND client = CreateWindowExA(0, "STATIC", "client", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    Export<RegisterTouchWindowFn>(s->library, "RegisterTouchWindow")(client, 0);
+    s->window = FindWindowExA(HWND_MESSAGE, nullptr, kMessageWindowClass, nullptr);
+    if (s->window != nullptr) {
+        PostMessageA(s->window, WM_INPUT, RIM_INPUT, 0);
+        PostMessageA(s->window, WM_DEVICECHANGE, 0x0007, 0);
+    }
+    SetEvent(s->registered);
+    WaitForSingleObject(s->unloaded, INFINITE);
+    if (s->window != nullptr) SendMessageA(s->window, WM_INPUT, RIM_INPUT, 0);
+    PumpMessages();
+    s->survived = s->window != nullptr && !IsWindow(s->window);
+    DestroyWindow(client);
+    return 0;
+}
+
 // A message window whose thread is still alive but busy elsewhere while another
 // thread unloads the library: its messages wait in its queue and are handled
 // after the unload.
 TEST_F(TpinputUnload, AWindowOfAnotherThreadIsMadeHarmlessToo) {
     HMODULE library = LoadLibraryA(kLibraryPath);
     ASSERT_NE(library, nullptr);
-    struct Shared {
-        HMODULE library;
-        HANDLE registered;
-        HANDLE unloaded;
-        HWND window;
-        bool survived;
-    } shared = {library, CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, false};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            auto* s = static_cast<Shared*>(parameter);
-            HWND client = CreateWindowExA(0, "STATIC", "client", 0, 0, 0, 10, 10, HWND_MESSAGE,
-                                          nullptr, nullptr, nullptr);
-            Export<RegisterTouchWindowFn>(s->library, "RegisterTouchWindow")(client, 0);
-            s->window = FindWindowExA(HWND_MESSAGE, nullptr, kMessageWindowClass, nullptr);
-            if (s->window != nullptr) {
-                PostMessageA(s->window, WM_INPUT, RIM_INPUT, 0);
-                PostMessageA(s->window, WM_DEVICECHANGE, 0x0007, 0);
-            }
-            SetEvent(s->registered);
-            WaitForSingleObject(s->unloaded, INFINITE);
-            if (s->window != nullptr) SendMessageA(s->window, WM_INPUT, RIM_INPUT, 0);
-            PumpMessages();
-            s->survived = s->window != nullptr && !IsWindow(s->window);
-            DestroyWindow(client);
-            return 0;
-        },
-        &shared, 0, nullptr);
+    OtherThreadShared shared = {library, CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                                CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, false};
+    HANDLE thread = CreateThread(nullptr, 0, RegisterThenWaitForUnload, &shared, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ASSERT_EQ(WaitForSingleObject(shared.registered, 10000), WAIT_OBJECT_0);
     ASSERT_NE(shared.window, nullptr);

@@ -1,7 +1,6 @@
 #include "tools/replay/library_session.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "device/calibration.h"
@@ -9,6 +8,7 @@
 #include "platform/display.h"
 #include "platform/input_sink.h"
 #include "profiles/ini.h"
+#include "tools/replay/session_picture.h"
 
 namespace tactra {
 
@@ -23,16 +23,15 @@ constexpr uint16_t kReplayPanelVendorId = 0x0EEF;
 
 }  // namespace
 
-// The scripted system around the library: display, version, calibration file,
-// and the printing input sink and message receiver.
+// The scripted system around the library: display and version, and the printing
+// input sink and message receiver.
 class LibrarySession::Surroundings : public Display,
                                      public OsVersion,
-                                     public CalibrationStore,
                                      public InputSink,
                                      public TouchMessageSink {
 public:
-    Surroundings(std::ostream& out, Clock& clock, std::string calibrationPath)
-        : out_(out), clock_(clock), calibration_(std::move(calibrationPath)) {}
+    Surroundings(std::ostream& out, Clock& clock, SessionPicture* picture)
+        : out_(out), clock_(clock), picture_(picture) {}
 
     bool ReadCurrentMode(DisplayMode& mode) override {
         if (displayFails) return false;
@@ -43,13 +42,6 @@ public:
 
     uint32_t MajorVersion() override { return osMajor; }
 
-    CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override {
-        return LoadCalibrationLimits(calibration_, logicalMaxX, logicalMaxY);
-    }
-    void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
-        WriteCalibrationFile(calibration_, points);
-    }
-
     void KeyEvent(uint8_t, bool) override {}
     void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override {
         char text[96];
@@ -57,6 +49,7 @@ public:
                       static_cast<unsigned>(clock_.TickCount()), static_cast<unsigned>(flags),
                       static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(data));
         out_ << text;
+        if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
     }
     bool IsKeyDown(uint8_t) override { return false; }
 
@@ -73,6 +66,9 @@ public:
             out_ << text;
         }
         out_ << '\n';
+        if (picture_) {
+            picture_->AddBatch(clock_.TickCount(), records, static_cast<int>(count), nullptr);
+        }
     }
 
     DisplayMode display{1024, 768, 0};
@@ -82,17 +78,17 @@ public:
 private:
     std::ostream& out_;
     Clock& clock_;
-    CIni calibration_;
+    SessionPicture* picture_;
 };
 
-LibrarySession::LibrarySession(std::ostream& out) : out_(out) {
-    surroundings_ =
-        std::make_unique<Surroundings>(out_, clock_, PathInCurrentDirectory(kCalibrationFileName));
+LibrarySession::LibrarySession(std::ostream& out, SessionPicture* picture)
+    : out_(out), picture_(picture) {
+    surroundings_ = std::make_unique<Surroundings>(out_, clock_, picture);
     ports_.clock = &clock_;
     ports_.display = surroundings_.get();
     ports_.input = surroundings_.get();
     ports_.os = surroundings_.get();
-    ports_.calibration = surroundings_.get();
+    ports_.calibration = &calibration_;
     ports_.messages = surroundings_.get();
 }
 
@@ -136,14 +132,16 @@ void LibrarySession::Apply(const TraceStep& step) {
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
             break;
         case TraceOp::kFile: {
-            std::ofstream file(PathInCurrentDirectory(step.texts[0].c_str()),
-                               std::ios::binary | std::ios::trunc);
+            const std::string path = PathInCurrentDirectory(step.texts[0].c_str());
+            std::ofstream file(path, std::ios::binary | std::ios::trunc);
             file << step.texts[1];
+            file.close();
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
-            std::error_code ec;
-            std::filesystem::remove(PathInCurrentDirectory(step.texts[0].c_str()), ec);
+            std::remove(PathInCurrentDirectory(step.texts[0].c_str()).c_str());
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRegister:
@@ -151,6 +149,13 @@ void LibrarySession::Apply(const TraceStep& step) {
             break;
         case TraceOp::kReport:
             if (!registered_) Register(0);
+            if (picture_) {
+                // The mode the library reads for this report, before its mouse events.
+                const bool known = !s.displayFails;
+                picture_->SetScreen(
+                    clock_.TickCount(), known ? static_cast<int32_t>(s.display.width) : 0,
+                    known ? static_cast<int32_t>(s.display.height) : 0, s.display.orientation);
+            }
             ProcessPanelReport(state_, ports_, step.bytes.data(), step.bytes.size());
             break;
         case TraceOp::kCalibrateStart:
@@ -164,7 +169,8 @@ void LibrarySession::Apply(const TraceStep& step) {
             ApplySetCalibrate(state_, ports_, 0);
             break;
         default:
-            // mode, lang, adapter, foreground, keyboard and reopen belong to Tactra.
+            // mode, lang, adapter, foreground, keyboard, folder and reopen belong to
+            // Tactra.
             break;
     }
 }

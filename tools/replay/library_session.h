@@ -10,14 +10,18 @@
 
 #include "device/trace.h"
 #include "platform/clock.h"
+#include "tools/replay/replay_session.h"
 #include "tpinput/touch_library.h"
 
 namespace tactra {
 
+class SessionPicture;
+
 class LibrarySession {
 public:
     // Files ("Calibrate.ini", `file`, `remove`) are in the current directory.
-    explicit LibrarySession(std::ostream& out);
+    // `picture`, when given, is told of every message and mouse event printed.
+    explicit LibrarySession(std::ostream& out, SessionPicture* picture = nullptr);
     ~LibrarySession();
     void Run(const std::vector<TraceStep>& steps);
 
@@ -27,7 +31,10 @@ private:
     void Apply(const TraceStep& step);
     void Register(int32_t mode);
     std::ostream& out_;
+    SessionPicture* picture_;
     VirtualClock clock_;
+    ScriptedFileSystem files_;
+    CalibrationFile calibration_{files_, clock_};
     std::unique_ptr<Surroundings> surroundings_;
     TouchLibraryState state_;
     LibraryPorts ports_;

@@ -8,10 +8,11 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tactra-replay [--batches] [--library] [--dir DIR] TRACE\n"
+    "usage: tactra-replay [--batches] [--library] [--dir DIR] [--svg OUT.svg] TRACE\n"
     "  --batches   also print every batch delivered to the gesture engine\n"
     "  --library   run the trace through tpinput's report processing instead\n"
-    "  --dir DIR   working directory for the profile and calibration files\n";
+    "  --dir DIR   working directory for the profile and calibration files\n"
+    "  --svg OUT   also draw the session into the SVG file OUT\n";
 
 enum class ArgResult { kTaken, kUnknown, kError };
 
@@ -32,6 +33,14 @@ ArgResult ParseOption(int argc, char** argv, int& i, tactra::ReplayOptions& opti
             return ArgResult::kError;
         }
         options.workDir = argv[++i];
+        return ArgResult::kTaken;
+    }
+    if (arg == "--svg") {
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+            std::cerr << "tactra-replay: --svg needs a file name\n" << kUsage;
+            return ArgResult::kError;
+        }
+        options.svgPath = argv[++i];
         return ArgResult::kTaken;
     }
     return ArgResult::kUnknown;

@@ -1,14 +1,22 @@
 #include "tools/replay/replay_session.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <system_error>
+#if defined(_WIN32)
+#include <direct.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "gesture/store_profile_source.h"
+#include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
+#include "tools/replay/session_picture.h"
 
 namespace tactra {
 
@@ -19,17 +27,29 @@ void* const kReplayPanelHandle = nullptr;
 
 }  // namespace
 
+bool ScriptedFileSystem::QueryIdentity(const std::string& path, FileIdentity& identity) {
+    FileIdentity real;
+    if (!LocalFileSystem().QueryIdentity(path, real)) return false;
+    identity.size = real.size;
+    const auto stamp = stamps_.find(path);
+    identity.lastWriteTime = stamp == stamps_.end() ? 0 : stamp->second;
+    return true;
+}
+
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
     out_ << clock_.TickCount() << ' ' << (up ? KeyUp(vk) : KeyDown(vk)).ToString() << '\n';
+    if (picture_) picture_->AddKey(clock_.TickCount(), vk, up);
     down_[vk] = !up;
 }
 
 void PrintingInputSink::MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) {
     out_ << clock_.TickCount() << ' ' << Mouse(flags, dx, dy, data).ToString() << '\n';
+    if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
 }
 
-ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out)
-    : options_(options), out_(out), sink_(clock_, out) {
+ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out,
+                             SessionPicture* picture)
+    : options_(options), out_(out), picture_(picture), sink_(clock_, out, picture) {
     ports_.clock = &clock_;
     ports_.sink = &sink_;
     ports_.foreground = &foreground_;
@@ -85,13 +105,18 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kFile: {
             std::ofstream file(step.texts[0], std::ios::binary | std::ios::trunc);
             file << step.texts[1];
+            file.close();
+            files_.Touched(step.texts[0]);
             break;
         }
         case TraceOp::kRemove: {
-            std::error_code ec;
-            std::filesystem::remove(step.texts[0], ec);
+            std::remove(step.texts[0].c_str());
+            files_.Touched(step.texts[0]);
             break;
         }
+        case TraceOp::kFolder:
+            files_.readOnly = step.args[0] != 0;
+            break;
         case TraceOp::kReopen:
             if (started_) OpenPanel();
             break;
@@ -110,7 +135,7 @@ void ReplaySession::StartUp() {
     started_ = true;
     const uint32_t now = clock_.TickCount();
     engine_.mouseMode = mouseMode_;
-    store_ = std::make_unique<ProfileStore>(clock_, osMajor_, [this] { return langId_; });
+    store_ = std::make_unique<ProfileStore>(clock_, files_, osMajor_, [this] { return langId_; });
     profiles_ = std::make_unique<StoreProfileSource>(*store_);
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
@@ -123,8 +148,8 @@ void ReplaySession::StartUp() {
 void ReplaySession::OpenPanel() {
     limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
     DisplayMode mode;
-    scale_ = display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height)
-                                            : ScreenScale();
+    scale_ =
+        display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
     reading_ = true;
 }
 
@@ -132,7 +157,8 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     if (!started_) StartUp();
     if (!reading_) return;
     PanelInputReport report;
-    if (DecodePanelReport(step.bytes.data(), step.bytes.size(), report) != DecodeResult::kOk) return;
+    if (DecodePanelReport(step.bytes.data(), step.bytes.size(), report) != DecodeResult::kOk)
+        return;
     if (report.reportId != 1) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;
@@ -144,6 +170,13 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     const int count = batches_.Build(report, p1, p2, kReplayPanelHandle, tick, records_);
     if (count == 0) return;
     if (options_.printBatches) PrintBatch(tick, count);
+    if (picture_) {
+        // The display mode and the transform the engine applies to this batch.
+        DisplayState shown = engine_.display;
+        ReadDisplayMode(display_, shown);
+        picture_->SetScreen(tick, shown.width, shown.height, shown.orientation);
+        picture_->AddBatch(tick, records_, count, &shown);
+    }
     OnTouchInput(engine_, ports_, records_);
 }
 
@@ -162,7 +195,39 @@ void ReplaySession::PrintBatch(uint32_t tick, int count) {
 
 void ReplaySession::PrintGesture(Gesture g) {
     out_ << clock_.TickCount() << " gesture " << kGestureNames[g] << '\n';
+    if (picture_) picture_->AddGesture(clock_.TickCount(), kGestureNames[g]);
 }
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == kPathSeparator; }
+
+// A picture written over a trace would lose the recorded session.
+bool NamesATrace(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot == 0 || IsSeparator(path[dot - 1])) return false;
+    std::string ext = path.substr(dot);
+    if (ext.find_first_of("/\\") != std::string::npos) return false;
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".trace";
+}
+
+// The path as seen from the current directory, so that it survives a change of
+// directory (no std::filesystem: it would bring the wide file functions into the
+// Windows build).
+std::string FromCurrentDirectory(const std::string& path) {
+    const bool absolute = !path.empty() && (IsSeparator(path[0]) ||
+                                            (path.size() > 1 && path[1] == ':'));
+    return absolute ? path : PathInCurrentDirectory(path.c_str());
+}
+
+std::string FileNameOf(const std::string& path) {
+    size_t start = path.size();
+    while (start > 0 && !IsSeparator(path[start - 1]) && path[start - 1] != ':') --start;
+    return path.substr(start);
+}
+
+}  // namespace
 
 int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
               std::ostream& err) {
@@ -174,22 +239,56 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
         err << "tactra-replay: " << tracePath << ":" << error.line << ": " << error.reason << "\n";
         return 2;
     }
+    std::string svgPath;
+    if (!options.svgPath.empty()) {
+        if (NamesATrace(options.svgPath)) {
+            err << "tactra-replay: the picture would overwrite the trace '" << options.svgPath
+                << "'\n";
+            return 2;
+        }
+        // The picture's path is the caller's, not the working directory's.
+        svgPath = FromCurrentDirectory(options.svgPath);
+    }
     if (!options.workDir.empty()) {
-        std::error_code ec;
-        std::filesystem::current_path(options.workDir, ec);
-        if (ec) {
+#if defined(_WIN32)
+        const int changed = _chdir(options.workDir.c_str());
+#else
+        const int changed = chdir(options.workDir.c_str());
+#endif
+        if (changed != 0) {
             err << "tactra-replay: cannot change to directory '" << options.workDir
-                << "': " << ec.message() << "\n";
+                << "': " << std::strerror(errno) << "\n";
             return 2;
         }
     }
-    if (options.library) {
-        LibrarySession session(out);
-        session.Run(steps);
-        return 0;
+    std::ofstream svg;
+    std::unique_ptr<SessionPicture> picture;
+    if (!svgPath.empty()) {
+        svg.open(svgPath, std::ios::binary | std::ios::trunc);
+        if (!svg) {
+            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+            return 2;
+        }
+        picture = std::make_unique<SessionPicture>(
+            FileNameOf(tracePath), options.library);
     }
-    ReplaySession session(options, out);
-    session.Run(steps);
+    if (options.library) {
+        LibrarySession session(out, picture.get());
+        session.Run(steps);
+    } else {
+        ReplaySession session(options, out, picture.get());
+        session.Run(steps);
+    }
+    if (picture) {
+        if (!steps.empty()) picture->ExtendTo(steps.back().tick);
+        picture->WriteSvg(svg);
+        svg.close();
+        if (svg.fail()) {
+            std::remove(svgPath.c_str());
+            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+            return 2;
+        }
+    }
     return 0;
 }
 

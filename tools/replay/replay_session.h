@@ -4,6 +4,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -15,25 +16,29 @@
 #include "gesture/engine.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/file_system.h"
 #include "platform/foreground.h"
 #include "platform/input_sink.h"
 
 namespace tactra {
 
 class ProfileStore;
+class SessionPicture;
 class StoreProfileSource;
 
 struct ReplayOptions {
     bool printBatches = false;
     bool library = false;  // through tpinput's report processing (library_session.h)
-    std::string workDir;  // empty: the current directory
+    std::string workDir;   // empty: the current directory
+    std::string svgPath;   // empty: no picture; relative to the current directory
 };
 
 // Prints every key and mouse event with the clock's tick, and keeps the key state
 // that the events and the user's own keys imply.
 class PrintingInputSink : public InputSink {
 public:
-    PrintingInputSink(Clock& clock, std::ostream& out) : clock_(clock), out_(out) {}
+    PrintingInputSink(Clock& clock, std::ostream& out, SessionPicture* picture)
+        : clock_(clock), out_(out), picture_(picture) {}
     void KeyEvent(uint8_t vk, bool up) override;
     void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override;
     bool IsKeyDown(uint8_t vk) override { return down_[vk]; }
@@ -42,6 +47,7 @@ public:
 private:
     Clock& clock_;
     std::ostream& out_;
+    SessionPicture* picture_;  // also told of every event, when given
     std::bitset<256> down_;
 };
 
@@ -77,9 +83,34 @@ public:
     std::string title;
 };
 
+// The working directory as the replayed program sees it: the real files, but with
+// last-write times that count the trace's own `file` and `remove` directives, so
+// that the output never depends on the file system's clock; and a folder that can
+// refuse new files (`folder readonly`).
+class ScriptedFileSystem : public FileSystem {
+public:
+    bool QueryIdentity(const std::string& path, FileIdentity& identity) override;
+    bool ReadWhole(const std::string& path, std::string& content) override {
+        return LocalFileSystem().ReadWhole(path, content);
+    }
+    bool CreateNew(const std::string& path, const std::string& content) override {
+        return !readOnly && LocalFileSystem().CreateNew(path, content);
+    }
+    // The trace wrote or removed the file `name` (paths are compared as given: the
+    // files' plain names, relative to the working directory).
+    void Touched(const std::string& name) { stamps_[name] = ++writes_; }
+    bool readOnly = false;
+
+private:
+    std::map<std::string, uint64_t> stamps_;
+    uint64_t writes_ = 0;
+};
+
 class ReplaySession {
 public:
-    ReplaySession(const ReplayOptions& options, std::ostream& out);
+    // `picture`, when given, is told of every batch and of what the session prints.
+    ReplaySession(const ReplayOptions& options, std::ostream& out,
+                  SessionPicture* picture = nullptr);
     ~ReplaySession();
     // Runs the steps in the current directory (the caller changes to workDir).
     void Run(const std::vector<TraceStep>& steps);
@@ -96,6 +127,7 @@ private:
 
     ReplayOptions options_;
     std::ostream& out_;
+    SessionPicture* picture_;
     VirtualClock clock_;
 
     // Scripted surroundings.
@@ -107,6 +139,7 @@ private:
     ScriptedDisplay display_;
     ScriptedForeground foreground_;
     PrintingInputSink sink_;
+    ScriptedFileSystem files_;
 
     // Reader state.
     bool started_ = false;
@@ -123,8 +156,12 @@ private:
     EnginePorts ports_;
 };
 
-// Parses and runs a trace file; writes the events to `out`. Returns the exit
-// status: 0, or 2 with the error on `err` for a malformed trace.
+// Parses and runs a trace file; writes the events to `out` and, with
+// `options.svgPath`, the session's picture to that file. Returns the exit status: 0,
+// or 2 with the error on `err`. A malformed trace, an unusable working directory, a
+// picture path that names a trace or cannot be created are refused before anything
+// runs, and no picture file is made; a picture that fails while being written is
+// removed.
 int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::ostream& out,
               std::ostream& err);
 

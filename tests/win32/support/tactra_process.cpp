@@ -1,13 +1,12 @@
 #include "support/tactra_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace tactra {
 namespace testing {
-
-namespace {
 
 std::string WindowsPath(const char* unixPath) {
     std::string path = unixPath;
@@ -16,6 +15,8 @@ std::string WindowsPath(const char* unixPath) {
         if (c == '/') c = '\\';
     return path;
 }
+
+namespace {
 
 struct FindData {
     DWORD pid;
@@ -74,7 +75,7 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
 
 bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
                           DWORD windowTimeoutMs) {
-    const std::string exe = WindowsPath(TACTRA_APP_PATH);
+    const std::string exe = exe_.empty() ? WindowsPath(TACTRA_APP_PATH) : exe_;
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
     STARTUPINFOA si = {};

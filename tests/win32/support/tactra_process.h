@@ -17,6 +17,8 @@ public:
     // A new empty folder under the temporary folder.
     static std::string MakeEmptyFolder(const char* tag);
 
+    // Starts another copy of Tactra.exe than the one under test (the default).
+    void SetProgram(const std::string& exe) { exe_ = exe; }
     // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
     bool Start(const std::string& folder, const std::string& arguments = "",
                DWORD windowTimeoutMs = 15000);
@@ -29,10 +31,13 @@ public:
     void Kill();
 
 private:
+    std::string exe_;
     PROCESS_INFORMATION pi_{};
     HWND main_ = nullptr;
 };
 
+// A path of the build machine as Windows programs under Wine see it (Z:\...).
+std::string WindowsPath(const char* unixPath);
 // Pumps this thread's messages for the given time.
 void Pump(DWORD milliseconds);
 // A child window of `parent` with exactly this text; null when none.

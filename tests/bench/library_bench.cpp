@@ -1,0 +1,68 @@
+// Speed of tpinput's per-report path: ProcessPanelReport with its ports, the
+// calibration limits in "Calibrate.ini", one finger touching and moving.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "device/calibration.h"
+#include "device/trace.h"
+#include "platform/file_system.h"
+#include "tests/bench/bench_files.h"
+#include "tpinput/touch_library.h"
+
+namespace {
+
+using namespace tactra;
+
+class Surroundings : public Display, public OsVersion, public InputSink, public TouchMessageSink {
+public:
+    bool ReadCurrentMode(DisplayMode& mode) override {
+        mode = DisplayMode{1024, 768, 0};
+        return true;
+    }
+    bool ReadAdapterProvider(std::string&) override { return false; }
+    uint32_t MajorVersion() override { return 5; }
+    void KeyEvent(uint8_t, bool) override { ++events; }
+    void MouseEvent(uint32_t, int32_t, int32_t, int32_t) override { ++events; }
+    bool IsKeyDown(uint8_t) override { return false; }
+    void Send(void*, uint32_t, uint32_t count, const TOUCHINPUT*) override { events += count; }
+    int64_t events = 0;
+};
+
+constexpr char kCalibrationText[] =
+    "[Config]\r\nPoint1X=610\r\nPoint1Y=510\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
+    "Point3X=580\r\nPoint3Y=3600\r\nPoint4X=3520\r\nPoint4Y=3580\r\nPoint5X=2048\r\n"
+    "Point5Y=2048\r\nMinX=83\r\nMaxX=4022\r\nMinY=3\r\nMaxY=4102\r\n";
+
+// Mouse emulation on (mode 99), one finger moving in a small circle and lifting
+// every 64 reports; the clock advances 5 ms per report.
+void BM_LibraryPerReportPath(benchmark::State& st) {
+    bench::BenchDir dir(kCalibrationFileName, kCalibrationText);
+    VirtualClock clock;
+    Surroundings s;
+    CalibrationFile calibration(LocalFileSystem(), clock);
+    LibraryPorts ports;
+    ports.clock = &clock;
+    ports.display = &s;
+    ports.input = &s;
+    ports.os = &s;
+    ports.calibration = &calibration;
+    ports.messages = &s;
+    TouchLibraryState state;
+    state.logicalMaxX = 4095;
+    state.logicalMaxY = 4095;
+    CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
+    int64_t i = 0;
+    for (auto _ : st) {
+        const int phase = static_cast<int>(i % 64);
+        const std::vector<uint8_t> bytes =
+            MakeTouchReport(phase != 63, static_cast<uint16_t>(2000 + (phase % 8) * 10),
+                            static_cast<uint16_t>(1500 + (phase / 8) * 10), false, 0, 0);
+        clock.Set(static_cast<uint32_t>(++i * 5));
+        ProcessPanelReport(state, ports, bytes.data(), bytes.size());
+    }
+    benchmark::DoNotOptimize(s.events);
+}
+BENCHMARK(BM_LibraryPerReportPath);
+
+}  // namespace

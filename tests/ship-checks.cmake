@@ -1,0 +1,44 @@
+# Included by the build of the shipped files (TACTRA_SHIP). Every build of a shipped
+# file checks its imports against cmake/windows-imports.txt and fails the build when
+# one would keep it from loading on Windows XP; ctest lists the imports again and
+# checks the size budgets.
+find_program(TACTRA_OBJDUMP NAMES ${TACTRA_MINGW_PREFIX}-objdump objdump REQUIRED)
+set(TACTRA_IMPORT_ALLOW_LIST ${CMAKE_SOURCE_DIR}/cmake/windows-imports.txt)
+
+# File and budget in bytes: what a download to a bare machine should stay within.
+set(TACTRA_SIZE_BUDGETS
+  Tactra 327680      # 320 KB
+  tpinput 163840     # 160 KB
+  TouchProbe 131072  # 128 KB
+)
+
+set(size_args "")
+foreach(target Tactra tpinput TouchProbe tactra-replay)
+  set(command ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DALLOW=${TACTRA_IMPORT_ALLOW_LIST}
+              -DFILE=$<TARGET_FILE:${target}>)
+  set(script -P ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake)
+  set(stamp ${CMAKE_BINARY_DIR}/${target}.imports-checked)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${command} -DQUIET=1 ${script}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${target} ${TACTRA_IMPORT_ALLOW_LIST} ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake
+    COMMENT "Checking the imports of ${target}" VERBATIM)
+  add_custom_target(${target}_import_check ALL DEPENDS ${stamp})
+  add_test(NAME ship.imports.${target} COMMAND ${command} ${script})
+endforeach()
+list(LENGTH TACTRA_SIZE_BUDGETS n)
+math(EXPR last "${n} - 1")
+foreach(i RANGE 0 ${last} 2)
+  math(EXPR j "${i} + 1")
+  list(GET TACTRA_SIZE_BUDGETS ${i} target)
+  list(GET TACTRA_SIZE_BUDGETS ${j} budget)
+  list(APPEND size_args "$<TARGET_FILE:${target}>=${budget}")
+endforeach()
+add_test(NAME ship.sizes
+  COMMAND ${CMAKE_COMMAND} "-DFILES=${size_args}" -P ${CMAKE_SOURCE_DIR}/tests/check-sizes.cmake)
+# The check itself refuses what it does not know: a list without the imports fails.
+add_test(NAME ship.imports.refuses-unlisted
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DALLOW=${CMAKE_SOURCE_DIR}/tests/data/imports-newer.txt
+          -DFILE=$<TARGET_FILE:tpinput> -P ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake)
+set_tests_properties(ship.imports.refuses-unlisted PROPERTIES
+  PASS_REGULAR_EXPRESSION "imports KERNEL32.DLL!GetTickCount, which needs Windows 6.0.*imports USER32.DLL!mouse_event, which the allow-list does not have")
