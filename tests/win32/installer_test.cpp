@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,25 +43,7 @@ bool SamePath(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// The files of the staged payload (the very files that ship), by name.
-std::vector<std::string> PayloadNames() {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((WindowsPath(TACTRA_PAYLOAD_DIR) + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
-
-bool InPayload(const char* name) {
-    for (const std::string& n : PayloadNames())
-        if (SamePath(n, name)) return true;
-    return false;
-}
-
+// The names in a folder, without "." and "..".
 std::vector<std::string> FolderContents(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
@@ -73,13 +57,11 @@ std::vector<std::string> FolderContents(const std::string& folder) {
     return names;
 }
 
+// The staged files that ship, by name.
+std::vector<std::string> PayloadNames() { return FolderContents(WindowsPath(TACTRA_PAYLOAD_DIR)); }
+
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Runs a program and waits for its end; its exit code, or -1.
@@ -144,40 +126,20 @@ Shortcut ReadShortcut(const std::string& path) {
     return shortcut;
 }
 
-std::string RegistryText(const char* name) {
-    char value[1024] = {};
-    DWORD size = sizeof value;
-    DWORD type = 0;
+// A value of the uninstall entry as text (a number in decimal); "(none)" without the
+// entry.
+std::string EntryValue(const char* name) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "(no key)";
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        value[0] = '\0';
+        return "(none)";
+    char data[1024] = {};
+    DWORD size = sizeof data - 1, type = 0;
+    std::string value;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
+        ERROR_SUCCESS)
+        value = type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : data;
     RegCloseKey(key);
     return value;
-}
-
-DWORD RegistryNumber(const char* name) {
-    DWORD value = 0, size = sizeof value, type = 0;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD)
-        value = 0;
-    RegCloseKey(key);
-    return value;
-}
-
-bool UninstallEntryExists() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 // The "FileVersion" text of a program's version resource.
@@ -274,7 +236,7 @@ protected:
         for (const std::string& name : PayloadNames())
             if (Exists(folder + "\\" + name)) return false;
         return !Exists(folder + "\\Uninstall.exe") && !Exists(MenuFolder()) &&
-               !Exists(StartupLink()) && !UninstallEntryExists();
+               !Exists(StartupLink()) && EntryValue("DisplayName") == "(none)";
     }
 
     std::string profiles_;
@@ -296,31 +258,29 @@ TEST_F(Installer, FreshInstallPutsEverythingInPlaceAndTactraStartsFromTheStartup
     // The Startup shortcut and the Start menu's: their programs, in the install folder.
     struct Link {
         std::string path;
-        const char* program;
+        std::string program;
     };
     std::vector<Link> links = {{StartupLink(), "Tactra.exe"},
                                {MenuFolder() + "\\Tactra.lnk", "Tactra.exe"},
                                {MenuFolder() + "\\Uninstall.lnk", "Uninstall.exe"}};
     for (const char* tool : {"Calibrate", "Test"})
-        if (InPayload((std::string(tool) + ".exe").c_str()))
-            links.push_back({MenuFolder() + "\\" + tool + ".lnk", nullptr});
+        if (Exists(WindowsPath(TACTRA_PAYLOAD_DIR) + "\\" + tool + ".exe"))
+            links.push_back({MenuFolder() + "\\" + tool + ".lnk", std::string(tool) + ".exe"});
     for (const Link& link : links) {
         const Shortcut shortcut = ReadShortcut(link.path);
         ASSERT_TRUE(shortcut.read) << link.path;
-        if (link.program) {
-            EXPECT_TRUE(SamePath(shortcut.target, folder + "\\" + link.program))
-                << link.path << " starts " << shortcut.target;
-        }
+        EXPECT_TRUE(SamePath(shortcut.target, folder + "\\" + link.program))
+            << link.path << " starts " << shortcut.target;
         EXPECT_TRUE(SamePath(shortcut.folder, folder))
             << link.path << " starts in " << shortcut.folder;
     }
 
     // The entry in the list of installed programs.
-    EXPECT_EQ(RegistryText("DisplayName"), "Tactra");
-    EXPECT_EQ(RegistryText("DisplayVersion"), TACTRA_VERSION);
-    EXPECT_TRUE(SamePath(RegistryText("UninstallString"), "\"" + folder + "\\Uninstall.exe\""));
-    EXPECT_TRUE(SamePath(RegistryText("InstallLocation"), folder));
-    EXPECT_GT(RegistryNumber("EstimatedSize"), 50u) << "KB";
+    EXPECT_EQ(EntryValue("DisplayName"), "Tactra");
+    EXPECT_EQ(EntryValue("DisplayVersion"), TACTRA_VERSION);
+    EXPECT_TRUE(SamePath(EntryValue("UninstallString"), "\"" + folder + "\\Uninstall.exe\""));
+    EXPECT_TRUE(SamePath(EntryValue("InstallLocation"), folder));
+    EXPECT_GT(std::atoi(EntryValue("EstimatedSize").c_str()), 50) << "KB";
 
     // Started from the Startup shortcut, as at log-on: it writes its default
     // profiles into the install folder.
