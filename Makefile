@@ -1,16 +1,20 @@
 # Tactra: a driver for two-contact USB HID touch panels on Windows.
 #   make demo   build natively and replay the bundled example traces
 #   make test   install what is missing, build every preset, run every suite
+#   make dist   dist/Tactra-<version>-setup.exe and dist/Tactra-<version>-win32.zip
 SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
-.PHONY: deps deps-native native win32 wintest test test-native test-win test-win32 demo bench clean
+.PHONY: deps deps-native deps-dist dist native win32 wintest test test-native test-win test-win32 demo bench clean
 
 deps:
 	@bash cmake/install-deps.sh all
 
 deps-native:
 	@bash cmake/install-deps.sh native
+
+deps-dist:
+	@bash cmake/install-deps.sh dist
 
 native: deps-native
 	cmake --preset native >/dev/null
@@ -44,6 +48,15 @@ test: deps native win32 wintest
 	bash tests/run-32bit-suites.sh
 	bash tests/wine-run.sh build/wintest
 
+# The installer and the zip of the shipped files, from the win32 build once its
+# checks have passed.
+dist: deps-dist
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+	ctest --test-dir build/win32 --output-on-failure
+	cmake --build --preset win32 --target dist
+	@ls -l dist
+
 demo: native
 	@bash examples/run-demo.sh $(CURDIR)/build/native/tools/tactra-replay build/demo
 
@@ -54,4 +67,4 @@ bench: deps-native
 	cd build/bench && tests/tactra_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -3,19 +3,25 @@
 #   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark, xmllint
 #                                   (the replay pictures' tests) and rsvg-convert (to view them)
 #   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
-#                                   for the Windows builds; and 32-bit Wine where this
-#                                   machine executes 32-bit code
+#                                   for the Windows builds, NSIS and 7-Zip for the installer
+#                                   and its checks; and 32-bit Wine where this machine
+#                                   executes 32-bit code
+#   cmake/install-deps.sh dist      what `make dist` needs: CMake, the 32-bit mingw-w64,
+#                                   NSIS and 7-Zip
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686
-         googletest wine wine64 xvfb xauth x11-utils imagemagick)
+         googletest wine wine64 xvfb xauth x11-utils imagemagick nsis p7zip-full)
+dist=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 nsis p7zip-full)
 
 wanted=("${native[@]}")
 i386=no
-if [ "${1:-all}" != native ]; then
+if [ "${1:-all}" = dist ]; then
+  wanted=("${dist[@]}")
+elif [ "${1:-all}" != native ]; then
   wanted+=("${windows[@]}")
   # The shipped files are 32-bit: run them where the machine can.
   if bash "$here/../tests/probe-32bit.sh"; then

@@ -42,3 +42,12 @@ add_test(NAME ship.imports.refuses-unlisted
           -DFILE=$<TARGET_FILE:tpinput> -P ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake)
 set_tests_properties(ship.imports.refuses-unlisted PROPERTIES
   PASS_REGULAR_EXPRESSION "imports KERNEL32.DLL!GetTickCount, which needs Windows 6.0.*imports USER32.DLL!mouse_event, which the allow-list does not have")
+
+# The installer and the zip of `make dist`: the files that ship, byte for byte, and an
+# installer that needs no administrator rights.
+find_program(TACTRA_7Z NAMES 7z 7za REQUIRED)
+add_test(NAME ship.dist
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DSEVENZIP=${TACTRA_7Z}
+          -DSETUP=${TACTRA_INSTALLER} -DZIP=${TACTRA_INSTALLER_ZIP}
+          -DPAYLOAD=${TACTRA_INSTALLER_PAYLOAD} -DNAMES=${CMAKE_BINARY_DIR}/installer/payload.txt
+          -DWORK=${CMAKE_BINARY_DIR}/dist-check -P ${CMAKE_SOURCE_DIR}/tests/check-dist.cmake)

@@ -1,11 +1,14 @@
 // Tactra.exe driven as a user would: started in an empty folder, shown through its
-// tray callback, the About box, the version-dependent calibration hint, and the
-// end of the program through the menu's "EXIT".
+// tray callback, the About box, the version-dependent calibration hint, the end of
+// the program through the menu's "EXIT", and one Tactra at a time.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "platform/win32/win32_tactra_instance.h"
 #include "support/tactra_process.h"
 
 namespace tactra {
@@ -159,6 +162,46 @@ TEST_F(TactraApp, UnknownCommandLineWordsAreIgnored) {
     folder_ = TactraProcess::MakeEmptyFolder("words");
     EXPECT_TRUE(app_.Start(folder_, "/autostart --minimized extra"))
         << "Tactra.exe refused to start";
+}
+
+// A second start (an autostart and then one by hand) must not open the panel again:
+// it shows the running Tactra's dialog and ends, before anything of its own runs.
+// The mark goes with the process however it ends, so a killed Tactra does not keep
+// the next one from starting.
+TEST_F(TactraApp, ASecondStartShowsTheRunningOneAndEnds) {
+    StartWith("winxp64");
+    EXPECT_TRUE(IsTactraRunning());
+    ASSERT_FALSE(IsWindowVisible(Main()));
+
+    const std::string second = TactraProcess::MakeEmptyFolder("second");
+    const std::string exe = WindowsPath(TACTRA_APP_PATH);
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               second.c_str(), &si, &pi));
+    // Ends by itself; the time is shown, not judged (Wine's start-up varies).
+    const bool ended = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (!ended) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(ended) << "the second Tactra keeps running";
+    std::printf("the second start ended after %lu ms\n", GetTickCount() - start);
+    EXPECT_EQ(code, 0u);
+
+    EXPECT_TRUE(WaitVisible(Main(), true)) << "the running Tactra's dialog was not shown";
+    EXPECT_EQ(CountProcesses("Tactra.exe"), 1);
+    EXPECT_EQ(GetFileAttributesA((second + "\\Tactra.ini").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the second start read its profiles";
+    EXPECT_FALSE(app_.WaitForExit(0));
+
+    app_.Kill();
+    EXPECT_FALSE(IsTactraRunning());
+    EXPECT_TRUE(app_.Start(second)) << "a killed Tactra keeps the next one from starting";
 }
 
 TEST_F(TactraApp, CloseEndsTheProgram) {

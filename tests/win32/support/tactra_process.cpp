@@ -1,5 +1,7 @@
 #include "support/tactra_process.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -109,6 +111,12 @@ bool TactraProcess::WaitForExit(DWORD timeoutMs) {
     return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+DWORD TactraProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (pi_.hProcess) GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
 void TactraProcess::Kill() {
     if (pi_.hProcess) {
         if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
@@ -153,6 +161,18 @@ std::string ReadFileText(const std::string& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+int CountProcesses(const char* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0) ++count;
+    CloseHandle(snapshot);
+    return count;
 }
 
 }  // namespace testing

@@ -28,6 +28,8 @@ public:
     HWND WaitForWindow(const char* title, DWORD timeoutMs = 5000) const;
     // True when the process ended within timeoutMs.
     bool WaitForExit(DWORD timeoutMs);
+    // The exit code of the ended process; STILL_ACTIVE while it runs.
+    DWORD ExitCode() const;
     void Kill();
 
 private:
@@ -44,6 +46,8 @@ void Pump(DWORD milliseconds);
 HWND FindChildWithText(HWND parent, const char* text);
 std::string WindowText(HWND hwnd);
 std::string ReadFileText(const std::string& path);
+// How many processes of this program file name (as "Tactra.exe") run.
+int CountProcesses(const char* exeName);
 
 }  // namespace testing
 }  // namespace tactra
