@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "device/hid_win32.h"
+#include "device/report_pipeline.h"
 
 namespace tactra {
 
@@ -199,16 +200,13 @@ long PanelReader::ThreadLoop() {
     uint8_t* buffer = report_.data();
     for (;;) {
         if (stopRequested_ || !source_.Read(device_, buffer) || stopRequested_) break;
-        PanelInputReport report;
-        if (DecodePanelReport(buffer, report_.size(), report) != DecodeResult::kOk) break;
-        if (report.reportId != 1) break;
-        const MappedPoint p1 =
-            MapPosition(setup.limits, setup.scale, report.contact1.x, report.contact1.y);
-        const MappedPoint p2 =
-            MapPosition(setup.limits, setup.scale, report.contact2.x, report.contact2.y);
-        const int count = builder_.Build(report, p1, p2, device_.handle, GetTickCount(), records_);
-        if (count > 0) {
-            SendMessageA(window, touchMessage_, static_cast<WPARAM>(count),
+        // A report too short or of another ID ends the reading.
+        ReportBatch batch;
+        if (ReportToBatch(builder_, buffer, report_.size(), setup.limits, setup.scale,
+                          device_.handle, GetTickCount(), records_, batch) != ReportOutcome::kBatch)
+            break;
+        if (batch.count > 0) {
+            SendMessageA(window, touchMessage_, static_cast<WPARAM>(batch.count),
                          reinterpret_cast<LPARAM>(records_));
         }
     }

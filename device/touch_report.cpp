@@ -6,6 +6,15 @@ namespace {
 
 uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+void EncodeContact(const PanelContact& c, uint8_t* p) {
+    p[0] = c.status;
+    p[1] = c.id;
+    p[2] = static_cast<uint8_t>(c.x & 0xFF);
+    p[3] = static_cast<uint8_t>(c.x >> 8);
+    p[4] = static_cast<uint8_t>(c.y & 0xFF);
+    p[5] = static_cast<uint8_t>(c.y >> 8);
+}
+
 PanelContact DecodeContact(const uint8_t* p) {
     PanelContact c;
     c.status = p[0];
@@ -44,6 +53,12 @@ DecodeResult DecodePanelReport(const uint8_t* data, size_t length, PanelInputRep
     report.contact1 = DecodeContact(data + 1);
     report.contact2 = DecodeContact(data + 7);
     return DecodeResult::kOk;
+}
+
+void EncodePanelReport(const PanelInputReport& report, uint8_t (&bytes)[kPanelReportMinLength]) {
+    bytes[0] = report.reportId;
+    EncodeContact(report.contact1, bytes + 1);
+    EncodeContact(report.contact2, bytes + 7);
 }
 
 uint32_t TransitionFlags(bool primary, bool touchingNow, bool touchingBefore) {

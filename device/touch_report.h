@@ -16,6 +16,8 @@ constexpr uint32_t kTouchEventPrimary = 0x10;
 
 // Only the first 13 bytes of a report are decoded; a shorter one is refused.
 constexpr size_t kPanelReportMinLength = 13;
+// The ID of the panel's touch report (byte 0).
+constexpr uint8_t kPanelReportId = 1;
 
 // Room in the record buffer that a batch is written into (400 bytes on 32-bit Windows).
 constexpr int kTouchRecordCapacity = 10;
@@ -38,6 +40,8 @@ enum class DecodeResult { kOk, kTooShort };
 
 // Decodes bytes 0..12 (little-endian). Reads nothing when `length` is below 13.
 DecodeResult DecodePanelReport(const uint8_t* data, size_t length, PanelInputReport& report);
+// The 13 bytes of a report, the layout DecodePanelReport reads.
+void EncodePanelReport(const PanelInputReport& report, uint8_t (&bytes)[kPanelReportMinLength]);
 
 // The touch-input record, field for field in the platform's layout.
 struct TOUCHINPUT {
@@ -76,6 +80,7 @@ public:
     int Build(const PanelInputReport& report, MappedPoint p1, MappedPoint p2, void* hSource,
               uint32_t tick, TOUCHINPUT* records);
 
+    ReaderRule Rule() const { return rule_; }
     bool Touching1() const { return touching1_; }
     bool Touching2() const { return touching2_; }
 

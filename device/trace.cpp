@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "device/touch_report.h"
+
 namespace tactra {
 
 namespace {
@@ -344,15 +346,14 @@ private:
             }
             step_.bytes.push_back(static_cast<uint8_t>(HexDigit(t[0]) * 16 + HexDigit(t[1])));
         }
-        if (step_.bytes.size() < 13) {
-            return Fail("a report needs at least 13 bytes, this one has " +
-                        std::to_string(step_.bytes.size()));
+        PanelInputReport report;
+        if (DecodePanelReport(step_.bytes.data(), step_.bytes.size(), report) != DecodeResult::kOk) {
+            return Fail("a report needs at least " + std::to_string(kPanelReportMinLength) +
+                        " bytes, this one has " + std::to_string(step_.bytes.size()));
         }
         // The raw positions a later `touch ... -` keeps.
-        last_[0] = {uint16_t(step_.bytes[3] | step_.bytes[4] << 8),
-                    uint16_t(step_.bytes[5] | step_.bytes[6] << 8)};
-        last_[1] = {uint16_t(step_.bytes[9] | step_.bytes[10] << 8),
-                    uint16_t(step_.bytes[11] | step_.bytes[12] << 8)};
+        last_[0] = {report.contact1.x, report.contact1.y};
+        last_[1] = {report.contact2.x, report.contact2.y};
         return true;
     }
 
@@ -448,11 +449,13 @@ std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length) 
 
 std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,
                                      uint16_t x2, uint16_t y2) {
-    return {1,
-            uint8_t(touching1 ? 1 : 0), 0, uint8_t(x1 & 0xFF), uint8_t(x1 >> 8),
-            uint8_t(y1 & 0xFF), uint8_t(y1 >> 8),
-            uint8_t(touching2 ? 1 : 0), 1, uint8_t(x2 & 0xFF), uint8_t(x2 >> 8),
-            uint8_t(y2 & 0xFF), uint8_t(y2 >> 8)};
+    PanelInputReport report;
+    report.reportId = kPanelReportId;
+    report.contact1 = {uint8_t(touching1 ? 1 : 0), 0, x1, y1};
+    report.contact2 = {uint8_t(touching2 ? 1 : 0), 1, x2, y2};
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(report, bytes);
+    return std::vector<uint8_t>(bytes, bytes + kPanelReportMinLength);
 }
 
 }  // namespace tactra

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "device/report_pipeline.h"
 #include "platform/current_directory.h"
 
 namespace tactra {
@@ -96,12 +97,14 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     if (!ports.display->ReadCurrentMode(mode)) mode = DisplayMode();
     state.limits = ports.calibration->LoadLimits(state.logicalMaxX, state.logicalMaxY);
 
-    PanelInputReport report;
-    if (DecodePanelReport(data, length, report) != DecodeResult::kOk) return false;
-
-    const ScreenScale scale = MakeScreenScale(mode.width, mode.height);
-    const MappedPoint p1 = MapPosition(state.limits, scale, report.contact1.x, report.contact1.y);
-    const MappedPoint p2 = MapPosition(state.limits, scale, report.contact2.x, report.contact2.y);
+    const bool before1 = state.batches.Touching1();
+    TOUCHINPUT* records = state.recordBlock.get();
+    ReportBatch batch;
+    if (ReportToBatch(state.batches, data, length, state.limits,
+                      MakeScreenScale(mode.width, mode.height), InvalidHandle(),
+                      ports.clock->TickCount(), records, batch) != ReportOutcome::kBatch)
+        return false;
+    const PanelInputReport& report = batch.report;
 
     if (state.captureFlag) {
         state.sample.x = report.contact1.x;
@@ -109,20 +112,16 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     }
 
     const bool now1 = report.contact1.Touching();
-    const bool before1 = state.batches.Touching1();
     if (now1 || before1) {
         if (state.registrationMode == kMouseEmulationMode) {
             state.mouseEmulation = report.contact2.Touching() ? 0 : 1;
         }
         if (state.mouseEmulation == 1 && osMajor == kMouseEmulationOsMajor) {
-            EmulateMouse(ports, now1, before1, p1, mode);
+            EmulateMouse(ports, now1, before1, batch.p1, mode);
         }
     }
 
-    TOUCHINPUT* records = state.recordBlock.get();
-    const int count =
-        state.batches.Build(report, p1, p2, InvalidHandle(), ports.clock->TickCount(), records);
-    ports.messages->Send(state.targetWindow, state.touchMessage, static_cast<uint32_t>(count),
+    ports.messages->Send(state.targetWindow, state.touchMessage, static_cast<uint32_t>(batch.count),
                          records);
     return true;
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "device/report_pipeline.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
@@ -156,19 +157,18 @@ void ReplaySession::OpenPanel() {
 void ReplaySession::HandleReport(const TraceStep& step) {
     if (!started_) StartUp();
     if (!reading_) return;
-    PanelInputReport report;
-    if (DecodePanelReport(step.bytes.data(), step.bytes.size(), report) != DecodeResult::kOk)
-        return;
-    if (report.reportId != 1) {
+    const uint32_t tick = clock_.TickCount();
+    ReportBatch batch;
+    const ReportOutcome outcome = ReportToBatch(batches_, step.bytes.data(), step.bytes.size(),
+                                                limits_, scale_, kReplayPanelHandle, tick,
+                                                records_, batch);
+    if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;
         return;
     }
-    const MappedPoint p1 = MapPosition(limits_, scale_, report.contact1.x, report.contact1.y);
-    const MappedPoint p2 = MapPosition(limits_, scale_, report.contact2.x, report.contact2.y);
-    const uint32_t tick = clock_.TickCount();
-    const int count = batches_.Build(report, p1, p2, kReplayPanelHandle, tick, records_);
-    if (count == 0) return;
+    const int count = batch.count;
+    if (outcome != ReportOutcome::kBatch || count == 0) return;
     if (options_.printBatches) PrintBatch(tick, count);
     if (picture_) {
         // The display mode and the transform the engine applies to this batch.
