@@ -72,14 +72,17 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
     return folder;
 }
 
+std::string TactraProcess::BuiltProgram() { return WindowsPath(TACTRA_APP_PATH); }
+
 bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
                           DWORD windowTimeoutMs) {
-    const std::string exe = WindowsPath(TACTRA_APP_PATH);
+    const std::string exe = program_.empty() ? BuiltProgram() : program_;
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    void* environment = environment_.empty() ? nullptr : &environment_[0];
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, environment,
                         folder.c_str(), &si, &pi_))
         return false;
     main_ = WaitForWindow("Qumix Touch Configure", windowTimeoutMs);

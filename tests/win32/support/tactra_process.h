@@ -17,6 +17,13 @@ public:
     // A new empty folder under the temporary folder.
     static std::string MakeEmptyFolder(const char* tag);
 
+    // The built Tactra.exe, as a Windows path.
+    static std::string BuiltProgram();
+    // Starts this program instead of the built Tactra.exe (a Windows path).
+    void SetProgram(const std::string& path) { program_ = path; }
+    // Starts it with this environment block instead of this process's environment.
+    void SetEnvironment(const std::string& block) { environment_ = block; }
+
     // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
     bool Start(const std::string& folder, const std::string& arguments = "",
                DWORD windowTimeoutMs = 15000);
@@ -29,6 +36,8 @@ public:
     void Kill();
 
 private:
+    std::string program_;
+    std::string environment_;
     PROCESS_INFORMATION pi_{};
     HWND main_ = nullptr;
 };
