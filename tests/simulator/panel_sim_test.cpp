@@ -150,6 +150,12 @@ private:
     NOTIFYICONDATAA nid_ = {};
 };
 
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 // A folder of the test's own with a description of simulated devices and their feeders.
 class SimulatedDevices : public ::testing::Test {
 protected:
@@ -648,6 +654,47 @@ TEST_F(SimulatedReader, ReportsArriveAsBatchesMappedThroughThePanelsRanges) {
     ASSERT_EQ(batches_[1].size(), 2u);
     EXPECT_EQ(batches_[1][1].x, 102400);
     EXPECT_EQ(batches_[1][1].dwFlags, 0x0Au);
+}
+
+// A stop while a read waits for the panel ends the thread by itself (a terminated
+// thread's exit code is -1), and closes the panel.
+TEST_F(SimulatedReader, StopEndsAWaitingReadWithoutTerminatingTheThread) {
+    std::vector<double> latencies;
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        Start();
+        Sleep(20);  // the thread waits in its read
+        HANDLE thread = ThreadCopy();
+        ASSERT_NE(thread, nullptr);
+        LARGE_INTEGER frequency, begin, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&begin);
+        reader_.Stop();
+        QueryPerformanceCounter(&end);
+        ASSERT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "Stop returns once it is gone";
+        latencies.push_back(1000.0 * (end.QuadPart - begin.QuadPart) / frequency.QuadPart);
+        EXPECT_EQ(ExitCode(thread), 0u);
+        CloseHandle(thread);
+        EXPECT_TRUE(Feeder(0).WaitHeld(0, 5000)) << "the panel is closed";
+        EXPECT_EQ(reader_.ThreadHandle(), nullptr);
+        EXPECT_EQ(reader_.PanelHandle(), nullptr);
+    }
+    std::printf("stop latency, read waiting (ms): median %.2f, max %.2f\n", Median(latencies),
+                *std::max_element(latencies.begin(), latencies.end()));
+}
+
+// A stop while the thread waits for the window to take its batch lets the window
+// take it, and the thread ends by itself.
+TEST_F(SimulatedReader, StopWhileTheWindowHasNotTakenABatchDeliversItAndEnds) {
+    Start();
+    Feeder(0).Send(Touch(1024, 384));
+    Sleep(300);  // no messages handled: the thread waits in its send
+    HANDLE thread = ThreadCopy();
+    reader_.Stop();
+    EXPECT_EQ(batches_.size(), 1u);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(thread), 0u);
+    CloseHandle(thread);
 }
 
 TEST_F(SimulatedReader, UnplugOrAShortReportEndsTheReading) {
