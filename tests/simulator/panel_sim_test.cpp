@@ -8,7 +8,6 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 #include <shellapi.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -73,44 +72,6 @@ std::vector<uint8_t> Touch2(int x1, int y1, int x2, int y2) {
 std::vector<uint8_t> Lift(int x, int y) {
     return MakeTouchReport(false, static_cast<uint16_t>(x), static_cast<uint16_t>(y), false,
                            static_cast<uint16_t>(x), static_cast<uint16_t>(y));
-}
-
-// Handles of process `pid` now (the per-process count is not kept by every system).
-int HandleCount(DWORD pid) {
-    struct Entry {
-        PVOID object;
-        ULONG_PTR process;
-        ULONG_PTR handle;
-        ULONG access;
-        USHORT backTrace;
-        USHORT type;
-        ULONG attributes;
-        ULONG reserved;
-    };
-    struct Table {
-        ULONG_PTR count;
-        ULONG_PTR reserved;
-        Entry entries[1];
-    };
-    const SYSTEM_INFORMATION_CLASS kExtendedHandleInformation =
-        static_cast<SYSTEM_INFORMATION_CLASS>(64);
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        ULONG needed = 0;
-        const NTSTATUS status = NtQuerySystemInformation(
-            kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status == static_cast<NTSTATUS>(0xC0000004L)) {  // information length mismatch
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (status != 0) return -1;
-        break;
-    }
-    const Table* table = reinterpret_cast<const Table*>(buffer.data());
-    int count = 0;
-    for (ULONG_PTR i = 0; i < table->count; ++i)
-        if (table->entries[i].process == pid) ++count;
-    return count;
 }
 
 // Whether the notification area holds Tactra's icon: modifying nothing succeeds only
@@ -493,14 +454,14 @@ TEST_F(SimulatedTactra, ReplugCyclesLeaveTheHandleCountUnchanged) {
         Pump(100);
     };
     cycle();
-    const int before = HandleCount(app_.ProcessId());
+    const int before = testing::ProcessHandleCount(app_.ProcessId());
     ASSERT_GT(before, 0);
     for (int i = 0; i < 50; ++i) {
         SCOPED_TRACE(i);
         cycle();
         if (HasFatalFailure()) return;
     }
-    EXPECT_EQ(HandleCount(app_.ProcessId()), before);
+    EXPECT_EQ(testing::ProcessHandleCount(app_.ProcessId()), before);
     EXPECT_TRUE(TouchMovesPointer(panel, 600, 600, {300, 300}));
 }
 
@@ -660,8 +621,10 @@ TEST_F(SimulatedReader, ReportsArriveAsBatchesMappedThroughThePanelsRanges) {
 // thread's exit code is -1), and closes the panel.
 TEST_F(SimulatedReader, StopEndsAWaitingReadWithoutTerminatingTheThread) {
     std::vector<double> latencies;
+    int handles = 0;
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
+        if (i == 1) handles = testing::ProcessHandleCount();
         Start();
         Sleep(20);  // the thread waits in its read
         HANDLE thread = ThreadCopy();
@@ -679,6 +642,7 @@ TEST_F(SimulatedReader, StopEndsAWaitingReadWithoutTerminatingTheThread) {
         EXPECT_EQ(reader_.ThreadHandle(), nullptr);
         EXPECT_EQ(reader_.PanelHandle(), nullptr);
     }
+    EXPECT_EQ(testing::ProcessHandleCount(), handles) << "every start and stop leaks nothing";
     std::printf("stop latency, read waiting (ms): median %.2f, max %.2f\n", Median(latencies),
                 *std::max_element(latencies.begin(), latencies.end()));
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace tactra {
 namespace testing {
@@ -122,6 +123,42 @@ void TactraProcess::Kill() {
     }
     pi_ = {};
     main_ = nullptr;
+}
+
+int ProcessHandleCount(DWORD pid) {
+    // SystemExtendedHandleInformation (64): one entry per handle of every process.
+    struct Entry {
+        PVOID object;
+        ULONG_PTR process;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT backTrace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return -1;
+    const LONG kLengthMismatch = static_cast<LONG>(0xC0000004L);
+    std::vector<char> buffer(1 << 20);
+    LONG status;
+    while ((status = query(64, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+           kLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return -1;
+    const Table* table = reinterpret_cast<const Table*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i)
+        if (table->entries[i].process == pid) ++count;
+    return count;
 }
 
 void Pump(DWORD milliseconds) {

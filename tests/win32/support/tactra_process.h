@@ -42,6 +42,11 @@ private:
     HWND main_ = nullptr;
 };
 
+// The number of handles process `pid` holds now, -1 when the system cannot tell.
+// GetProcessHandleCount is no use under Wine, which always answers 0; this counts
+// the process's entries in the system's handle table.
+int ProcessHandleCount(DWORD pid = GetCurrentProcessId());
+
 // Pumps this thread's messages for the given time.
 void Pump(DWORD milliseconds);
 // A child window of `parent` with exactly this text; null when none.
