@@ -1,5 +1,5 @@
 // hid.dll of the panel simulator: a handle opened on a simulated interface's pipe is
-// that device; its attributes and capabilities come from the description named by
+// that device; its attributes and capabilities come from the device list named by
 // TACTRA_SIMULATED_HID (simulated_hid.h). Only the functions that Tactra.exe and
 // tpinput.dll import are provided.
 //
@@ -59,10 +59,10 @@ bool DeviceOf(HANDLE handle, SimulatedDevice& device) {
     } name;
     if (!GetFileInformationByHandleEx(handle, FileNameInfo, &name, sizeof name)) return false;
     char file[MAX_PATH] = {};
-    GetEnvironmentVariableA(tactra::sim::kDescriptionVariable, file, sizeof file);
+    GetEnvironmentVariableA(tactra::sim::kDeviceListVariable, file, sizeof file);
     std::vector<SimulatedDevice> devices;
     std::string error;
-    if (!tactra::sim::ReadDescription(file, devices, error)) {
+    if (!tactra::sim::ReadDeviceList(file, devices, error)) {
         OutputDebugStringA(("simulated hid: " + error).c_str());
         return false;
     }
@@ -138,7 +138,7 @@ NTSTATUS NTAPI HidP_GetValueCaps(HIDP_REPORT_TYPE type, PHIDP_VALUE_CAPS caps, P
     const std::vector<int32_t>& maxima = p->device.valueCapsLogicalMax;
     const size_t room = caps == nullptr ? 0 : *length;
     const size_t count = maxima.size() < room ? maxima.size() : room;
-    // Contact identifier, X, Y, then whatever else the description lists.
+    // Contact identifier, X, Y, then whatever else the device list gives.
     const USAGE usages[] = {0x51, 0x30, 0x31};
     for (size_t i = 0; i < count; ++i) {
         HIDP_VALUE_CAPS& c = caps[i];

@@ -1,6 +1,7 @@
 #include "panel_feeder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -288,7 +289,7 @@ int PanelFeeder::WriteToHeld(const std::vector<uint8_t>& report) {
     return delivered;
 }
 
-std::string SimulatorEnvironment(const std::string& descriptionFile) {
+std::string SimulatorEnvironment(const std::string& deviceListFile) {
     std::string overrides = "hid,setupapi=n";
     std::string block;
     char* strings = GetEnvironmentStringsA();
@@ -305,23 +306,23 @@ std::string SimulatorEnvironment(const std::string& descriptionFile) {
             if (!value.empty()) overrides = value + ";" + overrides;
             continue;
         }
-        if (upper == kDescriptionVariable) continue;
+        if (upper == kDeviceListVariable) continue;
         block += entry;
         block += '\0';
     }
     if (strings != nullptr) FreeEnvironmentStringsA(strings);
     block += "WINEDLLOVERRIDES=" + overrides;
     block += '\0';
-    block += std::string(kDescriptionVariable) + "=" + descriptionFile;
+    block += std::string(kDeviceListVariable) + "=" + deviceListFile;
     block += '\0';
     block += '\0';
     return block;
 }
 
-bool WriteDescription(const std::string& file, const std::vector<SimulatedDevice>& devices) {
+bool WriteDeviceList(const std::string& file, const std::vector<SimulatedDevice>& devices) {
     FILE* out = std::fopen(file.c_str(), "wb");
     if (out == nullptr) return false;
-    const std::string text = FormatDescription(devices);
+    const std::string text = FormatDeviceList(devices);
     const bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     return std::fclose(out) == 0 && ok;
 }

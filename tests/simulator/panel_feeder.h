@@ -88,12 +88,12 @@ private:
 };
 
 // The environment block for a program that is to see the simulated devices described
-// in `descriptionFile`: this process's environment with the simulator's DLLs
-// overriding the system's and the description named.
-std::string SimulatorEnvironment(const std::string& descriptionFile);
+// in `deviceListFile`: this process's environment with the simulator's DLLs
+// overriding the system's and the device list named.
+std::string SimulatorEnvironment(const std::string& deviceListFile);
 
-// Writes a description file (see simulated_hid.h).
-bool WriteDescription(const std::string& file, const std::vector<SimulatedDevice>& devices);
+// Writes a device list (see simulated_hid.h).
+bool WriteDeviceList(const std::string& file, const std::vector<SimulatedDevice>& devices);
 
 }  // namespace sim
 }  // namespace tactra

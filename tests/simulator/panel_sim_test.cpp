@@ -117,22 +117,22 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// A folder of the test's own with a description of simulated devices and their feeders.
+// A folder of the test's own with a list of simulated devices and their feeders.
 class SimulatedDevices : public ::testing::Test {
 protected:
     void Describe(const char* tag, const std::vector<SimulatedDevice>& devices) {
         folder_ = TactraProcess::MakeEmptyFolder(tag);
-        description_ = folder_ + "\\simulated-hid.txt";
-        ASSERT_TRUE(sim::WriteDescription(description_, devices));
+        deviceList_ = folder_ + "\\simulated-hid.txt";
+        ASSERT_TRUE(sim::WriteDeviceList(deviceList_, devices));
         // This program's own HID calls see the same devices.
-        SetEnvironmentVariableA(sim::kDescriptionVariable, description_.c_str());
+        SetEnvironmentVariableA(sim::kDeviceListVariable, deviceList_.c_str());
         for (const SimulatedDevice& d : devices) {
             feeders_.push_back(std::make_unique<PanelFeeder>(d.path));
         }
     }
     void TearDown() override {
         feeders_.clear();
-        SetEnvironmentVariableA(sim::kDescriptionVariable, nullptr);
+        SetEnvironmentVariableA(sim::kDeviceListVariable, nullptr);
     }
     // A pipe name no other run uses.
     static std::string PipePath(const char* name) {
@@ -144,7 +144,7 @@ protected:
     PanelFeeder& Feeder(size_t i) { return *feeders_.at(i); }
 
     std::string folder_;
-    std::string description_;
+    std::string deviceList_;
     std::vector<std::unique_ptr<PanelFeeder>> feeders_;
 };
 
@@ -163,7 +163,7 @@ protected:
         }
         TactraProcess::SetWineVersion("winxp64");  // major version 5: the mouse is emulated
         app_.SetProgram(program);
-        app_.SetEnvironment(sim::SimulatorEnvironment(description_));
+        app_.SetEnvironment(sim::SimulatorEnvironment(deviceList_));
         ASSERT_TRUE(app_.Start(folder_)) << "Tactra.exe did not open its main dialog";
     }
     // Waits for the start report of a panel that has just been opened for reading.

@@ -1,5 +1,5 @@
 // setupapi.dll of the panel simulator: the HID device interfaces are the devices of
-// the description named by TACTRA_SIMULATED_HID (simulated_hid.h), in its order. Only
+// the device list named by TACTRA_SIMULATED_HID (simulated_hid.h), in its order. Only
 // the functions that Tactra.exe and tpinput.dll import are provided.
 #define _SETUPAPI_
 #include <windows.h>
@@ -37,10 +37,10 @@ DeviceSet* FromHandle(HDEVINFO set) {
 
 std::vector<std::string> DescribedPaths() {
     char file[MAX_PATH] = {};
-    GetEnvironmentVariableA(tactra::sim::kDescriptionVariable, file, sizeof file);
+    GetEnvironmentVariableA(tactra::sim::kDeviceListVariable, file, sizeof file);
     std::vector<tactra::sim::SimulatedDevice> devices;
     std::string error;
-    if (!tactra::sim::ReadDescription(file, devices, error)) {
+    if (!tactra::sim::ReadDeviceList(file, devices, error)) {
         OutputDebugStringA(("simulated setupapi: " + error).c_str());
     }
     std::vector<std::string> paths;

@@ -1,4 +1,4 @@
-// The description of the simulated HID device interfaces, shared by the simulator's
+// The list of the simulated HID device interfaces, shared by the simulator's
 // hid.dll and setupapi.dll and by the tests that write it.
 //
 // A text file, one interface per line in enumeration order (blank lines and lines
@@ -26,7 +26,7 @@
 namespace tactra {
 namespace sim {
 
-constexpr char kDescriptionVariable[] = "TACTRA_SIMULATED_HID";
+constexpr char kDeviceListVariable[] = "TACTRA_SIMULATED_HID";
 constexpr char kPipePrefix[] = "\\\\.\\pipe\\";
 
 struct SimulatedDevice {
@@ -55,7 +55,7 @@ inline std::string FormatDevice(const SimulatedDevice& d) {
     return line;
 }
 
-inline std::string FormatDescription(const std::vector<SimulatedDevice>& devices) {
+inline std::string FormatDeviceList(const std::vector<SimulatedDevice>& devices) {
     std::string text = "# simulated HID interfaces, in enumeration order\n";
     for (const SimulatedDevice& d : devices) text += FormatDevice(d) + "\n";
     return text;
@@ -143,10 +143,10 @@ inline bool ParseDevice(const std::string& line, SimulatedDevice& device, std::s
 }
 
 // The devices described in `file`, in order. A file that cannot be read describes
-// none; a malformed line makes the whole description invalid (false, `error` set),
+// none; a malformed line makes the whole list invalid (false, `error` set),
 // so that a mistake in a test never silently drops a device.
-inline bool ReadDescription(const char* file, std::vector<SimulatedDevice>& devices,
-                            std::string& error) {
+inline bool ReadDeviceList(const char* file, std::vector<SimulatedDevice>& devices,
+                           std::string& error) {
     devices.clear();
     error.clear();
     if (file == nullptr || *file == '\0') return true;
