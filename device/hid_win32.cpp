@@ -237,9 +237,24 @@ bool SendStartReport(const PanelDevice& device) {
     if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return false;
     std::vector<uint8_t> report = MakeStartReport(device.outputReportLength);
     if (report.empty()) return false;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (done == nullptr) return false;
+    // The handle may be open for overlapped I/O: the write is waited for here, and a
+    // panel that does not take it within the time is given up (the cancel works from
+    // this thread, which issued the write).
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = done;
     DWORD written = 0;
-    return WriteFile(device.handle, report.data(), static_cast<DWORD>(report.size()), &written,
-                     nullptr) != FALSE;
+    bool ok = WriteFile(device.handle, report.data(), static_cast<DWORD>(report.size()), nullptr,
+                        &overlapped) != FALSE;
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        ok = WaitForSingleObject(done, kStartReportWaitMs) == WAIT_OBJECT_0;
+        if (!ok) CancelIo(device.handle);
+    }
+    // Also waits for a cancelled write to be over before its buffers go.
+    ok = GetOverlappedResult(device.handle, &overlapped, &written, TRUE) != FALSE && ok;
+    CloseHandle(done);
+    return ok;
 }
 
 }  // namespace tactra

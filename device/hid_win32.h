@@ -1,7 +1,7 @@
 // HID discovery on Windows: enumerating the HID interfaces, opening and counting
 // panels, reading a panel's report lengths and coordinate ranges, and the start
-// report. Shared by Tactra (synchronous handle, start report) and the library
-// (vendor ID as a parameter, overlapped handle, attributes stored).
+// report. Shared by Tactra (start report) and the library (vendor ID as a parameter,
+// attributes stored); both open the panel for overlapped I/O.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,7 @@ void* InvalidPanelHandle();
 
 struct PanelOpenOptions {
     uint16_t vendorId = kPanelVendorId;
-    bool overlapped = false;  // the library opens with FILE_FLAG_OVERLAPPED
+    bool overlapped = false;  // opened with FILE_FLAG_OVERLAPPED
     // Refuse a device whose descriptor cannot carry the panel report (input report
     // shorter than 13 bytes, fewer than three input value capabilities, value
     // capabilities that cannot be read). Only a caller that counts devices of
@@ -59,8 +59,12 @@ bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = Panel
 // or is not a panel's.
 bool ReadValueRanges(PanelDevice& device);
 
-// Writes the start report to the open panel. False when the panel has no output
-// report that can hold it or the write fails; the start goes on either way.
+// How long the start report may take to reach the panel.
+constexpr uint32_t kStartReportWaitMs = 1000;
+
+// Writes the start report to the open panel (a synchronous or an overlapped handle)
+// and waits for the write. False when the panel has no output report that can hold
+// it, or the write fails or does not complete in time; the start goes on either way.
 bool SendStartReport(const PanelDevice& device);
 
 // Closes a handle that is neither 0 nor the invalid-handle value.

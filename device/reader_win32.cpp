@@ -13,6 +13,24 @@ DWORD WINAPI ReaderThreadStart(LPVOID parameter) {
     return static_cast<DWORD>(static_cast<PanelReader*>(parameter)->ThreadLoop());
 }
 
+// Waits up to `timeoutMs` for `thread` to end. Messages that other threads send to
+// this thread's windows are handled meanwhile: a reading thread waiting for the
+// window to take its batch can then finish and see that it is to stop.
+bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD elapsed = GetTickCount() - start;
+        const DWORD left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (wait == WAIT_OBJECT_0) return true;
+        if (wait != WAIT_OBJECT_0 + 1 || left == 0) {
+            return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        }
+    }
+}
+
 // Takes a shared handle out of its place so that only one side closes it.
 HANDLE TakeHandle(void* volatile& place) {
     return static_cast<HANDLE>(InterlockedExchangePointer(const_cast<PVOID volatile*>(&place),
@@ -23,10 +41,33 @@ HANDLE TakeHandle(void* volatile& place) {
 
 // ---------------------------------------------------------------- sources
 
+struct HidPanelSource::PendingRead {
+    OVERLAPPED overlapped = {};
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~PendingRead() {
+        if (done != nullptr) CloseHandle(done);
+    }
+};
+
+HidPanelSource::HidPanelSource()
+    : read_(new PendingRead), wake_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+HidPanelSource::~HidPanelSource() {
+    if (wake_ != nullptr) CloseHandle(wake_);
+}
+
+void HidPanelSource::Wake() {
+    if (wake_ != nullptr) SetEvent(wake_);
+}
+
 bool HidPanelSource::Open(PanelDevice& device) {
     ResetPanelDevice(device);
-    if (CountPanels() == 0) return false;
-    if (!OpenFirstPanel(device)) return false;
+    if (wake_ == nullptr || read_->done == nullptr) return false;
+    ResetEvent(wake_);
+    PanelOpenOptions options;
+    options.overlapped = true;
+    if (CountPanels(options) == 0) return false;
+    if (!OpenFirstPanel(device, options)) return false;
     if (!ReadValueRanges(device)) {
         // The descriptor changed under us or cannot be read now: not a panel.
         ClosePanelHandle(device.handle);
@@ -38,8 +79,22 @@ bool HidPanelSource::Open(PanelDevice& device) {
 }
 
 bool HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    OVERLAPPED& overlapped = read_->overlapped;
+    ZeroMemory(&overlapped, sizeof overlapped);
+    overlapped.hEvent = read_->done;
     DWORD read = 0;
-    if (!ReadFile(device.handle, buffer, device.inputReportLength, &read, nullptr)) return false;
+    if (!ReadFile(device.handle, buffer, device.inputReportLength, nullptr, &overlapped)) {
+        if (GetLastError() != ERROR_IO_PENDING) return false;
+        const HANDLE waits[2] = {read_->done, wake_};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            // Woken: this thread issued the read, so it can cancel it; the read is over
+            // once its result is in.
+            CancelIo(device.handle);
+            GetOverlappedResult(device.handle, &overlapped, &read, TRUE);
+            return false;
+        }
+    }
+    if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE)) return false;
     // A short read leaves stale bytes behind: treat it as a broken panel.
     return read == device.inputReportLength;
 }
@@ -226,11 +281,11 @@ void PanelReader::EndThread() {
 void PanelReader::DropThreadAndPanel() {
     HANDLE thread = TakeHandle(thread_);
     if (thread != nullptr) {
-        // A thread waiting for its next replayed report ends by itself; a blocked
-        // panel read is ended by termination.
+        // A woken source ends the thread's wait for its next report, and the thread
+        // ends by itself; termination is left for a thread that does not.
         InterlockedExchange(&stopRequested_, 1);
         source_.Wake();
-        if (WaitForSingleObject(thread, kGracefulStopMs) != WAIT_OBJECT_0) {
+        if (!WaitForThreadEnd(thread, kGracefulStopMs)) {
             TerminateThread(thread, static_cast<DWORD>(-1));
             // Termination completes asynchronously; the panel handle is closed only
             // once the thread can no longer use it.

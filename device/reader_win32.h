@@ -24,9 +24,10 @@ constexpr uint32_t kRestartRetryPeriodMs = 500;
 // How long the restart waits for a terminated reading thread to be gone before it
 // closes the panel handle under it.
 constexpr uint32_t kTerminateWaitMs = 2000;
-// How long the restart lets a reading thread end by itself before it terminates it
-// (a blocked HID read cannot be cut short on the oldest systems).
-constexpr uint32_t kGracefulStopMs = 100;
+// How long a stop lets the reading thread end by itself before it terminates it, the
+// last resort for a source that cannot be woken or a window that never takes its
+// batch. A woken thread ends in a few milliseconds.
+constexpr uint32_t kGracefulStopMs = 500;
 // How long a start waits for the new thread to reach its loop. A thread is never
 // terminated before that: one terminated during its start-up can leave the
 // system's loader lock held, and every later thread start hangs.
@@ -46,11 +47,26 @@ public:
     virtual void Wake() {}
 };
 
-// The HID panel itself.
+// The HID panel itself, opened for overlapped I/O: a read waits for its report or for
+// Wake, whichever comes first, and a woken read is cancelled by the reading thread
+// itself (the oldest systems can cancel only the calling thread's I/O) and is over
+// before Read returns, so that the panel handle can be closed at once.
 class HidPanelSource : public PanelSource {
 public:
+    HidPanelSource();
+    ~HidPanelSource() override;
+    HidPanelSource(const HidPanelSource&) = delete;
+    HidPanelSource& operator=(const HidPanelSource&) = delete;
+
     bool Open(PanelDevice& device) override;
     bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    void Wake() override;
+
+private:
+    struct PendingRead;
+    // Outlives any read, even that of a thread terminated as a last resort.
+    std::unique_ptr<PendingRead> read_;
+    void* wake_ = nullptr;  // event: the reading is to stop
 };
 
 // A trace replayed in real time: the report at tick T is delivered T milliseconds

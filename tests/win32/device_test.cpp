@@ -9,6 +9,7 @@
 #include "device/hid_win32.h"
 #include "device/reader_win32.h"
 #include "platform/win32/win32_display.h"
+#include "support/tactra_process.h"
 
 namespace tactra {
 namespace {
@@ -28,9 +29,9 @@ public:
     int kills = 0;
 };
 
-DWORD HandleCount() {
-    DWORD count = 0;
-    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
+int HandleCount() {
+    const int count = testing::ProcessHandleCount();
+    EXPECT_GT(count, 0);
     return count;
 }
 
@@ -62,7 +63,7 @@ TEST(NoPanelTest, RestartKeepsRetryingWithoutLeakingHandles) {
     FakeTimer timer;
     HWND window = GetDesktopWindow();
     reader.Restart(timer, window);  // first use loads what the system caches
-    const DWORD before = HandleCount();
+    const int before = HandleCount();
     for (int i = 0; i < 100; ++i) {
         reader.Restart(timer, window);
         ASSERT_TRUE(timer.armed);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/reader_win32.h"
+#include "support/tactra_process.h"
 
 namespace tactra {
 namespace {
@@ -220,14 +221,12 @@ TEST_F(ReaderTest, RestartsOfARunningThreadLeakNoHandles) {
     } timer;
     reader.Restart(timer, hwnd_);
     ASSERT_TRUE(reader.Running());
-    DWORD before = 0, after = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &before);
+    const int before = testing::ProcessHandleCount();
     for (int i = 0; i < 100; ++i) {
         reader.Restart(timer, hwnd_);
         ASSERT_TRUE(reader.Running());
     }
-    GetProcessHandleCount(GetCurrentProcess(), &after);
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(testing::ProcessHandleCount(), before);
     EXPECT_FALSE(timer.armed);
     reader.Stop();
     EXPECT_FALSE(reader.Running());
@@ -286,11 +285,9 @@ TEST_F(ReaderTest, PanelWithReportsTooShortForBothContactsIsRefused) {
     } source;
     PanelReader reader(source);
     reader.SetSetupHook(FixedSetup);
-    DWORD before = 0, after = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &before);
+    const int before = testing::ProcessHandleCount();
     EXPECT_EQ(reader.StartReading(hwnd_), 0);
-    GetProcessHandleCount(GetCurrentProcess(), &after);
-    EXPECT_EQ(after, before) << "the refused panel's handle is closed";
+    EXPECT_EQ(testing::ProcessHandleCount(), before) << "the refused panel's handle is closed";
     EXPECT_EQ(source.opens, 1);
     EXPECT_EQ(source.reads, 0);
     EXPECT_FALSE(reader.Running());

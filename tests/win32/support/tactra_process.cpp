@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace tactra {
 namespace testing {
@@ -75,14 +76,17 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
     return folder;
 }
 
+std::string TactraProcess::BuiltProgram() { return WindowsPath(TACTRA_APP_PATH); }
+
 bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
                           DWORD windowTimeoutMs) {
-    const std::string exe = exe_.empty() ? WindowsPath(TACTRA_APP_PATH) : exe_;
+    const std::string exe = program_.empty() ? BuiltProgram() : program_;
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    void* environment = environment_.empty() ? nullptr : &environment_[0];
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, environment,
                         folder.c_str(), &si, &pi_))
         return false;
     main_ = WaitForWindow("Qumix Touch Configure", windowTimeoutMs);
@@ -128,6 +132,42 @@ void TactraProcess::Kill() {
     }
     pi_ = {};
     main_ = nullptr;
+}
+
+int ProcessHandleCount(DWORD pid) {
+    // SystemExtendedHandleInformation (64): one entry per handle of every process.
+    struct Entry {
+        PVOID object;
+        ULONG_PTR process;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT backTrace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return -1;
+    const LONG kLengthMismatch = static_cast<LONG>(0xC0000004L);
+    std::vector<char> buffer(1 << 20);
+    LONG status;
+    while ((status = query(64, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+           kLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return -1;
+    const Table* table = reinterpret_cast<const Table*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i)
+        if (table->entries[i].process == pid) ++count;
+    return count;
 }
 
 void Pump(DWORD milliseconds) {

@@ -17,8 +17,13 @@ public:
     // A new empty folder under the temporary folder.
     static std::string MakeEmptyFolder(const char* tag);
 
-    // Starts another copy of Tactra.exe than the one under test (the default).
-    void SetProgram(const std::string& exe) { exe_ = exe; }
+    // The built Tactra.exe, as a Windows path.
+    static std::string BuiltProgram();
+    // Starts this program instead of the built Tactra.exe (a Windows path).
+    void SetProgram(const std::string& path) { program_ = path; }
+    // Starts it with this environment block instead of this process's environment.
+    void SetEnvironment(const std::string& block) { environment_ = block; }
+
     // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
     bool Start(const std::string& folder, const std::string& arguments = "",
                DWORD windowTimeoutMs = 15000);
@@ -33,13 +38,20 @@ public:
     void Kill();
 
 private:
-    std::string exe_;
+    std::string program_;
+    std::string environment_;
     PROCESS_INFORMATION pi_{};
     HWND main_ = nullptr;
 };
 
 // A path of the build machine as Windows programs under Wine see it (Z:\...).
 std::string WindowsPath(const char* unixPath);
+
+// The number of handles process `pid` holds now, -1 when the system cannot tell.
+// GetProcessHandleCount is no use under Wine, which always answers 0; this counts
+// the process's entries in the system's handle table.
+int ProcessHandleCount(DWORD pid = GetCurrentProcessId());
+
 // Pumps this thread's messages for the given time.
 void Pump(DWORD milliseconds);
 // A child window of `parent` with exactly this text; null when none.
