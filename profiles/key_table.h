@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "gesture/gesture_action.h"
+#include "profiles/app_profile.h"
 
 namespace tactra {
 

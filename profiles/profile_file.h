@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "gesture/gesture_action.h"
+#include "profiles/app_profile.h"
 #include "profiles/ini.h"
 
 namespace tactra {

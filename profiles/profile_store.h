@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "gesture/gesture_action.h"
+#include "profiles/app_profile.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "profiles/ini.h"
