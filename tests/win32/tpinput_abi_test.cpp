@@ -7,10 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "device/calibration.h"
 #include "device/touch_report.h"
-#include "support/tpinput_client.h"
+#include "tpinput/tpinput.h"
 
 namespace {
 
@@ -51,6 +55,8 @@ _StackLeftByCall:
     ret
 )");
 #endif
+
+extern "C" int TpinputResolvesFromC(HMODULE library);
 
 uint32_t Arg(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -149,6 +155,155 @@ TEST_F(TpinputAbi, RecordsHaveThePlatformLayout) {
     EXPECT_EQ(offsetof(TOUCHINPUT, cxContact), 32u);
     EXPECT_EQ(offsetof(TOUCHINPUT, cyContact), 36u);
 #endif
+}
+
+// A window that keeps a copy of every touch message it receives.
+struct Received {
+    WPARAM count;
+    LPARAM block;
+    std::vector<uint8_t> bytes;  // the records as they lay at lParam
+};
+std::vector<Received> g_received;
+UINT g_touchMessage = 0;
+
+LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == g_touchMessage) {
+        const uint8_t* block = reinterpret_cast<const uint8_t*>(lParam);
+        g_received.push_back(
+            {wParam, lParam,
+             std::vector<uint8_t>(block, block + wParam * sizeof(TouchInputRecord))});
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A folder of its own as the current directory (no "Calibrate.ini": the panel's
+// range maps to the screen) with a trace the library replays.
+class ReplayedTrace {
+public:
+    explicit ReplayedTrace(const char* text) {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        dir_ = std::string(temp) + "tpinput-replay-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        SetCurrentDirectoryA(dir_.c_str());
+        trace_ = dir_ + "\\session.trace";
+        if (FILE* f = std::fopen(trace_.c_str(), "wb")) {
+            std::fputs(text, f);
+            std::fclose(f);
+        }
+        SetEnvironmentVariableA(TPINPUT_REPLAY_VARIABLE, trace_.c_str());
+    }
+    ~ReplayedTrace() {
+        SetEnvironmentVariableA(TPINPUT_REPLAY_VARIABLE, nullptr);
+        SetCurrentDirectoryA(previous_);
+        DeleteFileA(trace_.c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+private:
+    std::string dir_;
+    std::string trace_;
+    char previous_[MAX_PATH] = {};
+};
+
+HWND CreateReceiver() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TpinputAbiReceiver";
+    RegisterClassA(&wc);
+    g_touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
+    g_received.clear();
+    return CreateWindowExA(0, "TpinputAbiReceiver", "receiver", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                           nullptr, wc.hInstance, nullptr);
+}
+
+void PumpUntil(size_t messages, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (g_received.size() < messages && GetTickCount() - start < timeoutMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+}
+
+#if defined(__i386__)
+uint32_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + offset, sizeof v);
+    return v;
+}
+#endif
+
+TEST_F(TpinputAbi, ReplayedReportsReachTheClientAsPlatformRecords) {
+    ReplayedTrace trace(
+        "panel 4095 4095\n"
+        "at 100 touch 1000,2000 -\n"
+        "at 150 touch 1010,2010 3000,100\n"
+        "at 200 touch - -\n");
+    HWND receiver = CreateReceiver();
+    ASSERT_NE(receiver, nullptr);
+    TpinputExports api;
+    ASSERT_TRUE(TpinputResolve(library_, &api));
+    EXPECT_EQ(TpinputResolvesFromC(library_), 1);
+    // The replayed panel counts as the one attached panel.
+    EXPECT_EQ(api.getConnectedDeviceNum(kTpinputPanelVendorId), 1);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x1234), 0);
+    WORD ids[3] = {1, 1, 1};
+    EXPECT_EQ(api.versionNumber(ids), 1);
+    EXPECT_EQ(ids[0], kTpinputPanelVendorId);
+    ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
+    EXPECT_EQ(api.isTouchWindow(receiver, nullptr), 1);
+    PumpUntil(3, 5000);
+    ASSERT_EQ(g_received.size(), 3u);
+
+    // The library maps through the panel's range onto the current display mode.
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+    tactra::CalibrationLimits limits;
+    const tactra::ScreenScale scale = tactra::MakeScreenScale(mode.dmPelsWidth, mode.dmPelsHeight);
+    auto at = [&](int x, int y) { return tactra::MapPosition(limits, scale, x, y); };
+    struct Expected {
+        WPARAM count;
+        uint32_t flags[2];
+        tactra::MappedPoint p[2];
+        uint32_t id[2];
+    };
+    const Expected expected[] = {
+        {1, {0x1A, 0}, {at(1000, 2000), {}}, {0, 0}},
+        {2, {0x19, 0x0A}, {at(1010, 2010), at(3000, 100)}, {0, 1}},
+        {2, {0x1C, 0x0C}, {at(1010, 2010), at(3000, 100)}, {0, 1}},
+    };
+    for (int m = 0; m < 3; ++m) {
+        SCOPED_TRACE(m);
+        const Received& got = g_received[m];
+        EXPECT_EQ(got.count, expected[m].count);
+        EXPECT_EQ(got.block, g_received[0].block) << "one block for every message";
+        for (size_t i = 0; i < got.count; ++i) {
+            TouchInputRecord r;
+            std::memcpy(&r, got.bytes.data() + i * sizeof r, sizeof r);
+            EXPECT_EQ(r.x, expected[m].p[i].x);
+            EXPECT_EQ(r.y, expected[m].p[i].y);
+            EXPECT_EQ(r.dwFlags, expected[m].flags[i]);
+            EXPECT_EQ(r.dwID, expected[m].id[i]);
+            EXPECT_EQ(r.hSource, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(r.dwMask | r.dwExtraInfo | r.cxContact | r.cyContact, 0u);
+#if defined(__i386__)
+            // The platform's 32-bit layout, byte for byte: 40 bytes a record.
+            const size_t base = i * 40;
+            EXPECT_EQ(static_cast<int32_t>(Word(got.bytes, base + 0)), expected[m].p[i].x);
+            EXPECT_EQ(static_cast<int32_t>(Word(got.bytes, base + 4)), expected[m].p[i].y);
+            EXPECT_EQ(Word(got.bytes, base + 8), 0xFFFFFFFFu);
+            EXPECT_EQ(Word(got.bytes, base + 12), expected[m].id[i]);
+            EXPECT_EQ(Word(got.bytes, base + 16), expected[m].flags[i]);
+            EXPECT_EQ(Word(got.bytes, base + 24), r.dwTime);
+#endif
+        }
+    }
+    DestroyWindow(receiver);
 }
 
 }  // namespace
