@@ -78,7 +78,12 @@ typedef BOOL(WINAPI* RegisterTouchWindowFn)(HWND window, ULONG mode);
 typedef BOOL(WINAPI* UnregisterTouchWindowFn)(HWND window);
 /* Returns 1 when `window` is the registered window, else 0; `flags` is not used. */
 typedef BOOL(WINAPI* IsTouchWindowFn)(HWND window, PULONG flags);
-/* Returns 1 and copies nothing: read the records through lParam. */
+/* Copies the records of the touch message whose lParam is `handle` into `records`:
+ * min(count, records in the message), and returns 1. Returns 0 with the last error
+ * ERROR_INVALID_PARAMETER, copying nothing, when `handle` is not the lParam of this
+ * library's latest touch message, `count` is not 1 to kTpinputRecordCapacity,
+ * `records` is null or `size` is not sizeof(TouchInputRecord). Call it while the
+ * message is handled: the next report overwrites the records. */
 typedef BOOL(WINAPI* GetTouchInputInfoFn)(HANDLE handle, UINT count, TouchInputRecord* records,
                                           int size);
 /* Returns 1; the delivery goes on. */
@@ -144,8 +149,7 @@ static __inline int TpinputResolve(HMODULE library, TpinputExports* exports) {
     exports->unregisterTouchWindow =
         TPINPUT_EXPORT(library, UnregisterTouchWindowFn, "UnregisterTouchWindow");
     exports->isTouchWindow = TPINPUT_EXPORT(library, IsTouchWindowFn, "IsTouchWindow");
-    exports->getTouchInputInfo =
-        TPINPUT_EXPORT(library, GetTouchInputInfoFn, "GetTouchInputInfo");
+    exports->getTouchInputInfo = TPINPUT_EXPORT(library, GetTouchInputInfoFn, "GetTouchInputInfo");
     exports->closeTouchInputHandle =
         TPINPUT_EXPORT(library, CloseTouchInputHandleFn, "CloseTouchInputHandle");
     exports->getConnectedDeviceNum =
@@ -156,10 +160,9 @@ static __inline int TpinputResolve(HMODULE library, TpinputExports* exports) {
     exports->setCalibrate = TPINPUT_EXPORT(library, SetCalibrateFn, "SetCalibrate");
     exports->calibrateEvent = TPINPUT_EXPORT(library, CalibrateEventFn, "CalibrateEvent");
     return exports->registerTouchWindow && exports->unregisterTouchWindow &&
-           exports->isTouchWindow && exports->getTouchInputInfo &&
-           exports->closeTouchInputHandle && exports->getConnectedDeviceNum &&
-           exports->versionNumber && exports->suspendThread && exports->resumeThread &&
-           exports->setCalibrate && exports->calibrateEvent;
+           exports->isTouchWindow && exports->getTouchInputInfo && exports->closeTouchInputHandle &&
+           exports->getConnectedDeviceNum && exports->versionNumber && exports->suspendThread &&
+           exports->resumeThread && exports->setCalibrate && exports->calibrateEvent;
 }
 
 #ifdef __cplusplus

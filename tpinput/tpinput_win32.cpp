@@ -375,7 +375,16 @@ BOOL WINAPI UnregisterTouchWindow(HWND) { return 1; }
 
 BOOL WINAPI IsTouchWindow(HWND hwnd, PULONG) { return hwnd == g_state.targetWindow ? 1 : 0; }
 
-BOOL WINAPI GetTouchInputInfo(HANDLE, UINT, TouchInputRecord*, int) { return 1; }
+BOOL WINAPI GetTouchInputInfo(HANDLE handle, UINT count, TouchInputRecord* records, int size) {
+    // The records of the latest touch message, for a client written for the
+    // platform's touch functions; the same records stay readable through lParam.
+    if (!tactra::CopyTouchRecords(g_state, handle, count,
+                                  reinterpret_cast<tactra::TOUCHINPUT*>(records), size)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return 1;
+}
 
 BOOL WINAPI CloseTouchInputHandle(HANDLE) {
     if (g_state.openFlag == 1) {

@@ -32,9 +32,10 @@ public:
             CloseHandle(pi_.hThread);
         }
     }
-    bool Start(const std::string& exe, const std::string& folder, const std::string& trace) {
+    bool Start(const std::string& exe, const std::string& folder, const std::string& trace,
+               const char* arguments = "") {
         SetEnvironmentVariableA("TPINPUT_REPLAY", trace.empty() ? nullptr : trace.c_str());
-        std::string commandLine = "\"" + exe + "\"";
+        std::string commandLine = "\"" + exe + "\" " + arguments;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         const BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
@@ -244,29 +245,33 @@ TEST(TestProgram, ListsTheReplayedMessagesAndTellsWhenNoPanelIsConnected) {
         "panel %d %d\nat 800 touch 512,384 -\nat 900 touch 600,400 -\nat 1000 touch - -\n", w, h);
     WriteText(trace, text);
 
-    Program program;
-    ASSERT_TRUE(program.Start(exe, folder, trace));
-    HWND window = program.WaitForWindow("Touch Test");
-    ASSERT_NE(window, nullptr);
-    HWND list = GetDlgItem(window, 102);
-    for (int i = 0; i < 100 && SendMessageA(list, LB_GETCOUNT, 0, 0) < 3; ++i) Pump(50);
-    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
-    const char* expected[] = {"WM_TOUCH n=1   [0] 0x1C up (60000, 40000)",
-                              "WM_TOUCH n=1   [0] 0x19 move (60000, 40000)",
-                              "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"};
-    for (int i = 0; i < 3; ++i) {
-        // Across processes Wine hands list box texts over reliably only as wide text.
-        wchar_t wide[256] = {};
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-        EXPECT_EQ(std::string(wide, wide + wcslen(wide)), expected[i]);
+    // Straight from lParam, and as a ported client reads them.
+    for (const char* arguments : {"", "--info"}) {
+        SCOPED_TRACE(arguments);
+        Program program;
+        ASSERT_TRUE(program.Start(exe, folder, trace, arguments));
+        HWND window = program.WaitForWindow("Touch Test");
+        ASSERT_NE(window, nullptr);
+        HWND list = GetDlgItem(window, 102);
+        for (int i = 0; i < 100 && SendMessageA(list, LB_GETCOUNT, 0, 0) < 3; ++i) Pump(50);
+        ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+        const char* expected[] = {"WM_TOUCH n=1   [0] 0x1C up (60000, 40000)",
+                                  "WM_TOUCH n=1   [0] 0x19 move (60000, 40000)",
+                                  "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"};
+        for (int i = 0; i < 3; ++i) {
+            // Across processes Wine hands list box texts over reliably only as wide text.
+            wchar_t wide[256] = {};
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+            EXPECT_EQ(std::string(wide, wide + wcslen(wide)), expected[i]);
+        }
+        EXPECT_NE(WindowText(GetDlgItem(window, 100)).find("vendor 0x0EEF"), std::string::npos);
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(program.WaitForExit());
     }
-    EXPECT_NE(WindowText(GetDlgItem(window, 100)).find("vendor 0x0EEF"), std::string::npos);
-    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(program.WaitForExit());
 
     Program alone;
     ASSERT_TRUE(alone.Start(exe, folder, ""));
-    window = alone.WaitForWindow("Touch Test");
+    HWND window = alone.WaitForWindow("Touch Test");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(window, 100)),
               "No touch panel is connected. Connect the panel and start the test again.");

@@ -62,10 +62,14 @@ TEST_F(TpinputExports, WithoutAPanelNothingRegistersAndNoAttributesAreKnown) {
     EXPECT_EQ(words[2], 0);
     EXPECT_EQ(Get<VersionNumberFn>("VersionNumber")(nullptr), 0);
 
+    // No touch message has been sent: there are no records to copy.
     std::vector<uint8_t> buffer(80, 0xA5);
+    SetLastError(0);
     EXPECT_EQ(Get<GetTouchInputInfoFn>("GetTouchInputInfo")(
-                  nullptr, 2, reinterpret_cast<TouchInputRecord*>(buffer.data()), 40),
-              1);
+                  nullptr, 2, reinterpret_cast<TouchInputRecord*>(buffer.data()),
+                  sizeof(TouchInputRecord)),
+              0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(buffer, std::vector<uint8_t>(80, 0xA5));
 
     EXPECT_EQ(Get<SuspendThreadFn>("SUSPENDTHREAD")(), 1);

@@ -3,7 +3,11 @@
 // messages, draws the two contacts live where they touch the screen, lists the
 // latest messages and shows the panel's attributes, or a note when no panel is
 // connected. When it ends it starts Tactra again.
-//   Test.exe [--mouse]     --mouse: registration mode 99 (mouse emulation)
+//   Test.exe [--mouse] [--info]
+//     --mouse: registration mode 99 (mouse emulation)
+//     --info:  the records are read as a client written for the platform's touch
+//              functions reads them: GetTouchInputInfo, then CloseTouchInputHandle
+//              (otherwise straight from lParam)
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +46,7 @@ struct TouchTest {
     HFONT font = nullptr;
     HFONT statusFont = nullptr;
     bool noPanel = false;
+    bool readWithInfo = false;  // --info
     TpinputExports library = {};
     UINT touchMessage = 0;
     DisplayState display;
@@ -161,7 +166,23 @@ void Layout() {
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (g.touchMessage != 0 && message == g.touchMessage) {
-        OnTouch(wParam, reinterpret_cast<const TouchInputRecord*>(lParam));
+        if (!g.readWithInfo) {
+            OnTouch(wParam, reinterpret_cast<const TouchInputRecord*>(lParam));
+            return 0;
+        }
+        TouchInputRecord records[kTpinputRecordCapacity];
+        const HANDLE handle = reinterpret_cast<HANDLE>(lParam);
+        const UINT capacity = kTpinputRecordCapacity;
+        const UINT count = wParam > capacity ? capacity : static_cast<UINT>(wParam);
+        if (g.library.getTouchInputInfo(handle, count, records, sizeof(TouchInputRecord))) {
+            OnTouch(count, records);
+        } else {
+            char line[64];
+            std::snprintf(line, sizeof line, "GetTouchInputInfo failed: error %lu",
+                          static_cast<unsigned long>(GetLastError()));
+            SendMessageA(g.history, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(line));
+        }
+        g.library.closeTouchInputHandle(handle);
         return 0;
     }
     switch (message) {
@@ -213,12 +234,17 @@ std::string Connect(bool mouse) {
     std::snprintf(text, sizeof text,
                   "Panel: vendor 0x%04X, product 0x%04X, version 0x%04X%s. Touch the screen "
                   "with one or two fingers; Escape or \"Close\" ends the test.",
-                  ids[0], ids[1], ids[2], mouse ? ", with mouse emulation" : "");
+                  ids[0], ids[1], ids[2],
+                  mouse && g.readWithInfo ? ", with mouse emulation, read with GetTouchInputInfo"
+                  : mouse                 ? ", with mouse emulation"
+                  : g.readWithInfo        ? ", read with GetTouchInputInfo"
+                                          : "");
     return text;
 }
 
 int Run(HINSTANCE instance, const char* commandLine, int show) {
     const bool mouse = commandLine != nullptr && std::strstr(commandLine, "--mouse") != nullptr;
+    g.readWithInfo = commandLine != nullptr && std::strstr(commandLine, "--info") != nullptr;
     ReadDisplay();
 
     WNDCLASSA wc = {};

@@ -13,3 +13,21 @@ int TpinputResolvesFromC(HMODULE library) {
     record.dwFlags = kTpinputEventDown | kTpinputEventInRange | kTpinputEventPrimary;
     return TpinputResolve(library, &exports) && record.dwFlags == 0x1A;
 }
+
+/* GetTouchInputInfo called through the system's own declaration of it, with the
+ * system's TOUCHINPUT, as a client ported from Windows 7's touch functions calls it.
+ * Returns its result; `lastError` gets GetLastError() after a failure. */
+int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,
+                               int size, unsigned long* lastError) {
+    typedef BOOL(WINAPI * PlatformGetTouchInputInfo)(HTOUCHINPUT, UINT, PTOUCHINPUT, int);
+    PlatformGetTouchInputInfo get =
+        TPINPUT_EXPORT(library, PlatformGetTouchInputInfo, "GetTouchInputInfo");
+    BOOL ok;
+    SetLastError(0);
+    ok = get((HTOUCHINPUT)handle, count, (PTOUCHINPUT)records, size);
+    *lastError = ok ? 0 : GetLastError();
+    return ok;
+}
+
+/* The size a platform client passes. */
+int TpinputPlatformRecordSize(void) { return (int)sizeof(TOUCHINPUT); }
