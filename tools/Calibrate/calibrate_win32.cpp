@@ -119,8 +119,7 @@ void ShowTarget() {
     g.shownTarget = target;
     char text[200];
     std::snprintf(text, sizeof text,
-                  "Target %d of %d: touch the centre of the cross, then lift your finger. "
-                  "Escape cancels and keeps the previous calibration.",
+                  "Target %d of %d: touch the centre of the cross, then lift. Escape cancels.",
                   target, kCalibrationTargetCount);
     SetWindowTextA(g.instruction, text);
     std::snprintf(text, sizeof text, "target %d of %d", target, kCalibrationTargetCount);
@@ -418,7 +417,8 @@ bool MakeWorkFolder() {
     std::snprintf(name, sizeof name, "Tactra-Calibrate-%lu",
                   static_cast<unsigned long>(GetCurrentProcessId()));
     g.workFolder = FileIn(temp, name);
-    if (!CreateDirectoryA(g.workFolder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (!CreateDirectoryA(g.workFolder.c_str(), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
         return false;
     }
     // A file left by an earlier process of the same number is not this one's.
