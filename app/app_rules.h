@@ -16,6 +16,8 @@ constexpr const char kTabletServiceName[] = "WISPTIS.EXE";
 constexpr const char kMainDialogTitle[] = "Qumix Touch Configure";
 constexpr const char kCalibrateProgram[] = "Calibrate.exe";
 constexpr const char kTestProgram[] = "Test.exe";
+// The title of the message that a program could not be started.
+constexpr const char kLaunchFailedTitle[] = "Tactra";
 constexpr const char kCalibrationHint[] = "Please press right button to calibrate. ";
 constexpr const char kHintNewerWindows[] = "For Windows 7 and Vista, Calibration is not necessary!";
 constexpr const char kHintTabletPc[] = "For Tablet Version, Calibration is not necessary!";

@@ -31,6 +31,21 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A program Tactra starts: the one in the current directory as before, else the one
+// beside Tactra.exe, where the installation puts it. It runs in the current
+// directory either way, where "Calibrate.ini" is read and written.
+std::string ProgramToLaunch(const char* name) {
+    if (FileExists(CurrentDirectoryFile(name))) return name;
+    char module[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length == 0 || length >= sizeof module) return name;
+    std::string path(module, length);
+    const size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return name;
+    path = path.substr(0, slash + 1) + name;
+    return FileExists(path) ? path : name;
+}
+
 }  // namespace
 
 BOOL CTACTRADlg::OnInitDialog() {
@@ -155,8 +170,17 @@ void CTACTRADlg::ShowMainDialog(LPARAM flag) {
 }
 
 void CTACTRADlg::Launch(const char* program) {
-    // The result is not looked at: Tactra ends either way.
-    ShellExecuteA(Hwnd(), "open", program, nullptr, nullptr, SW_SHOWNORMAL);
+    // Tactra ends to leave the panel to the program, which starts it again when it
+    // ends. A program that cannot be started would leave the user with neither:
+    // Tactra stays and says so.
+    const std::string path = ProgramToLaunch(program);
+    const HINSTANCE result =
+        ShellExecuteA(Hwnd(), "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) <= 32) {
+        MessageBoxA(Hwnd(), (std::string(program) + " could not be started.").c_str(),
+                    kLaunchFailedTitle, MB_OK | MB_ICONERROR);
+        return;
+    }
     SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
 }
 

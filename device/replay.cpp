@@ -38,10 +38,14 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
 }
 
 bool LoadReplayScript(const std::string& path, ReplayScript& script, std::string& message) {
+    return LoadReplayScript(path, TraceOptions(), script, message);
+}
+
+bool LoadReplayScript(const std::string& path, const TraceOptions& options, ReplayScript& script,
+                      std::string& message) {
     std::vector<TraceStep> steps;
     TraceError error;
-    if (!LoadTraceFile(path, TraceOptions(), steps, error) ||
-        !BuildReplayScript(steps, script, error)) {
+    if (!LoadTraceFile(path, options, steps, error) || !BuildReplayScript(steps, script, error)) {
         message = path + ":" + std::to_string(error.line) + ": " + error.reason;
         return false;
     }

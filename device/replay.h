@@ -38,6 +38,10 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
 // Reads, parses and checks a trace file. On failure `message` is
 // "FILE:LINE: reason" (line 0 when the file cannot be read) and nothing is kept.
 bool LoadReplayScript(const std::string& path, ReplayScript& script, std::string& message);
+// The same for a trace of the given kind (`options.library`: the library's directives
+// are accepted and passed over like the rest of the system's).
+bool LoadReplayScript(const std::string& path, const TraceOptions& options, ReplayScript& script,
+                      std::string& message);
 
 // Writes "panel MAXX MAXY" and "at T report ..." lines, each flushed at once so a
 // session that ends abruptly loses nothing already read.

@@ -1,5 +1,6 @@
 #include "tpinput/touch_library.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "device/report_pipeline.h"
@@ -83,7 +84,12 @@ void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t
                           int32_t mode) {
     state.targetWindow = targetWindow;
     state.touchMessage = touchMessage;
-    state.recordBlock.reset(new TOUCHINPUT[kTouchRecordCapacity]());
+    if (state.recordBlock) {
+        std::fill_n(state.recordBlock.get(), kTouchRecordCapacity, TOUCHINPUT());
+    } else {
+        state.recordBlock.reset(new TOUCHINPUT[kTouchRecordCapacity]());
+    }
+    state.recordsInBlock = 0;
     state.registrationMode = mode;
     if (mode == kMouseEmulationMode) state.mouseEmulation = 1;
 }
@@ -121,8 +127,21 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
         }
     }
 
+    state.recordsInBlock = static_cast<uint32_t>(batch.count);
     ports.messages->Send(state.targetWindow, state.touchMessage, static_cast<uint32_t>(batch.count),
                          records);
+    return true;
+}
+
+bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32_t count,
+                      TOUCHINPUT* records, int32_t size) {
+    const TOUCHINPUT* block = state.recordBlock.get();
+    if (block == nullptr || handle != block || state.recordsInBlock == 0 || records == nullptr ||
+        size != static_cast<int32_t>(sizeof(TOUCHINPUT)) || count == 0 ||
+        count > static_cast<uint32_t>(kTouchRecordCapacity)) {
+        return false;
+    }
+    std::copy_n(block, std::min(count, state.recordsInBlock), records);
     return true;
 }
 

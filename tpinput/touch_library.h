@@ -124,9 +124,13 @@ struct TouchLibraryState {
     int32_t logicalMaxY = 0;
     void* targetWindow = nullptr;
     uint32_t touchMessage = 0;
-    // Room for ten records, of which the first two are written; a new zeroed block
-    // at every registration. Receivers read it only during the send.
+    // Room for ten records, of which the first two are written: allocated at the
+    // first registration and kept for the library's life (a client thread may still
+    // read the previous message's records), zeroed at every later registration.
     std::unique_ptr<TOUCHINPUT[]> recordBlock;
+    // Records in the latest touch message, 0 before the first one after a
+    // registration: what GetTouchInputInfo can hand out.
+    uint32_t recordsInBlock = 0;
     int32_t registrationMode = 0;
     int32_t mouseEmulation = 0;
 
@@ -152,8 +156,9 @@ struct TouchLibraryState {
 // Device state reset: no panel handle, not open, no report lengths.
 void ResetDeviceState(TouchLibraryState& state);
 
-// The last steps of a successful registration: the target window and message, a
-// new zero-filled record block, the mode and (for kMouseEmulationMode) emulation on.
+// The last steps of a successful registration: the target window and message, the
+// zero-filled record block (the same one at every registration), the mode and (for
+// kMouseEmulationMode) emulation on.
 void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t touchMessage,
                           int32_t mode);
 
@@ -162,6 +167,13 @@ void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t
 // bytes long; returns whether it was sent.
 bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
                         size_t length);
+
+// GetTouchInputInfo: when `handle` is the record block of the latest touch message,
+// `size` is sizeof(TOUCHINPUT), `count` is 1 to kTouchRecordCapacity and `records`
+// is not null, copies min(count, records in that message) records and returns true;
+// otherwise copies nothing and returns false.
+bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32_t count,
+                      TOUCHINPUT* records, int32_t size);
 
 // SetCalibrate: a non-zero `start` switches capture on and returns 4096; 0 ends the
 // capture, writes "Calibrate.ini" and returns 1.

@@ -1,10 +1,11 @@
 // tpinput.dll: the exported touch-window interface, the message-only window that
 // receives the panel's reports through raw input, and the Win32 adapters of the
 // library core's ports.
-#include <windows.h>
-
+#define TPINPUT_DECLARE_FUNCTIONS
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "device/hid.h"
@@ -12,13 +13,29 @@
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_ports.h"
+#include "tpinput/library_replay.h"
 #include "tpinput/touch_library.h"
+#include "tpinput/tpinput.h"
+
+// The records the library writes are the ones its public header describes.
+static_assert(sizeof(TouchInputRecord) == sizeof(tactra::TOUCHINPUT), "record size");
+static_assert(offsetof(TouchInputRecord, hSource) == offsetof(tactra::TOUCHINPUT, hSource) &&
+                  offsetof(TouchInputRecord, dwFlags) == offsetof(tactra::TOUCHINPUT, dwFlags) &&
+                  offsetof(TouchInputRecord, cyContact) == offsetof(tactra::TOUCHINPUT, cyContact),
+              "record layout");
+static_assert(kTpinputPanelVendorId == tactra::kPanelVendorId &&
+                  kTpinputMouseEmulationMode == tactra::kMouseEmulationMode &&
+                  kTpinputCalibrationStarted == tactra::kCalibrationModeLimit &&
+                  kTpinputRecordCapacity == tactra::kTouchRecordCapacity,
+              "the public constants are the library's");
 
 namespace tactra {
 namespace {
 
 constexpr char kMessageWindowClass[] = "Message-Only Window";
-constexpr char kTouchMessageName[] = "WM_TOUCH";
+constexpr char kTouchMessageName[] = TPINPUT_TOUCH_MESSAGE;
+// The timer on the message window that paces a replayed trace.
+constexpr UINT_PTR kReplayTimerId = 1;
 
 // The version cannot change while the process runs: it is asked once.
 class Win32OsVersion : public OsVersion {
@@ -62,6 +79,11 @@ Win32OsVersion g_os;
 // "Calibrate.ini" in the current directory, read again only when it changed.
 CalibrationFile g_calibration{LocalFileSystem(), g_clock};
 Win32TouchMessageSink g_messages;
+// The trace that TPINPUT_REPLAY names, loaded at its first use.
+LibraryReplay g_replay;
+// Set while a replayed report is being sent: a client that runs a message loop in
+// its handler gets the next report only after it has returned.
+std::atomic<bool> g_replayDelivering{false};
 
 LibraryPorts Ports() {
     LibraryPorts ports;
@@ -90,7 +112,37 @@ void StoreAttributes(const HidAttributes& attributes) {
     g_state.versionNumber = attributes.versionNumber;
 }
 
+// The value of TPINPUT_REPLAY; empty when it is not set.
+std::string ReplayPath() {
+    const DWORD need = GetEnvironmentVariableA(kReplayVariable, nullptr, 0);
+    if (need == 0) return std::string();
+    std::string path(need, '\0');
+    const DWORD got = GetEnvironmentVariableA(kReplayVariable, &path[0], need);
+    if (got == 0 || got >= need) return std::string();
+    path.resize(got);
+    return path;
+}
+
+// A trace replaces the panel once the variable is set; it stays once loaded.
+bool ReplayRequested() { return g_replay.Loaded() || !ReplayPath().empty(); }
+
+bool ReplayReady() {
+    if (g_replay.Loaded()) return true;
+    std::string message;
+    if (g_replay.Load(ReplayPath(), message)) return true;
+    OutputDebugStringA(("tpinput: " + message).c_str());
+    return false;
+}
+
 int CountLibraryPanels(uint16_t vendorId) {
+    if (ReplayRequested()) {
+        // The replayed panel is the one device attached.
+        if (vendorId != kPanelVendorId || !ReplayReady()) return 0;
+        HidAttributes replayed;
+        replayed.vendorId = kPanelVendorId;
+        StoreAttributes(replayed);
+        return 1;
+    }
     HidAttributes lastMatch;
     const int count = CountPanels(LibraryOpenOptions(vendorId), &lastMatch);
     if (count > 0) StoreAttributes(lastMatch);
@@ -136,6 +188,39 @@ void HandleRawInput(HRAWINPUT input) {
     ProcessPanelReport(g_state, ports, raw->data.hid.bRawData, reportSize);
 }
 
+// Sets the replay timer of `window` to the next report's time, or ends it.
+void ArmReplayTimer(HWND window) {
+    if (window == nullptr) return;
+    uint32_t delay = 0;
+    if (g_replay.NextDelay(GetTickCount(), delay)) {
+        SetTimer(window, kReplayTimerId, delay, nullptr);
+    } else {
+        KillTimer(window, kReplayTimerId);
+    }
+}
+
+// The reports that are due, on the thread of the newest message window, as raw
+// input would arrive there; an older window's timer ends.
+void DeliverReplay(HWND window) {
+    if (window != g_state.messageWindow) {
+        KillTimer(window, kReplayTimerId);
+        return;
+    }
+    if (g_replayDelivering.exchange(true)) return;  // the timer comes again
+    LibraryPorts ports = Ports();
+    while (window == g_state.messageWindow) {
+        const ReplayReport* report = g_replay.TakeDue(GetTickCount());
+        if (report == nullptr) break;
+        ProcessPanelReport(g_state, ports, report->bytes.data(), report->bytes.size());
+    }
+    g_replayDelivering = false;
+    if (window == g_state.messageWindow) {
+        ArmReplayTimer(window);
+    } else {
+        KillTimer(window, kReplayTimerId);
+    }
+}
+
 LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INPUT) {
         OutputDebugStringA("Get Touch Message");
@@ -143,7 +228,10 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
             HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         }
     } else if (message == WM_DEVICECHANGE) {
-        RegisterRawInput();
+        if (!g_replay.Started()) RegisterRawInput();
+    } else if (message == WM_TIMER && wParam == kReplayTimerId) {
+        DeliverReplay(hwnd);
+        return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -214,9 +302,24 @@ void ReleaseMessageWindows() {
     UnregisterClassA(kMessageWindowClass, g_module);  // fails while a window remains
 }
 
+// Registration with a replayed trace as the panel: its reports arrive paced by the
+// message window's timer instead of raw input.
+int RegisterReplay(HWND hwnd, ULONG mode) {
+    if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
+    g_state.openFlag = 1;
+    g_state.logicalMaxX = g_replay.LogicalMaxX();
+    g_state.logicalMaxY = g_replay.LogicalMaxY();
+    CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
+                         static_cast<int32_t>(mode));
+    g_replay.Start(GetTickCount());
+    ArmReplayTimer(static_cast<HWND>(g_state.messageWindow));
+    return 1;
+}
+
 int Register(HWND hwnd, ULONG mode) {
     CreateMessageWindow();
     ResetDeviceState(g_state);
+    if (ReplayRequested()) return RegisterReplay(hwnd, mode);
     if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
 
     PanelDevice device;
@@ -271,7 +374,16 @@ BOOL WINAPI UnregisterTouchWindow(HWND) { return 1; }
 
 BOOL WINAPI IsTouchWindow(HWND hwnd, PULONG) { return hwnd == g_state.targetWindow ? 1 : 0; }
 
-BOOL WINAPI GetTouchInputInfo(HANDLE, UINT, void*, int) { return 1; }
+BOOL WINAPI GetTouchInputInfo(HANDLE handle, UINT count, TouchInputRecord* records, int size) {
+    // The records of the latest touch message, for a client written for the
+    // platform's touch functions; the same records stay readable through lParam.
+    if (!tactra::CopyTouchRecords(g_state, handle, count,
+                                  reinterpret_cast<tactra::TOUCHINPUT*>(records), size)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return 1;
+}
 
 BOOL WINAPI CloseTouchInputHandle(HANDLE) {
     if (g_state.openFlag == 1) {
@@ -285,7 +397,7 @@ int WINAPI GetConnectedDeviceNum(int vendorId) {
     return tactra::CountLibraryPanels(static_cast<uint16_t>(vendorId & 0xFFFF));
 }
 
-int WINAPI VersionNumber(WORD* words) {
+int WINAPI VersionNumber(WORD words[3]) {
     if (words == nullptr) return 0;
     words[0] = g_state.vendorId;
     words[1] = g_state.productId;
@@ -293,9 +405,9 @@ int WINAPI VersionNumber(WORD* words) {
     return 1;
 }
 
-int WINAPI SUSPENDTHREAD() { return 1; }
+int WINAPI SUSPENDTHREAD(void) { return 1; }
 
-int WINAPI RESUMETHREAD() { return 1; }
+int WINAPI RESUMETHREAD(void) { return 1; }
 
 int WINAPI SetCalibrate(int start) {
     return tactra::ApplySetCalibrate(g_state, tactra::Ports(), start);

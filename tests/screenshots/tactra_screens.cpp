@@ -1,6 +1,8 @@
-// Brings up Tactra.exe's windows one after another for tests/screenshots.sh: the
-// main dialog, the About box and both pages of the configuration dialog. For each
-// it writes OUT/NAME.ready with the window's screen rectangle and waits until the
+// Brings up the windows of the shipped programs one after another for
+// tests/screenshots.sh: Tactra.exe's main dialog, About box and both pages of the
+// configuration dialog, a target and the check screen of Calibrate.exe, and
+// Test.exe, the last two driven by traces that tpinput.dll replays. For each it
+// writes OUT/NAME.ready with the window's screen rectangle and waits until the
 // script has taken OUT/NAME.png.
 //   tactra_screens OUT_DIR      (OUT_DIR as a Windows path)
 #include <windows.h>
@@ -49,6 +51,77 @@ bool Shoot(const std::string& out, const char* name, HWND window) {
 void Click(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Starts `program` of `folder` with TPINPUT_REPLAY naming a trace of `text`.
+bool StartWithTrace(const std::string& folder, const char* program, const char* text,
+                    PROCESS_INFORMATION& pi) {
+    const std::string trace = folder + "\\" + program + ".trace";
+    if (FILE* f = std::fopen(trace.c_str(), "w")) {
+        std::fputs(text, f);
+        std::fclose(f);
+    }
+    SetEnvironmentVariableA("TPINPUT_REPLAY", trace.c_str());
+    std::string exe = folder + "\\" + program;
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    const BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                        nullptr, folder.c_str(), &si, &pi);
+    SetEnvironmentVariableA("TPINPUT_REPLAY", nullptr);
+    return started != FALSE;
+}
+
+void EndProcess(PROCESS_INFORMATION& pi, HWND window) {
+    if (window) PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
+
+// Calibrate.exe at its first target, then its check screen with touches near the
+// targets; Test.exe with two fingers down.
+bool ShootClients(const std::string& out) {
+    const std::string folder = TactraProcess::MakeEmptyFolder("screens-clients");
+    for (const char* path : {TACTRA_CALIBRATE_PATH, TACTRA_TOUCHTEST_PATH, TACTRA_TPINPUT_PATH}) {
+        if (!CopyInto(path, folder)) {
+            std::fprintf(stderr, "tactra_screens: cannot copy %s\n", path);
+            return false;
+        }
+    }
+    bool ok = true;
+    PROCESS_INFORMATION pi = {};
+    // The targets of a 1024 x 768 screen, touched a little off their centres; then
+    // touches on targets 1, 4 and 5 and a short stroke on the check screen.
+    const char* calibration =
+        "panel 4095 4095\n"
+        "at 4000 touch 530,530 -\nat 4080 touch - -\n"
+        "at 4400 touch 3570,500 -\nat 4480 touch - -\n"
+        "at 4800 touch 520,3570 -\nat 4880 touch - -\n"
+        "at 5200 touch 3560,3590 -\nat 5280 touch - -\n"
+        "at 5600 touch 2040,2060 -\nat 5680 touch - -\n"
+        "at 6500 touch 520,520 -\nat 6580 touch - -\n"
+        "at 6800 touch 3580,3580 -\nat 6880 touch - -\n"
+        "at 7100 touch 2048,2048 -\nat 7150 touch 2148,2048 -\nat 7200 touch 2248,2048 -\n"
+        "at 7250 touch 2348,2100 -\nat 7300 touch - -\n";
+    if (!StartWithTrace(folder, "Calibrate.exe", calibration, pi)) return false;
+    HWND target = WaitForAnyWindow("Calibration: target 1 of 5", 15000);
+    ok &= Shoot(out, "calibrate-target", target);
+    HWND check = WaitForAnyWindow("Calibration: check", 15000);
+    Pump(2500);  // the touches on the check screen
+    ok &= Shoot(out, "calibrate-check", check);
+    EndProcess(pi, check ? check : target);
+
+    const char* touches =
+        "panel 1024 768\n"
+        "at 500 touch 300,400 -\nat 600 touch 320,420 700,300\n"
+        "at 60000 touch - -\n";
+    if (!StartWithTrace(folder, "Test.exe", touches, pi)) return false;
+    HWND test = WaitForAnyWindow("Touch Test", 15000);
+    Pump(1500);
+    ok &= Shoot(out, "test", test);
+    EndProcess(pi, test);
+    return ok;
 }
 
 }  // namespace
@@ -112,5 +185,6 @@ int main(int argc, char** argv) {
     Pump(300);
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
     app.WaitForExit(5000);
+    ok &= ShootClients(out);
     return ok ? 0 : 1;
 }

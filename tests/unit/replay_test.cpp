@@ -1,12 +1,14 @@
 // The replay script taken from a trace, the refusal of bad traces with file and
 // line, and the recorder's output read back as a replay script.
+#include "device/replay.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "device/replay.h"
+#include "tpinput/library_replay.h"
 
 namespace tactra {
 namespace {
@@ -116,6 +118,69 @@ TEST(TraceRecorderTest, UnwritableFileNamedInTheMessage) {
     EXPECT_EQ(message.rfind("no_such_dir_replay_test/out.trace: cannot write the file", 0), 0u)
         << message;
     EXPECT_FALSE(recorder.IsOpen());
+}
+
+// The library's replay source takes a trace in the library's format: its client
+// directives are passed over, its reports come due at their ticks from the start.
+TEST(LibraryReplayTest, ReportsComeDueAtTheirTicksOnceEach) {
+    const std::string path = WriteTemp("replay_test_library.trace",
+                                       "register 99\n"
+                                       "calibrate start\n"
+                                       "panel 1000 2000\n"
+                                       "at 0 touch 10,20 -\n"
+                                       "at 0 calibrate 2 1\n"
+                                       "at 40 touch 11,21 -\n"
+                                       "panel 5 5\n"
+                                       "at 100 touch - -\n"
+                                       "at 100 calibrate finish\n");
+    LibraryReplay replay;
+    std::string message;
+    ASSERT_TRUE(replay.Load(path, message)) << message;
+    std::remove(path.c_str());
+    EXPECT_EQ(replay.LogicalMaxX(), 1000);
+    EXPECT_EQ(replay.LogicalMaxY(), 2000);
+
+    uint32_t delay = 0;
+    EXPECT_EQ(replay.TakeDue(0), nullptr) << "nothing before the start";
+    EXPECT_FALSE(replay.NextDelay(0, delay));
+    const uint32_t start = UINT32_MAX - 20;  // the tick counter wraps during the trace
+    replay.Start(start);
+    replay.Start(start + 30);  // a later registration keeps the clock
+    ASSERT_TRUE(replay.NextDelay(start, delay));
+    EXPECT_EQ(delay, 0u);
+    const ReplayReport* first = replay.TakeDue(start);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->bytes[3], 10);
+    EXPECT_EQ(replay.TakeDue(start + 39), nullptr);
+    ASSERT_TRUE(replay.NextDelay(start + 15, delay));
+    EXPECT_EQ(delay, 25u);
+    // Late: both reports that are due come one after the other.
+    ASSERT_NE(replay.TakeDue(start + 150), nullptr);
+    const ReplayReport* last = replay.TakeDue(start + 150);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->tick, 100u);
+    EXPECT_EQ(replay.TakeDue(start + 150), nullptr);
+    EXPECT_FALSE(replay.NextDelay(start + 150, delay));
+}
+
+TEST(LibraryReplayTest, BadTracesAreRefusedWithTheirLine) {
+    LibraryReplay replay;
+    std::string message;
+    const std::string path =
+        WriteTemp("replay_test_library_bad.trace", "at 0 touch 1,1 -\nat 5 tuch\n");
+    EXPECT_FALSE(replay.Load(path, message));
+    EXPECT_EQ(message, path + ":2: unknown directive 'tuch'");
+    EXPECT_FALSE(replay.Loaded());
+    std::remove(path.c_str());
+    EXPECT_FALSE(replay.Load("replay_test_missing.trace", message));
+    EXPECT_EQ(message, "replay_test_missing.trace:0: cannot read the file");
+    // Without reports the panel has the default maxima and nothing comes due.
+    const std::string empty = WriteTemp("replay_test_library_empty.trace", "# nothing\n");
+    ASSERT_TRUE(replay.Load(empty, message)) << message;
+    std::remove(empty.c_str());
+    EXPECT_EQ(replay.LogicalMaxX(), 4095);
+    replay.Start(0);
+    EXPECT_EQ(replay.TakeDue(1000), nullptr);
 }
 
 }  // namespace

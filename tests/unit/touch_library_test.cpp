@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <functional>
+#include <future>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "device/trace.h"
@@ -175,11 +177,113 @@ TEST(TouchLibrary, ReregistrationKeepsContactStatesAndStartsAZeroedRecordBlock) 
     Library lib;
     lib.Register(0);
     lib.Touch(true, 100, 100);
+    const TOUCHINPUT* block = lib.state.recordBlock.get();
     lib.Register(0);
+    EXPECT_EQ(lib.state.recordBlock.get(), block) << "one block for the library's life";
     EXPECT_EQ(lib.state.recordBlock[0].dwID, 0u);
     EXPECT_EQ(lib.state.recordBlock[0].dwFlags, 0u);
     lib.Touch(true, 100, 100);
     EXPECT_EQ(lib.Last().records[0].dwFlags, 0x19u);  // still a move
+}
+
+// GetTouchInputInfo from the touch message's handler, as a ported client calls it.
+TEST(TouchLibrary, GetTouchInputInfoCopiesTheMessagesRecordsOrNothing) {
+    Library lib;
+    constexpr int32_t kSize = static_cast<int32_t>(sizeof(TOUCHINPUT));
+    TOUCHINPUT sentinel;
+    std::memset(&sentinel, 0xA5, sizeof sentinel);
+    struct Call {
+        const char* what;
+        int handle;  // 0: the message's lParam, 1: a foreign pointer, 2: null
+        uint32_t count;
+        bool nullBuffer;
+        int32_t size;
+        bool ok;
+        uint32_t copied;
+    };
+    struct Case {
+        bool second;  // the report has a second finger: two records
+        std::vector<Call> calls;
+    };
+    const Case cases[] = {
+        {false,
+         {{"one record", 0, 1, false, kSize, true, 1},
+          {"a count larger than the message's records", 0, 10, false, kSize, true, 1},
+          {"a count of 0", 0, 0, false, kSize, false, 0},
+          {"a count beyond the block", 0, 11, false, kSize, false, 0},
+          {"a wrong size", 0, 1, false, kSize - 8, false, 0},
+          {"a size of 0", 0, 1, false, 0, false, 0},
+          {"a foreign handle", 1, 1, false, kSize, false, 0},
+          {"a null handle", 2, 1, false, kSize, false, 0},
+          {"a null buffer", 0, 1, true, kSize, false, 0}}},
+        {true,
+         {{"two records", 0, 2, false, kSize, true, 2},
+          {"one of two", 0, 1, false, kSize, true, 1},
+          {"all ten asked", 0, 10, false, kSize, true, 2}}},
+    };
+    lib.Register(0);
+    TOUCHINPUT foreign[2] = {};
+    for (const Case& c : cases) {
+        lib.messages.onSend = [&](const TOUCHINPUT* records) {
+            for (const Call& call : c.calls) {
+                SCOPED_TRACE(call.what);
+                TOUCHINPUT buffer[kTouchRecordCapacity];
+                for (TOUCHINPUT& r : buffer) r = sentinel;
+                const void* handle = call.handle == 0   ? static_cast<const void*>(records)
+                                     : call.handle == 1 ? static_cast<const void*>(foreign)
+                                                        : nullptr;
+                EXPECT_EQ(CopyTouchRecords(lib.state, handle, call.count,
+                                           call.nullBuffer ? nullptr : buffer, call.size),
+                          call.ok);
+                for (uint32_t i = 0; i < kTouchRecordCapacity; ++i) {
+                    const TOUCHINPUT& expected = i < call.copied ? records[i] : sentinel;
+                    EXPECT_EQ(std::memcmp(&buffer[i], &expected, sizeof expected), 0) << i;
+                }
+            }
+        };
+        lib.Touch(true, 100, 100, c.second, 200, 200);
+        lib.Touch(false, 100, 100, false, 200, 200);
+    }
+    // Before any message, and after a registration until the next one, the block
+    // holds no message's records.
+    lib.messages.onSend = nullptr;
+    Library fresh;
+    TOUCHINPUT buffer[2];
+    EXPECT_FALSE(CopyTouchRecords(fresh.state, nullptr, 1, buffer, kSize));
+    fresh.Register(0);
+    EXPECT_FALSE(CopyTouchRecords(fresh.state, fresh.state.recordBlock.get(), 1, buffer, kSize));
+    fresh.Touch(true, 1, 1);
+    EXPECT_TRUE(CopyTouchRecords(fresh.state, fresh.state.recordBlock.get(), 1, buffer, kSize));
+    fresh.Register(0);
+    EXPECT_FALSE(CopyTouchRecords(fresh.state, fresh.state.recordBlock.get(), 1, buffer, kSize));
+}
+
+// A registration from another thread while a client thread is still inside a touch
+// message: the records it reads stay in the library's memory (the sanitizer would
+// report a block freed under it).
+TEST(TouchLibrary, ARegistrationFromAnotherThreadLeavesTheHandlersRecordsInPlace) {
+    Library lib;
+    lib.Register(0);
+    std::promise<void> inHandler;
+    std::promise<void> registered;
+    std::shared_future<void> registeredDone = registered.get_future().share();
+    uint32_t readFlags = 0xFFFFFFFF;
+    lib.messages.onSend = [&](const TOUCHINPUT* records) {
+        inHandler.set_value();
+        registeredDone.wait();
+        readFlags = records[0].dwFlags;  // the handler goes on reading its lParam
+        TOUCHINPUT copy;
+        CopyTouchRecords(lib.state, records, 1, &copy, sizeof copy);
+    };
+    std::thread client([&] { lib.Touch(true, 100, 100); });
+    inHandler.get_future().wait();
+    const TOUCHINPUT* before = lib.state.recordBlock.get();
+    lib.Register(0);
+    EXPECT_EQ(lib.state.recordBlock.get(), before);
+    registered.set_value();
+    client.join();
+    // The second registration zeroed the block the handler was reading.
+    EXPECT_EQ(readFlags, 0u);
 }
 
 TEST(MouseEmulation, TapGivesMoveDownAndUpOnMajorVersionFive) {

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "device/calibration.h"
 #include "device/touch_report.h"
-#include "support/tpinput_client.h"
+#include "tpinput/tpinput.h"
 
 namespace {
 
@@ -50,6 +55,11 @@ _StackLeftByCall:
     popl %ebp
     ret
 )");
+
+extern "C" int TpinputResolvesFromC(HMODULE library);
+extern "C" int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,
+                                          int size, unsigned long* lastError);
+extern "C" int TpinputPlatformRecordSize(void);
 
 uint32_t Arg(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 #endif
@@ -149,6 +159,263 @@ TEST_F(TpinputAbi, RecordsHaveThePlatformLayout) {
     EXPECT_EQ(offsetof(TOUCHINPUT, cxContact), 32u);
     EXPECT_EQ(offsetof(TOUCHINPUT, cyContact), 36u);
 #endif
+}
+
+// A window that keeps a copy of every touch message it receives, as it lay at
+// lParam and as GetTouchInputInfo, called through the platform's declaration,
+// copies it. Messages to a window of another thread go to a list of their own.
+struct Received {
+    WPARAM count;
+    LPARAM block;
+    std::vector<uint8_t> bytes;   // the records as they lay at lParam
+    std::vector<uint8_t> copied;  // what GetTouchInputInfo copied, asked for 10
+    int copyResult;
+};
+std::vector<Received> g_received;
+std::vector<Received> g_otherThreadReceived;
+DWORD g_mainThread = 0;
+UINT g_touchMessage = 0;
+HMODULE g_library = nullptr;
+// Runs inside the handler of each message of the main thread, after the copies.
+void (*g_inHandler)() = nullptr;
+
+LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == g_touchMessage) {
+        const uint8_t* block = reinterpret_cast<const uint8_t*>(lParam);
+        Received got = {wParam, lParam,
+                        std::vector<uint8_t>(block, block + wParam * sizeof(TouchInputRecord)),
+                        std::vector<uint8_t>(10 * sizeof(TouchInputRecord), 0xA5), 0};
+        unsigned long error = 0;
+        got.copyResult = TpinputGetAsPlatformClient(g_library, lParam, 10, got.copied.data(),
+                                                    TpinputPlatformRecordSize(), &error);
+        const bool main = GetCurrentThreadId() == g_mainThread;
+        (main ? g_received : g_otherThreadReceived).push_back(got);
+        if (main && g_inHandler) g_inHandler();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A folder of its own as the current directory (no "Calibrate.ini": the panel's
+// range maps to the screen) with a trace the library replays.
+class ReplayedTrace {
+public:
+    explicit ReplayedTrace(const char* text) {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        dir_ = std::string(temp) + "tpinput-replay-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        SetCurrentDirectoryA(dir_.c_str());
+        trace_ = dir_ + "\\session.trace";
+        if (FILE* f = std::fopen(trace_.c_str(), "wb")) {
+            std::fputs(text, f);
+            std::fclose(f);
+        }
+        SetEnvironmentVariableA(TPINPUT_REPLAY_VARIABLE, trace_.c_str());
+    }
+    ~ReplayedTrace() {
+        SetEnvironmentVariableA(TPINPUT_REPLAY_VARIABLE, nullptr);
+        SetCurrentDirectoryA(previous_);
+        DeleteFileA(trace_.c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+private:
+    std::string dir_;
+    std::string trace_;
+    char previous_[MAX_PATH] = {};
+};
+
+HWND CreateReceiver() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TpinputAbiReceiver";
+    RegisterClassA(&wc);
+    g_touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
+    g_received.clear();
+    g_otherThreadReceived.clear();
+    g_mainThread = GetCurrentThreadId();
+    return CreateWindowExA(0, "TpinputAbiReceiver", "receiver", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                           nullptr, wc.hInstance, nullptr);
+}
+
+void PumpUntil(size_t messages, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (g_received.size() < messages && GetTickCount() - start < timeoutMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+}
+
+#if defined(__i386__)
+uint32_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + offset, sizeof v);
+    return v;
+}
+#endif
+
+TEST_F(TpinputAbi, ReplayedReportsReachTheClientAsPlatformRecords) {
+    ReplayedTrace trace(
+        "panel 4095 4095\n"
+        "at 100 touch 1000,2000 -\n"
+        "at 150 touch 1010,2010 3000,100\n"
+        "at 200 touch - -\n");
+    HWND receiver = CreateReceiver();
+    ASSERT_NE(receiver, nullptr);
+    TpinputExports api;
+    ASSERT_TRUE(TpinputResolve(library_, &api));
+    EXPECT_EQ(TpinputResolvesFromC(library_), 1);
+    g_library = library_;
+    EXPECT_EQ(TpinputPlatformRecordSize(), static_cast<int>(sizeof(TouchInputRecord)));
+    // The replayed panel counts as the one attached panel.
+    EXPECT_EQ(api.getConnectedDeviceNum(kTpinputPanelVendorId), 1);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x1234), 0);
+    WORD ids[3] = {1, 1, 1};
+    EXPECT_EQ(api.versionNumber(ids), 1);
+    EXPECT_EQ(ids[0], kTpinputPanelVendorId);
+    ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
+    EXPECT_EQ(api.isTouchWindow(receiver, nullptr), 1);
+    PumpUntil(3, 5000);
+    ASSERT_EQ(g_received.size(), 3u);
+
+    // The library maps through the panel's range onto the current display mode.
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+    tactra::CalibrationLimits limits;
+    const tactra::ScreenScale scale = tactra::MakeScreenScale(mode.dmPelsWidth, mode.dmPelsHeight);
+    auto at = [&](int x, int y) { return tactra::MapPosition(limits, scale, x, y); };
+    struct Expected {
+        WPARAM count;
+        uint32_t flags[2];
+        tactra::MappedPoint p[2];
+        uint32_t id[2];
+    };
+    const Expected expected[] = {
+        {1, {0x1A, 0}, {at(1000, 2000), {}}, {0, 0}},
+        {2, {0x19, 0x0A}, {at(1010, 2010), at(3000, 100)}, {0, 1}},
+        {2, {0x1C, 0x0C}, {at(1010, 2010), at(3000, 100)}, {0, 1}},
+    };
+    for (int m = 0; m < 3; ++m) {
+        SCOPED_TRACE(m);
+        const Received& got = g_received[m];
+        EXPECT_EQ(got.count, expected[m].count);
+        EXPECT_EQ(got.block, g_received[0].block) << "one block for every message";
+        // The platform's GetTouchInputInfo, asked for ten, copies the message's records,
+        // identical to those at lParam, and nothing beyond them.
+        EXPECT_EQ(got.copyResult, 1);
+        EXPECT_TRUE(std::equal(got.bytes.begin(), got.bytes.end(), got.copied.begin()));
+        EXPECT_TRUE(std::all_of(got.copied.begin() + got.bytes.size(), got.copied.end(),
+                                [](uint8_t b) { return b == 0xA5; }));
+        for (size_t i = 0; i < got.count; ++i) {
+            TouchInputRecord r;
+            std::memcpy(&r, got.bytes.data() + i * sizeof r, sizeof r);
+            EXPECT_EQ(r.x, expected[m].p[i].x);
+            EXPECT_EQ(r.y, expected[m].p[i].y);
+            EXPECT_EQ(r.dwFlags, expected[m].flags[i]);
+            EXPECT_EQ(r.dwID, expected[m].id[i]);
+            EXPECT_EQ(r.hSource, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(r.dwMask | r.dwExtraInfo | r.cxContact | r.cyContact, 0u);
+#if defined(__i386__)
+            // The platform's 32-bit layout, byte for byte: 40 bytes a record.
+            const size_t base = i * 40;
+            EXPECT_EQ(static_cast<int32_t>(Word(got.bytes, base + 0)), expected[m].p[i].x);
+            EXPECT_EQ(static_cast<int32_t>(Word(got.bytes, base + 4)), expected[m].p[i].y);
+            EXPECT_EQ(Word(got.bytes, base + 8), 0xFFFFFFFFu);
+            EXPECT_EQ(Word(got.bytes, base + 12), expected[m].id[i]);
+            EXPECT_EQ(Word(got.bytes, base + 16), expected[m].flags[i]);
+            EXPECT_EQ(Word(got.bytes, base + 24), r.dwTime);
+#endif
+        }
+    }
+    // A foreign handle, a wrong size or no buffer copy nothing and say why.
+    std::vector<uint8_t> buffer(2 * sizeof(TouchInputRecord), 0x5A);
+    unsigned long error = 0;
+    EXPECT_EQ(TpinputGetAsPlatformClient(library_, g_received[0].block + 8, 1, buffer.data(),
+                                         TpinputPlatformRecordSize(), &error),
+              0);
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(TpinputGetAsPlatformClient(library_, g_received[0].block, 1, buffer.data(),
+                                         TpinputPlatformRecordSize() - 4, &error),
+              0);
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(TpinputGetAsPlatformClient(library_, g_received[0].block, 1, nullptr,
+                                         TpinputPlatformRecordSize(), &error),
+              0);
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(buffer, std::vector<uint8_t>(2 * sizeof(TouchInputRecord), 0x5A));
+    DestroyWindow(receiver);
+}
+
+// A second registration from another thread while the first thread is inside a
+// touch message: the block stays where it is (zeroed for the new registration,
+// never freed), and the rest of the trace reaches the new window at the same lParam.
+TpinputExports g_api;
+HANDLE g_registered = nullptr;
+HANDLE g_secondThread = nullptr;
+
+DWORD WINAPI SecondClient(LPVOID) {
+    HWND second = CreateWindowExA(0, "TpinputAbiReceiver", "second", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    const BOOL ok = second != nullptr && g_api.registerTouchWindow(second, 0);
+    SetEvent(g_registered);
+    const DWORD start = GetTickCount();
+    while (ok && g_otherThreadReceived.size() < 2 && GetTickCount() - start < 5000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+    if (second) DestroyWindow(second);
+    return ok ? 0 : 1;
+}
+
+void RegisterFromAnotherThread() {
+    if (g_received.size() != 1 || g_secondThread != nullptr) return;
+    g_secondThread = CreateThread(nullptr, 0, SecondClient, nullptr, 0, nullptr);
+    ASSERT_NE(g_secondThread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(g_registered, 5000), WAIT_OBJECT_0);
+    const TouchInputRecord* records =
+        reinterpret_cast<const TouchInputRecord*>(g_received[0].block);
+    EXPECT_EQ(records[0].dwFlags, 0u) << "the handler still reads the library's block";
+}
+
+TEST_F(TpinputAbi, ASecondRegistrationFromAnotherThreadKeepsTheRecordBlock) {
+    ReplayedTrace trace(
+        "panel 4095 4095\n"
+        "at 100 touch 1000,2000 -\n"
+        "at 400 touch 1010,2010 -\n"
+        "at 500 touch - -\n");
+    HWND first = CreateReceiver();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(TpinputResolve(library_, &g_api));
+    g_library = library_;
+    g_registered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_secondThread = nullptr;
+    g_inHandler = RegisterFromAnotherThread;
+    ASSERT_EQ(g_api.registerTouchWindow(first, 0), 1);
+    PumpUntil(1, 5000);
+    g_inHandler = nullptr;
+    ASSERT_EQ(g_received.size(), 1u);
+    ASSERT_NE(g_secondThread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(g_secondThread, 10000), WAIT_OBJECT_0);
+    DWORD status = 1;
+    GetExitCodeThread(g_secondThread, &status);
+    EXPECT_EQ(status, 0u) << "the second registration succeeded";
+    CloseHandle(g_secondThread);
+    CloseHandle(g_registered);
+    PumpUntil(2, 300);
+    EXPECT_EQ(g_received.size(), 1u) << "the first window gets nothing more";
+    ASSERT_EQ(g_otherThreadReceived.size(), 2u);
+    for (const Received& got : g_otherThreadReceived) {
+        EXPECT_EQ(got.block, g_received[0].block) << "the same block";
+        EXPECT_EQ(got.copyResult, 1);
+    }
+    EXPECT_EQ(g_api.isTouchWindow(first, nullptr), 0);
+    DestroyWindow(first);
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "support/tpinput_client.h"
-
 #include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tpinput/tpinput.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ TEST_F(TpinputExports, WithoutAPanelNothingRegistersAndNoAttributesAreKnown) {
     EXPECT_EQ(isTouchWindow(window, &flags), 0);
     EXPECT_EQ(flags, 0x55u);
 
-    EXPECT_EQ(Get<GetConnectedDeviceNumFn>("GetConnectedDeviceNum")(kPanelVendorId), 0);
+    EXPECT_EQ(Get<GetConnectedDeviceNumFn>("GetConnectedDeviceNum")(kTpinputPanelVendorId), 0);
     EXPECT_EQ(Get<RegisterTouchWindowFn>("RegisterTouchWindow")(window, 0), 0);
     EXPECT_EQ(Get<RegisterTouchWindowFn>("RegisterTouchWindow")(window, 99), 0);
     // A failed registration leaves the target window as it was.
@@ -62,12 +62,18 @@ TEST_F(TpinputExports, WithoutAPanelNothingRegistersAndNoAttributesAreKnown) {
     EXPECT_EQ(words[2], 0);
     EXPECT_EQ(Get<VersionNumberFn>("VersionNumber")(nullptr), 0);
 
+    // No touch message has been sent: there are no records to copy.
     std::vector<uint8_t> buffer(80, 0xA5);
-    EXPECT_EQ(Get<GetTouchInputInfoFn>("GetTouchInputInfo")(nullptr, 2, buffer.data(), 40), 1);
+    SetLastError(0);
+    EXPECT_EQ(Get<GetTouchInputInfoFn>("GetTouchInputInfo")(
+                  nullptr, 2, reinterpret_cast<TouchInputRecord*>(buffer.data()),
+                  sizeof(TouchInputRecord)),
+              0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(buffer, std::vector<uint8_t>(80, 0xA5));
 
-    EXPECT_EQ(Get<NoArgFn>("SUSPENDTHREAD")(), 1);
-    EXPECT_EQ(Get<NoArgFn>("RESUMETHREAD")(), 1);
+    EXPECT_EQ(Get<SuspendThreadFn>("SUSPENDTHREAD")(), 1);
+    EXPECT_EQ(Get<ResumeThreadFn>("RESUMETHREAD")(), 1);
     EXPECT_EQ(Get<UnregisterTouchWindowFn>("UnregisterTouchWindow")(window), 1);
     EXPECT_EQ(Get<CloseTouchInputHandleFn>("CloseTouchInputHandle")(nullptr), 1);
     EXPECT_EQ(Get<CloseTouchInputHandleFn>("CloseTouchInputHandle")(nullptr), 1);

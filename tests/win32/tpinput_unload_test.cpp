@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "support/tpinput_client.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "tpinput/tpinput.h"
 
 namespace {
 
@@ -106,15 +106,17 @@ void ExpectFreshExports(HMODULE library, HWND client) {
     EXPECT_EQ(words[0], 0);
     EXPECT_EQ(words[1], 0);
     EXPECT_EQ(words[2], 0);
-    EXPECT_EQ(Export<GetConnectedDeviceNumFn>(library, "GetConnectedDeviceNum")(kPanelVendorId),
-              0);
+    EXPECT_EQ(
+        Export<GetConnectedDeviceNumFn>(library, "GetConnectedDeviceNum")(kTpinputPanelVendorId),
+        0);
     char buffer[80] = {};
-    EXPECT_EQ(Export<GetTouchInputInfoFn>(library, "GetTouchInputInfo")(nullptr, 2, buffer, 40),
-              1);
+    EXPECT_EQ(Export<GetTouchInputInfoFn>(library, "GetTouchInputInfo")(
+                  nullptr, 2, reinterpret_cast<TouchInputRecord*>(buffer), 40),
+              0);  // no touch message: nothing to copy
     EXPECT_EQ(Export<UnregisterTouchWindowFn>(library, "UnregisterTouchWindow")(client), 1);
     EXPECT_EQ(Export<CloseTouchInputHandleFn>(library, "CloseTouchInputHandle")(nullptr), 1);
-    EXPECT_EQ(Export<NoArgFn>(library, "SUSPENDTHREAD")(), 1);
-    EXPECT_EQ(Export<NoArgFn>(library, "RESUMETHREAD")(), 1);
+    EXPECT_EQ(Export<SuspendThreadFn>(library, "SUSPENDTHREAD")(), 1);
+    EXPECT_EQ(Export<ResumeThreadFn>(library, "RESUMETHREAD")(), 1);
     // Capture is switched on and left on: the unload ends it without writing a file.
     EXPECT_EQ(Export<SetCalibrateFn>(library, "SetCalibrate")(1), 4096);
     EXPECT_EQ(Export<CalibrateEventFn>(library, "CalibrateEvent")(2, 0), 0);

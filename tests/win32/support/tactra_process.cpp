@@ -11,27 +11,21 @@
 namespace tactra {
 namespace testing {
 
-std::string WindowsPath(const char* unixPath) {
-    std::string path = unixPath;
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 namespace {
 
 struct FindData {
-    DWORD pid;
+    DWORD pid;  // the process, or 0 for any
     const char* title;
     HWND found;
+    DWORD exceptPid;
 };
 
 BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lParam) {
     FindData* data = reinterpret_cast<FindData*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == data->pid && WindowText(hwnd) == data->title) {
+    if ((data->pid == 0 || pid == data->pid) && pid != data->exceptPid &&
+        WindowText(hwnd) == data->title) {
         data->found = hwnd;
         return FALSE;
     }
@@ -53,6 +47,43 @@ BOOL CALLBACK FindChild(HWND hwnd, LPARAM lParam) {
 }
 
 }  // namespace
+
+std::string WindowsPath(const char* unixPath) {
+    std::string path = unixPath;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+bool CopyInto(const char* path, const std::string& folder) {
+    const std::string from = WindowsPath(path);
+    const size_t slash = from.find_last_of('\\');
+    const std::string to = folder + "\\" + from.substr(slash == std::string::npos ? 0 : slash + 1);
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+HWND WaitForAnyWindow(const char* title, DWORD timeoutMs, DWORD exceptProcess) {
+    const DWORD start = GetTickCount();
+    do {
+        FindData data = {0, title, nullptr, exceptProcess};
+        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&data));
+        if (data.found) return data.found;
+        Pump(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+void KillWindowProcess(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
+    if (process) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
 
 TactraProcess::~TactraProcess() { Kill(); }
 
@@ -79,8 +110,9 @@ std::string TactraProcess::MakeEmptyFolder(const char* tag) {
 std::string TactraProcess::BuiltProgram() { return WindowsPath(TACTRA_APP_PATH); }
 
 bool TactraProcess::Start(const std::string& folder, const std::string& arguments,
-                          DWORD windowTimeoutMs) {
-    const std::string exe = program_.empty() ? BuiltProgram() : program_;
+                          DWORD windowTimeoutMs, const std::string& program) {
+    const std::string exe =
+        !program.empty() ? program : (program_.empty() ? BuiltProgram() : program_);
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
     STARTUPINFOA si = {};
@@ -102,7 +134,7 @@ bool TactraProcess::Start(const std::string& folder, const std::string& argument
 HWND TactraProcess::WaitForWindow(const char* title, DWORD timeoutMs) const {
     const DWORD start = GetTickCount();
     do {
-        FindData data = {pi_.dwProcessId, title, nullptr};
+        FindData data = {pi_.dwProcessId, title, nullptr, 0};
         EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&data));
         if (data.found) return data.found;
         Pump(50);

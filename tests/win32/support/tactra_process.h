@@ -26,7 +26,7 @@ public:
 
     // Starts Tactra.exe in `folder` with `arguments`; waits for its main dialog.
     bool Start(const std::string& folder, const std::string& arguments = "",
-               DWORD windowTimeoutMs = 15000);
+               DWORD windowTimeoutMs = 15000, const std::string& program = "");
     HWND MainDialog() const { return main_; }
     DWORD ProcessId() const { return pi_.dwProcessId; }
     // A top-level window of the process with this title, waiting up to timeoutMs.
@@ -44,8 +44,15 @@ private:
     HWND main_ = nullptr;
 };
 
-// A path of the build machine as Windows programs under Wine see it (Z:\...).
-std::string WindowsPath(const char* unixPath);
+// A path as Windows programs take it (a Unix path becomes Z:\...).
+std::string WindowsPath(const char* path);
+// Copies the file at `path` into `folder`; false when that failed.
+bool CopyInto(const char* path, const std::string& folder);
+// A top-level window of any process with this title, waiting up to timeoutMs; a
+// window of process `exceptProcess` does not count.
+HWND WaitForAnyWindow(const char* title, DWORD timeoutMs, DWORD exceptProcess = 0);
+// Ends the process that owns `window`.
+void KillWindowProcess(HWND window);
 
 // The number of handles process `pid` holds now, -1 when the system cannot tell.
 // GetProcessHandleCount is no use under Wine, which always answers 0; this counts
