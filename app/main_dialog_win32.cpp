@@ -35,7 +35,8 @@ bool FileExists(const std::string& path) {
 // beside Tactra.exe, where the installation puts it. It runs in the current
 // directory either way, where "Calibrate.ini" is read and written.
 std::string ProgramToLaunch(const char* name) {
-    if (FileExists(CurrentDirectoryFile(name))) return name;
+    const std::string here = PathInCurrentDirectory(name);
+    if (FileExists(here)) return here;
     char module[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
     if (length == 0 || length >= sizeof module) return name;
