@@ -1,0 +1,32 @@
+# Refuses an include that crosses the layers of the portable core against their
+# order (see the root CMakeLists.txt): a file of a folder may include headers of its
+# own folder and of the folders listed for it, nothing else.
+#   cmake -DROOT=<source dir> -P check-layers.cmake
+cmake_minimum_required(VERSION 3.25)
+set(allowed_platform platform)
+set(allowed_profiles platform profiles)
+set(allowed_device platform profiles device)
+set(allowed_gesture platform profiles device gesture)
+set(allowed_tpinput platform profiles device tpinput)
+set(allowed_app platform profiles device gesture tpinput app)
+set(folders platform profiles device gesture tpinput app)
+
+set(problems "")
+foreach(folder ${folders})
+  file(GLOB_RECURSE files ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z_]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[^\"]*\"([a-z_]+)/.*$" "\\1" layer "${line}")
+      if(NOT layer IN_LIST allowed_${folder})
+        file(RELATIVE_PATH name ${ROOT} ${file})
+        string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+        list(APPEND problems "${name} includes ${header}: ${folder}/ may use only ${allowed_${folder}}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "Includes across the layers:\n  ${text}")
+endif()
