@@ -5,7 +5,7 @@
 SHELL := /bin/bash
 .DEFAULT_GOAL := test
 
-.PHONY: deps deps-native deps-dist dist native win32 wintest test test-native test-win test-win32 demo bench clean
+.PHONY: deps deps-native deps-dist dist native win32 wintest test test-native test-win test-win32 demo bench fuzz clean
 
 deps:
 	@bash cmake/install-deps.sh all
@@ -44,6 +44,7 @@ test-win32: win32
 # ctest's summary line closes the run.
 test: deps native win32 wintest
 	ctest --preset native
+	bash tests/fuzz/run-fuzz.sh 3
 	ctest --test-dir build/win32 --output-on-failure
 	bash tests/run-32bit-suites.sh
 	bash tests/wine-run.sh build/wintest
@@ -65,6 +66,13 @@ bench: deps-native
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DTACTRA_TESTS=ON >/dev/null
 	cmake --build build/bench --target tactra_bench -j2
 	cd build/bench && tests/tactra_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The libFuzzer targets, FUZZ_SECONDS (default 60) each, and the engine's invariants
+# over a million random batches.
+FUZZ_SECONDS ?= 60
+fuzz: native
+	TACTRA_INVARIANT_BATCHES=1000000 build/native/tests/unit_tests --gtest_filter='EngineInvariants.*'
+	bash tests/fuzz/run-fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build dist

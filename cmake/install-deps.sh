@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 #   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark, xmllint
-#                                   (the replay pictures' tests) and rsvg-convert (to view them)
+#                                   (the replay pictures' tests), rsvg-convert (to view them)
+#                                   and clang with its libFuzzer (make fuzz)
 #   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
 #                                   for the Windows builds, NSIS and 7-Zip for the installer
 #                                   and its checks; and 32-bit Wine where this machine
@@ -11,7 +12,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin)
+native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin
+        clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick nsis p7zip-full)

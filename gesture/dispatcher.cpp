@@ -14,18 +14,24 @@ namespace engine_detail {
 
 namespace {
 
+// Absolute coordinates span 0..65535 over the screen; a position beyond its edge
+// (past the calibrated limits, or the far edge itself) goes to the nearest edge.
 int32_t ScaleAbsolute(int32_t pixel, int32_t extent) {
     const int64_t v = static_cast<int64_t>(pixel) * 65536 / extent;
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    if (v > 65535) return 65535;
+    if (v < 0) return 0;
     return static_cast<int32_t>(v);
 }
 
 }  // namespace
 
 void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t x, int32_t y) {
-    // Without a known screen size there is no absolute position to send.
-    if (s.display.width == 0 || s.display.height == 0) return;
+    // Without a known screen size there is no absolute position to send; a button
+    // release still goes out, where the pointer is, or the button would stay down.
+    if (s.display.width == 0 || s.display.height == 0) {
+        if (flags & kMouseEventLeftUp) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
+        return;
+    }
     ports.sink->MouseEvent(kMouseEventAbsolute | flags, ScaleAbsolute(x, s.display.width),
                            ScaleAbsolute(y, s.display.height), 0);
 }
@@ -102,6 +108,9 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
     MTouchEventInput(s, ports, kFinger1);
     MTouchEventInput(s, ports, kFinger2);
     MTouchEventDispatch(s, ports);
+    // Finger 2's samples have had their batch once it is up: left pending, they
+    // would meet finger 1's next touch, from anchors of a touch long gone.
+    if (s.fingers[kFinger2].phase == TouchPhase::kUp) s.fingers[kFinger2].newSample = false;
     return 1;
 }
 
