@@ -38,6 +38,14 @@ bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::
     if (inWord) words.push_back(word);
     for (size_t i = 0; i < words.size(); ++i) {
         std::string* target = nullptr;
+        if (words[i] == "--log") {
+            options.log = true;
+            if (i + 1 < words.size() && words[i + 1] == "verbose") {
+                options.logVerbose = true;
+                ++i;
+            }
+            continue;
+        }
         if (words[i] == "--replay")
             target = &options.replayFile;
         else if (words[i] == "--record")

@@ -18,6 +18,10 @@ struct SessionOptions {
     // Words Tactra does not know: ignored (a shortcut with an extra argument must
     // not leave the user without touch), and reported to the debugger.
     std::vector<std::string> ignoredWords;
+    // --log: the diagnostic log also goes to "Tactra.log" in the current directory;
+    // --log verbose: with a line for every report.
+    bool log = false;
+    bool logVerbose = false;
 };
 
 // Parses the command line (without the program name). False with a message in

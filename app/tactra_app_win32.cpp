@@ -5,6 +5,8 @@
 #include "app/app_rules.h"
 #include "app/main_dialog_win32.h"
 #include "app/session_win32.h"
+#include "platform/current_directory.h"
+#include "platform/diagnostic_log.h"
 #include "platform/win32/win32_tactra_instance.h"
 
 namespace tactra {
@@ -58,8 +60,14 @@ public:
             MessageBoxA(nullptr, error.c_str(), "Tactra", MB_OK | MB_ICONERROR);
             return 1;
         }
+        DiagnosticLog& log = ProcessLog();
+        log.SetDebugOutput([](const char* line) { OutputDebugStringA(line); });
+        if (options.log) {
+            log.OpenFile(PathInCurrentDirectory("Tactra.log"),
+                         options.logVerbose ? LogLevel::kVerbose : LogLevel::kNormal);
+        }
         for (const std::string& word : options.ignoredWords)
-            OutputDebugStringA(("Tactra: ignored command-line word " + word + "\n").c_str());
+            log.Write("ignored command-line word %s", word.c_str());
         Session session(options);
         if (!session.Prepare(error)) {
             MessageBoxA(nullptr, error.c_str(), "Tactra", MB_OK | MB_ICONERROR);

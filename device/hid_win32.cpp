@@ -11,6 +11,8 @@ extern "C" {
 #include <new>
 #include <vector>
 
+#include "platform/diagnostic_log.h"
+
 namespace tactra {
 
 namespace {
@@ -149,16 +151,29 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes
     HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 options.overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE) {
+        ProcessLog().Write("HID %s: cannot be opened (error %lu)", path, GetLastError());
+        return INVALID_HANDLE_VALUE;
+    }
 
     HIDD_ATTRIBUTES attr = {};
     attr.Size = sizeof attr;
-    bool panel = HidD_GetAttributes(handle, &attr) && attr.VendorID == options.vendorId;
-    if (panel && options.requirePanelDescriptor) {
+    const char* whyNot = nullptr;
+    if (!HidD_GetAttributes(handle, &attr))
+        whyNot = "no attributes";
+    else if (attr.VendorID != options.vendorId)
+        whyNot = "another vendor";
+    if (whyNot == nullptr && options.requirePanelDescriptor) {
         PanelDescriptor descriptor;
-        panel = QueryDescriptor(handle, descriptor) == Query::kOk;
+        const Query query = QueryDescriptor(handle, descriptor);
+        if (query == Query::kNoDescriptor)
+            whyNot = "its descriptor cannot be read";
+        else if (query == Query::kRefused)
+            whyNot = "not a panel's descriptor (short report or too few values)";
     }
-    if (!panel) {
+    if (whyNot != nullptr) {
+        ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s", path,
+                           attr.VendorID, attr.ProductID, whyNot);
         CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }
@@ -201,9 +216,13 @@ bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
         if (handle == INVALID_HANDLE_VALUE) continue;
         if (lastMatch != nullptr) *lastMatch = attributes;
         if (kept) {
+            ProcessLog().Write("HID %s: a further panel, closed", path.c_str());
             CloseHandle(handle);
             continue;
         }
+        ProcessLog().Write("panel opened: %s, vendor 0x%04X product 0x%04X version 0x%04X",
+                           path.c_str(), attributes.vendorId, attributes.productId,
+                           attributes.versionNumber);
         kept = true;
         device.openFlag = 1;
         device.handle = handle;
@@ -220,6 +239,7 @@ bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
             }
         }
     }
+    if (!kept) ProcessLog().Write("no panel of vendor 0x%04X found", options.vendorId);
     return kept;
 }
 
@@ -230,6 +250,9 @@ bool ReadValueRanges(PanelDevice& device) {
     device.inputReportLength = descriptor.inputReportLength;
     device.logicalMaxX = descriptor.logicalMaxX;
     device.logicalMaxY = descriptor.logicalMaxY;
+    ProcessLog().Write("panel ranges: X 0..%ld, Y 0..%ld, input report %u bytes",
+                       static_cast<long>(device.logicalMaxX), static_cast<long>(device.logicalMaxY),
+                       static_cast<unsigned>(device.inputReportLength));
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "device/hid_win32.h"
 #include "device/report_pipeline.h"
+#include "platform/diagnostic_log.h"
 
 namespace tactra {
 
@@ -253,13 +254,32 @@ long PanelReader::ThreadLoop() {
     }
     const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
     uint8_t* buffer = report_.data();
+    DiagnosticLog& log = ProcessLog();
     for (;;) {
-        if (stopRequested_ || !source_.Read(device_, buffer) || stopRequested_) break;
+        if (stopRequested_) break;
+        if (!source_.Read(device_, buffer)) {
+            if (!stopRequested_) log.Write("reading ended: the panel read failed (error %lu)", GetLastError());
+            break;
+        }
+        if (stopRequested_) break;
         // A report too short or of another ID ends the reading.
         ReportBatch batch;
-        if (ReportToBatch(builder_, buffer, report_.size(), setup.limits, setup.scale,
-                          device_.handle, GetTickCount(), records_, batch) != ReportOutcome::kBatch)
+        const ReportOutcome outcome =
+            ReportToBatch(builder_, buffer, report_.size(), setup.limits, setup.scale,
+                          device_.handle, GetTickCount(), records_, batch);
+        if (outcome != ReportOutcome::kBatch) {
+            log.Write("reading ended: %s", outcome == ReportOutcome::kTooShort
+                                               ? "a report shorter than the panel's"
+                                               : "a report of another ID");
             break;
+        }
+        if (log.Verbose()) {
+            log.Write("report: %d record(s), contact 1 %s at %d,%d, contact 2 %s at %d,%d",
+                      batch.count, batch.report.contact1.Touching() ? "down" : "up",
+                      batch.report.contact1.x, batch.report.contact1.y,
+                      batch.report.contact2.Touching() ? "down" : "up",
+                      batch.report.contact2.x, batch.report.contact2.y);
+        }
         if (batch.count > 0) {
             SendMessageA(window, touchMessage_, static_cast<WPARAM>(batch.count),
                          reinterpret_cast<LPARAM>(records_));
@@ -302,7 +322,13 @@ void PanelReader::Restart(RestartTimer& timer, void* window) {
     DropThreadAndPanel();
     timer.Kill();
     StartReading(window);
-    if (!Running()) timer.Set(kRestartRetryPeriodMs);
+    if (Running()) {
+        ProcessLog().Write("reading the panel");
+    } else {
+        ProcessLog().Write("no panel to read: searching again in %u ms",
+                           static_cast<unsigned>(kRestartRetryPeriodMs));
+        timer.Set(kRestartRetryPeriodMs);
+    }
 }
 
 void PanelReader::Stop() { DropThreadAndPanel(); }

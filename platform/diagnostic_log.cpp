@@ -7,6 +7,11 @@ namespace tactra {
 
 DiagnosticLog::~DiagnosticLog() { CloseFile(); }
 
+DiagnosticLog& ProcessLog() {
+    static DiagnosticLog log;
+    return log;
+}
+
 bool DiagnosticLog::OpenFile(const std::string& path, LogLevel level, size_t bound) {
     CloseFile();
     file_ = std::fopen(path.c_str(), "ab");

@@ -56,4 +56,8 @@ private:
     size_t size_ = 0;
 };
 
+// The program's log, shared by its parts (the panel search, the reading thread):
+// silent until the program gives it a debugger output or a file.
+DiagnosticLog& ProcessLog();
+
 }  // namespace tactra

@@ -156,6 +156,23 @@ TEST_F(TactraApp, StartsTheTabletServiceOfItsCurrentFolderAndEndsIt) {
     EXPECT_TRUE(ended) << "the tablet service is still running";
 }
 
+// With --log, Tactra says in "Tactra.log" why it has no panel and that it searches
+// again; the words it ignored are there too.
+TEST_F(TactraApp, LogSaysWhyThereIsNoPanel) {
+    TactraProcess::SetWineVersion("winxp64");
+    folder_ = TactraProcess::MakeEmptyFolder("log");
+    ASSERT_TRUE(app_.Start(folder_, "--log --unknown"));
+    std::string log;
+    for (int i = 0; i < 100 && log.find("searching again") == std::string::npos; ++i) {
+        Pump(50);
+        log = ReadFileText(folder_ + "\\Tactra.log");
+    }
+    EXPECT_NE(log.find("ignored command-line word --unknown\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("no panel of vendor 0x0EEF found\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("no panel to read: searching again in 500 ms\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("report:"), std::string::npos) << "no report lines without verbose";
+}
+
 // A shortcut or autostart entry with words Tactra does not know still starts it.
 TEST_F(TactraApp, UnknownCommandLineWordsAreIgnored) {
     TactraProcess::SetWineVersion("winxp64");
