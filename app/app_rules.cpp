@@ -12,7 +12,8 @@ OsCheckResult CheckOperatingSystem(int32_t mouseMode, uint32_t majorVersion, boo
     return {mouseMode, true, nullptr};
 }
 
-WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height) {
+WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t width,
+                           int32_t height) {
     auto centre = [](int32_t screen, int32_t size) {
         const int32_t origin = (screen - size) / 2;
         return origin < 0 ? 0 : origin;

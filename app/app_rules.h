@@ -49,7 +49,8 @@ struct WindowOrigin {
 };
 // Centred on the screen and clamped to it: a dialog larger than the screen goes to
 // the top left corner instead of off the screen.
-WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height);
+WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t width,
+                           int32_t height);
 
 enum class TrayAction { kNone, kShow, kMenu };
 TrayAction TrayCallbackAction(uint32_t mouseMessage);
@@ -127,13 +128,17 @@ struct GestureControlGroup {
     int firstId;
 };
 constexpr GestureControlGroup kGestureControlGroups[kGestureCount] = {
-    {kFlickUp, 1014},  {kFlickDown, 1018}, {kFlickLeft, 1022}, {kFlickRight, 1026},
-    {kZoomIn, 1030},   {kZoomOut, 1034},   {kRotateCL, 1038},  {kRotateAC, 1042}};
+    {kFlickUp, 1014}, {kFlickDown, 1018}, {kFlickLeft, 1022}, {kFlickRight, 1026},
+    {kZoomIn, 1030},  {kZoomOut, 1034},   {kRotateCL, 1038},  {kRotateAC, 1042}};
 
 // The labels of the eight control groups, in the order of kGestureControlGroups.
-constexpr const char* kGestureGroupLabels[kGestureCount] = {
-    "Up(Page change or Scroll):", "Down(Page change or Scroll):", "Left(Page change or Scroll):",
-    "Right(Page change or Scroll):", "Zoom In:", "Zoom Out:", "Clockwise Rotation:",
-    "Anticlockwise Rotation:"};
+constexpr const char* kGestureGroupLabels[kGestureCount] = {"Up(Page change or Scroll):",
+                                                            "Down(Page change or Scroll):",
+                                                            "Left(Page change or Scroll):",
+                                                            "Right(Page change or Scroll):",
+                                                            "Zoom In:",
+                                                            "Zoom Out:",
+                                                            "Clockwise Rotation:",
+                                                            "Anticlockwise Rotation:"};
 
 }  // namespace tactra

@@ -63,7 +63,8 @@ BOOL CTACTRADlg::OnInitDialog() {
 
     HMENU systemMenu = GetSystemMenu(hwnd, FALSE);
     char aboutText[64] = {};
-    if (systemMenu && LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof aboutText) > 0) {
+    if (systemMenu &&
+        LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof aboutText) > 0) {
         AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(systemMenu, MF_STRING, kAboutCommand, aboutText);
     }

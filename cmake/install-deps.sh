@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin
-        clang libclang-rt-14-dev)
+        clang libclang-rt-14-dev clang-format git)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick nsis p7zip-full)

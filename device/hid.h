@@ -55,9 +55,9 @@ struct PanelDescriptor {
 
 enum class DescriptorCheck {
     kOk,
-    kShortInputReport,    // an input report too short to hold both contacts
-    kTooFewValueCaps,     // fewer than three input value capabilities
-    kValueCapsFailed,     // the value capabilities could not be read
+    kShortInputReport,  // an input report too short to hold both contacts
+    kTooFewValueCaps,   // fewer than three input value capabilities
+    kValueCapsFailed,   // the value capabilities could not be read
 };
 
 // A report length is usable when a whole panel report fits in it.

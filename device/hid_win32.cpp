@@ -148,9 +148,9 @@ bool GetInterfacePath(int index, std::string& path) { return ReadInterfacePath(i
 
 void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes* attributes) {
     if (path == nullptr) return INVALID_HANDLE_VALUE;
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                options.overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, options.overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         ProcessLog().Write("HID %s: cannot be opened (error %lu)", path, GetLastError());
         return INVALID_HANDLE_VALUE;
@@ -172,8 +172,8 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes
             whyNot = "not a panel's descriptor (short report or too few values)";
     }
     if (whyNot != nullptr) {
-        ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s", path,
-                           attr.VendorID, attr.ProductID, whyNot);
+        ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s", path, attr.VendorID,
+                           attr.ProductID, whyNot);
         CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }
@@ -230,7 +230,8 @@ bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
         PreparsedData preparsed(handle);
         HIDP_CAPS caps = {};
         if (preparsed.Ok() && HidP_GetCaps(preparsed.Get(), &caps) == HIDP_STATUS_SUCCESS) {
-            if (caps.InputReportByteLength != 0) device.inputReportLength = caps.InputReportByteLength;
+            if (caps.InputReportByteLength != 0)
+                device.inputReportLength = caps.InputReportByteLength;
             if (caps.OutputReportByteLength != 0) {
                 device.outputReportLength = caps.OutputReportByteLength;
             }

@@ -34,8 +34,8 @@ bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
 
 // Takes a shared handle out of its place so that only one side closes it.
 HANDLE TakeHandle(void* volatile& place) {
-    return static_cast<HANDLE>(InterlockedExchangePointer(const_cast<PVOID volatile*>(&place),
-                                                          nullptr));
+    return static_cast<HANDLE>(
+        InterlockedExchangePointer(const_cast<PVOID volatile*>(&place), nullptr));
 }
 
 }  // namespace
@@ -187,7 +187,8 @@ ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
 // ---------------------------------------------------------------- reader
 
 PanelReader::PanelReader(PanelSource& source)
-    : source_(source), setupHook_(CalibratedReaderSetup),
+    : source_(source),
+      setupHook_(CalibratedReaderSetup),
       touchMessage_(RegisterWindowMessageA("WM_TOUCH")) {
     device_.handle = nullptr;
     started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -258,7 +259,8 @@ long PanelReader::ThreadLoop() {
     for (;;) {
         if (stopRequested_) break;
         if (!source_.Read(device_, buffer)) {
-            if (!stopRequested_) log.Write("reading ended: the panel read failed (error %lu)", GetLastError());
+            if (!stopRequested_)
+                log.Write("reading ended: the panel read failed (error %lu)", GetLastError());
             break;
         }
         if (stopRequested_) break;
@@ -277,8 +279,8 @@ long PanelReader::ThreadLoop() {
             log.Write("report: %d record(s), contact 1 %s at %d,%d, contact 2 %s at %d,%d",
                       batch.count, batch.report.contact1.Touching() ? "down" : "up",
                       batch.report.contact1.x, batch.report.contact1.y,
-                      batch.report.contact2.Touching() ? "down" : "up",
-                      batch.report.contact2.x, batch.report.contact2.y);
+                      batch.report.contact2.Touching() ? "down" : "up", batch.report.contact2.x,
+                      batch.report.contact2.y);
         }
         if (batch.count > 0) {
             SendMessageA(window, touchMessage_, static_cast<WPARAM>(batch.count),

@@ -57,11 +57,24 @@ bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t&
     const int64_t h = state.height;
     int64_t sx, sy;
     switch (state.orientation) {
-        case 0: sx = px; sy = py; break;
-        case 1: sx = w - py; sy = px; break;
-        case 2: sx = w - px; sy = h - py; break;
-        case 3: sx = py; sy = h - px; break;
-        default: return false;
+        case 0:
+            sx = px;
+            sy = py;
+            break;
+        case 1:
+            sx = w - py;
+            sy = px;
+            break;
+        case 2:
+            sx = w - px;
+            sy = h - py;
+            break;
+        case 3:
+            sx = py;
+            sy = h - px;
+            break;
+        default:
+            return false;
     }
     auto clamp = [](int64_t v) {
         if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();

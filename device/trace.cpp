@@ -347,7 +347,8 @@ private:
             step_.bytes.push_back(static_cast<uint8_t>(HexDigit(t[0]) * 16 + HexDigit(t[1])));
         }
         PanelInputReport report;
-        if (DecodePanelReport(step_.bytes.data(), step_.bytes.size(), report) != DecodeResult::kOk) {
+        if (DecodePanelReport(step_.bytes.data(), step_.bytes.size(), report) !=
+            DecodeResult::kOk) {
             return Fail("a report needs at least " + std::to_string(kPanelReportMinLength) +
                         " bytes, this one has " + std::to_string(step_.bytes.size()));
         }

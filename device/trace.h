@@ -34,8 +34,8 @@ enum class TraceOp {
 
 struct TraceStep {
     TraceOp op = TraceOp::kReopen;
-    int line = 0;        // line number in the file, from 1
-    uint32_t tick = 0;   // the clock's tick when the directive happens
+    int line = 0;       // line number in the file, from 1
+    uint32_t tick = 0;  // the clock's tick when the directive happens
     std::vector<int64_t> args;
     std::vector<std::string> texts;
     std::vector<uint8_t> bytes;

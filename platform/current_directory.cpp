@@ -21,7 +21,8 @@ std::string PathInCurrentDirectory(const char* fileName) {
         need = got;
     }
     // A root directory already ends in its separator.
-    if (!path.empty() && path.back() != kPathSeparator && path.back() != '/') path += kPathSeparator;
+    if (!path.empty() && path.back() != kPathSeparator && path.back() != '/')
+        path += kPathSeparator;
     path += fileName ? fileName : "";
     return path;
 }

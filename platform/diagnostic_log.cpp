@@ -59,7 +59,8 @@ void DiagnosticLog::DropOlderHalf() {
     if (std::FILE* in = std::fopen(path_.c_str(), "rb")) {
         char chunk[16384];
         size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.insert(data.end(), chunk, chunk + n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+            data.insert(data.end(), chunk, chunk + n);
         std::fclose(in);
     }
     size_t keep = data.size() > bound_ / 2 ? data.size() - bound_ / 2 : 0;

@@ -48,7 +48,7 @@ TACTRA_KERNEL32_IMPORT tactra::ProfileDword TACTRA_WINAPI GetPrivateProfileSecti
 
 // The current directory without a final separator: its length when it fits with
 // its zero byte, else the buffer size it needs (zero byte included), 0 on failure.
-TACTRA_KERNEL32_IMPORT tactra::ProfileDword TACTRA_WINAPI GetCurrentDirectoryA(
-    tactra::ProfileDword nBufferLength, char* lpBuffer);
+TACTRA_KERNEL32_IMPORT tactra::ProfileDword TACTRA_WINAPI
+GetCurrentDirectoryA(tactra::ProfileDword nBufferLength, char* lpBuffer);
 
 }  // extern "C"

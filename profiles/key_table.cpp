@@ -13,13 +13,14 @@ struct NamedKey {
 // function keys, which FillKeyNames adds. Code 42 is VK_PRINT, as the stored files
 // have it.
 constexpr NamedKey kNamedKeys[] = {
-    {1, "Mouse Up"},  {2, "Mouse Down"}, {8, "Back"},       {9, "Tab"},       {13, "Return"},    {27, "Esc"},
-    {32, "Space"},    {33, "Page Up"},   {34, "Page Down"}, {35, "End"},      {36, "Home"},      {37, "Left"},
-    {38, "Up"},       {39, "Right"},     {40, "Down"},      {42, "Print Scr"}, {45, "Insert"},   {46, "Delete"},
-    {91, "L Win"},    {92, "R Win"},     {106, "Multiply"}, {107, "Add"},     {108, "Separator"}, {109, "Subtract"},
-    {110, "Decimal"}, {111, "Divide"},   {186, ";"},        {187, "+"},       {188, ","},        {189, "-"},
-    {190, "."},       {191, "/"},        {192, "`"},        {219, "["},       {220, "\\"},       {221, "]"},
-    {222, "'"},
+    {1, "Mouse Up"},   {2, "Mouse Down"}, {8, "Back"},        {9, "Tab"},        {13, "Return"},
+    {27, "Esc"},       {32, "Space"},     {33, "Page Up"},    {34, "Page Down"}, {35, "End"},
+    {36, "Home"},      {37, "Left"},      {38, "Up"},         {39, "Right"},     {40, "Down"},
+    {42, "Print Scr"}, {45, "Insert"},    {46, "Delete"},     {91, "L Win"},     {92, "R Win"},
+    {106, "Multiply"}, {107, "Add"},      {108, "Separator"}, {109, "Subtract"}, {110, "Decimal"},
+    {111, "Divide"},   {186, ";"},        {187, "+"},         {188, ","},        {189, "-"},
+    {190, "."},        {191, "/"},        {192, "`"},         {219, "["},        {220, "\\"},
+    {221, "]"},        {222, "'"},
 };
 
 }  // namespace
@@ -31,7 +32,8 @@ void FillKeyNames(KeyNameTable& table) {
         table[static_cast<size_t>(48 + i)] = std::string(1, static_cast<char>('0' + i));
         table[static_cast<size_t>(96 + i)] = "NUM" + std::to_string(i);
     }
-    for (int i = 0; i < 26; ++i) table[static_cast<size_t>(65 + i)] = std::string(1, static_cast<char>('A' + i));
+    for (int i = 0; i < 26; ++i)
+        table[static_cast<size_t>(65 + i)] = std::string(1, static_cast<char>('A' + i));
     for (int i = 1; i <= 12; ++i) table[static_cast<size_t>(111 + i)] = "F" + std::to_string(i);
 }
 
@@ -49,7 +51,8 @@ std::array<const std::string*, 95> ComboKeyNames() {
     size_t n = 0;
     const KeyNameTable& table = DefaultKeyNames();
     for (int code = 0; code <= kLastComboKeyCode && n < names.size(); ++code) {
-        if (!table[static_cast<size_t>(code)].empty()) names[n++] = &table[static_cast<size_t>(code)];
+        if (!table[static_cast<size_t>(code)].empty())
+            names[n++] = &table[static_cast<size_t>(code)];
     }
     return names;
 }

@@ -17,15 +17,15 @@ using SectionValues = const char* const[kGestureCount * 3];
 constexpr SectionValues kInternetExplorer = {
     "2", "2048", "1", "2", "2048", "0", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     "1", "2048", "1", "1", "2048", "0", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-constexpr SectionValues kAcrobatReader = {
-    "2", "2048", "1", "2", "2048", "0", "14", "109", "0", "14", "107", "0",
-    "9", "33",   "0", "9", "34",   "0", "9",  "33",  "0", "9",  "34",  "0"};
-constexpr SectionValues kPictureAndFaxViewer = {
-    "2", "2048", "1", "2", "2048", "0", "10", "76", "0", "10", "75", "0",
-    "9", "33",   "0", "9", "34",   "0", "9",  "37", "0", "9",  "39", "0"};
-constexpr SectionValues kPhotoViewer = {
-    "2", "2048", "1", "2", "2048", "0", "10", "188", "0", "10", "190", "0",
-    "0", "0",    "0", "0", "0",    "0", "9",  "37",  "0", "9",  "39",  "0"};
+constexpr SectionValues kAcrobatReader = {"2",  "2048", "1",   "2",  "2048", "0",  "14", "109",
+                                          "0",  "14",   "107", "0",  "9",    "33", "0",  "9",
+                                          "34", "0",    "9",   "33", "0",    "9",  "34", "0"};
+constexpr SectionValues kPictureAndFaxViewer = {"2",  "2048", "1",  "2",  "2048", "0",  "10", "76",
+                                                "0",  "10",   "75", "0",  "9",    "33", "0",  "9",
+                                                "34", "0",    "9",  "37", "0",    "9",  "39", "0"};
+constexpr SectionValues kPhotoViewer = {"2", "2048", "1",   "2",  "2048", "0", "10", "188",
+                                        "0", "10",   "190", "0",  "0",    "0", "0",  "0",
+                                        "0", "0",    "9",   "37", "0",    "9", "39", "0"};
 
 // The Chinese names in code page 950 bytes, whatever the system's code page.
 constexpr const char kPictureAndFaxViewerChinese[] =
@@ -91,7 +91,8 @@ bool WriteProfile(const CIni& ini, const char* section, const AppProfile& profil
         const GestureAction& a = profile.actions[g];
         const int32_t values[3] = {a.kind, a.code, IsWheelAction(a) ? a.up : 0};
         for (int f = 0; f < 3; ++f) {
-            if (!ini.WriteNumber(section, ProfileKey(g, kFields[f]).c_str(), values[f])) return false;
+            if (!ini.WriteNumber(section, ProfileKey(g, kFields[f]).c_str(), values[f]))
+                return false;
         }
     }
     return true;
@@ -102,8 +103,9 @@ std::string DefaultProfileText(uint16_t langId, int osMajor) {
     std::string text = SectionText("iexplore.exe", kInternetExplorer);
     text += SectionText("AcroRd32.exe", kAcrobatReader);
     if (osMajor == 5) {
-        text += SectionText(chinese ? kPictureAndFaxViewerChinese : "Windows Picture and Fax Viewer",
-                            kPictureAndFaxViewer);
+        text +=
+            SectionText(chinese ? kPictureAndFaxViewerChinese : "Windows Picture and Fax Viewer",
+                        kPictureAndFaxViewer);
     } else if (osMajor == 6) {
         text += SectionText(chinese ? kPhotoViewerChinese : "Windows Photo Viewer", kPhotoViewer);
     }

@@ -26,7 +26,9 @@ namespace {
 using tactra::ProfileBool;
 using tactra::ProfileDword;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view s) {
     size_t begin = 0;
@@ -82,7 +84,8 @@ public:
         if (!f) return errno == ENOENT || errno == ENOTDIR;
         exists_ = true;
         struct stat st;
-        if (fstat(fileno(f), &st) == 0 && st.st_size > 0) data_.reserve(static_cast<size_t>(st.st_size));
+        if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
+            data_.reserve(static_cast<size_t>(st.st_size));
         char chunk[65536];
         size_t n;
         while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data_.append(chunk, n);
@@ -99,7 +102,8 @@ public:
     // Index of the first section header with this name, or -1.
     long FindSection(std::string_view name) const {
         for (size_t i = 0; i < lines_.size(); ++i) {
-            if (lines_[i].kind == LineKind::kSection && SameName(lines_[i].name, name)) return static_cast<long>(i);
+            if (lines_[i].kind == LineKind::kSection && SameName(lines_[i].name, name))
+                return static_cast<long>(i);
         }
         return -1;
     }
@@ -115,7 +119,8 @@ public:
         if (header < 0) return -1;
         const size_t end = SectionEnd(static_cast<size_t>(header));
         for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-            if (lines_[i].kind == LineKind::kKey && SameName(lines_[i].name, key)) return static_cast<long>(i);
+            if (lines_[i].kind == LineKind::kKey && SameName(lines_[i].name, key))
+                return static_cast<long>(i);
         }
         return -1;
     }
@@ -128,7 +133,8 @@ public:
     void Replace(size_t at, std::string text) { Reclassify(at, std::move(text)); }
 
     void Erase(size_t begin, size_t end) {
-        lines_.erase(lines_.begin() + static_cast<long>(begin), lines_.begin() + static_cast<long>(end));
+        lines_.erase(lines_.begin() + static_cast<long>(begin),
+                     lines_.begin() + static_cast<long>(end));
     }
 
     std::string Serialise() const {
@@ -155,7 +161,9 @@ private:
             lines_.emplace_back();
             lines_.back().text = data.substr(start, end - start);
             Classify(lines_.back());
-            if (end < data.size() && data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n') ++end;
+            if (end < data.size() && data[end] == '\r' && end + 1 < data.size() &&
+                data[end + 1] == '\n')
+                ++end;
             start = end + 1;
         }
     }
@@ -191,7 +199,7 @@ private:
         l.value = Unquote(Trim(t.substr(eq + 1)));
     }
 
-    std::string data_;                // the file's bytes
+    std::string data_;               // the file's bytes
     std::deque<std::string> added_;  // lines added by a write (a deque keeps them in place)
     std::vector<Line> lines_;
     bool exists_ = false;
@@ -210,7 +218,8 @@ ProfileDword CopyValue(std::string_view value, char* buffer, ProfileDword size) 
 
 // Copies a list of names, each with its zero byte, and the final zero byte. A list
 // that does not fit is cut, ends in two zero bytes and gives size - 2.
-ProfileDword CopyNames(const std::vector<std::string_view>& names, char* buffer, ProfileDword size) {
+ProfileDword CopyNames(const std::vector<std::string_view>& names, char* buffer,
+                       ProfileDword size) {
     if (size == 1) {
         buffer[0] = '\0';
         return 0;
@@ -284,8 +293,9 @@ bool ReplaceFile(const char* path, const std::string& data, bool existed) {
 
 extern "C" {
 
-ProfileDword GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpDefault,
-                                      char* lpReturnedString, ProfileDword nSize, const char* lpFileName) {
+ProfileDword GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName,
+                                      const char* lpDefault, char* lpReturnedString,
+                                      ProfileDword nSize, const char* lpFileName) {
     if (!lpReturnedString || nSize == 0) return 0;
     ProfileFile file;
     const bool loaded = lpFileName && file.Load(lpFileName);
@@ -310,20 +320,23 @@ ProfileDword GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyNa
         return CopyNames(names, lpReturnedString, nSize);
     }
     const long key = file.FindKey(header, ArgName(lpKeyName));
-    if (key >= 0) return CopyValue(file.Lines()[static_cast<size_t>(key)].value, lpReturnedString, nSize);
+    if (key >= 0)
+        return CopyValue(file.Lines()[static_cast<size_t>(key)].value, lpReturnedString, nSize);
     // The default loses its trailing blanks.
     std::string_view def = lpDefault ? std::string_view(lpDefault) : std::string_view();
     while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
     return CopyValue(def, lpReturnedString, nSize);
 }
 
-ProfileDword GetPrivateProfileSectionNamesA(char* lpszReturnBuffer, ProfileDword nSize, const char* lpFileName) {
+ProfileDword GetPrivateProfileSectionNamesA(char* lpszReturnBuffer, ProfileDword nSize,
+                                            const char* lpFileName) {
     return GetPrivateProfileStringA(nullptr, nullptr, nullptr, lpszReturnBuffer, nSize, lpFileName);
 }
 
-ProfileBool WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpString,
-                                       const char* lpFileName) {
-    if (!lpAppName) return lpKeyName == nullptr && lpString == nullptr;  // the "flush" call: nothing cached
+ProfileBool WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName,
+                                       const char* lpString, const char* lpFileName) {
+    if (!lpAppName)
+        return lpKeyName == nullptr && lpString == nullptr;  // the "flush" call: nothing cached
     if (!lpFileName || !*lpFileName) return 0;
     ProfileFile file;
     if (!file.Load(lpFileName)) return 0;
@@ -352,7 +365,8 @@ ProfileBool WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyN
                 // After the section's last key or comment, before the blank lines that
                 // separate it from the next section.
                 size_t at = file.SectionEnd(static_cast<size_t>(header));
-                while (at > static_cast<size_t>(header) + 1 && Trim(lines[at - 1].text).empty()) --at;
+                while (at > static_cast<size_t>(header) + 1 && Trim(lines[at - 1].text).empty())
+                    --at;
                 file.Insert(at, std::string(keyName) + "=" + value);
             } else {
                 const size_t end = lines.size();

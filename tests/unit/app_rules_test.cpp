@@ -46,7 +46,7 @@ TEST(TrayCallback, LeftButtonShowsRightButtonReleasedOpensMenu) {
 
 TEST(DeviceChange, ArmsTheTimerOnlyWhenLost) {
     EXPECT_TRUE(DeviceChangeArmsTimer(0, 0));
-    EXPECT_FALSE(DeviceChangeArmsTimer(0x44, 0x88));  // reading
+    EXPECT_FALSE(DeviceChangeArmsTimer(0x44, 0x88));                     // reading
     EXPECT_FALSE(DeviceChangeArmsTimer(0, static_cast<uintptr_t>(-1)));  // searching
 }
 
@@ -63,7 +63,7 @@ TEST(TabPages, SixteenPagesAtMostAndClicksSwitchOnlyToAnotherPage) {
     EXPECT_TRUE(pages.FocusChanged(1, previous));
     EXPECT_EQ(previous, 0);
     EXPECT_EQ(pages.Current(), 1);
-    EXPECT_FALSE(pages.FocusChanged(1, previous));  // clicking "MODIFY" again
+    EXPECT_FALSE(pages.FocusChanged(1, previous));   // clicking "MODIFY" again
     EXPECT_FALSE(pages.FocusChanged(-1, previous));  // no focused item
     EXPECT_FALSE(pages.FocusChanged(16, previous));
 }

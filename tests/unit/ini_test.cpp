@@ -56,7 +56,8 @@ TEST_F(Ini, NullSectionOrKeyGivesTheDefaultWithoutReading) {
 TEST_F(Ini, NumbersAndKeys) {
     const CIni ini = With(
         "[Config]\r\nMinX=120\r\nMaxX= -1\r\nNine=9A\r\nWord=abc\r\nEmpty=\r\nBig=99999999999\r\n"
-        "Plus=+7\r\nLong=" + std::string(64, '1') + "99\r\n");
+        "Plus=+7\r\nLong=" +
+        std::string(64, '1') + "99\r\n");
     EXPECT_EQ(ini.ReadNumber("Config", "MinX", 5), 120);
     EXPECT_EQ(ini.ReadNumber("Config", "MaxX", 5), -1);
     EXPECT_EQ(ini.ReadNumber("Config", "Nine", 5), 9);
@@ -127,7 +128,8 @@ TEST_F(Ini, ManySectionsReadWhole) {
     Strings names;
     ini.ReadSectionNames(names);
     ASSERT_EQ(names.size(), 5000u);
-    for (int i = 0; i < 5000; ++i) ASSERT_EQ(names[static_cast<size_t>(i)], "app" + std::to_string(i));
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(names[static_cast<size_t>(i)], "app" + std::to_string(i));
 }
 
 TEST(CurrentDirectory, PathOfAnyLength) {
@@ -135,7 +137,8 @@ TEST(CurrentDirectory, PathOfAnyLength) {
     // Deeper than the old 120-character buffer allowed (Windows keeps the current
     // directory within 260 characters).
     std::filesystem::path deep = dir.Dir();
-    while (deep.string().size() < 160) deep /= std::string(20, static_cast<char>('a' + deep.string().size() % 26));
+    while (deep.string().size() < 160)
+        deep /= std::string(20, static_cast<char>('a' + deep.string().size() % 26));
     std::filesystem::create_directories(deep);
     testing::CurrentDirectoryScope cd(deep);
     const std::string path = PathInCurrentDirectory("Tactra.ini");

@@ -130,10 +130,12 @@ TEST(KeyTable, EveryEncodedTripleSurvivesShowAndEncode) {
     for (int boxes = 0; boxes < 8; ++boxes) {
         for (size_t t = 0; t <= texts.size(); ++t) {
             const std::string text = t < texts.size() ? *texts[t] : std::string();
-            const GestureAction a = EncodeGestureAction(Group(boxes & 1, (boxes >> 1) & 1, (boxes >> 2) & 1, text));
+            const GestureAction a =
+                EncodeGestureAction(Group(boxes & 1, (boxes >> 1) & 1, (boxes >> 2) & 1, text));
             ControlGroupState shown = Group(1, 1, 1, "stale");
             ShowGestureAction(shown, a);
-            EXPECT_EQ(EncodeGestureAction(shown), a) << "boxes " << boxes << " key '" << text << "'";
+            EXPECT_EQ(EncodeGestureAction(shown), a)
+                << "boxes " << boxes << " key '" << text << "'";
             ++checked;
         }
     }

@@ -37,7 +37,8 @@ protected:
     static std::string Get(const char* section, const char* key, const std::string& path,
                            const char* def = "<default>") {
         std::vector<char> buffer(4096, 'x');
-        const ProfileDword n = GetPrivateProfileStringA(section, key, def, buffer.data(), 4096, path.c_str());
+        const ProfileDword n =
+            GetPrivateProfileStringA(section, key, def, buffer.data(), 4096, path.c_str());
         EXPECT_EQ(n, std::strlen(buffer.data()));
         return std::string(buffer.data(), n);
     }
@@ -46,15 +47,18 @@ protected:
     static std::vector<std::string> Names(const char* section, const std::string& path) {
         std::vector<char> buffer(1 << 16, 'x');
         const ProfileDword n =
-            section ? GetPrivateProfileStringA(section, nullptr, "", buffer.data(), 1 << 16, path.c_str())
+            section ? GetPrivateProfileStringA(section, nullptr, "", buffer.data(), 1 << 16,
+                                               path.c_str())
                     : GetPrivateProfileSectionNamesA(buffer.data(), 1 << 16, path.c_str());
         std::vector<std::string> names;
-        for (const char* p = buffer.data(); *p && p < buffer.data() + n; p += std::strlen(p) + 1) names.push_back(p);
+        for (const char* p = buffer.data(); *p && p < buffer.data() + n; p += std::strlen(p) + 1)
+            names.push_back(p);
         EXPECT_EQ(buffer[n], '\0');
         return names;
     }
 
-    static bool Put(const char* section, const char* key, const char* value, const std::string& path) {
+    static bool Put(const char* section, const char* key, const char* value,
+                    const std::string& path) {
         return WritePrivateProfileStringA(section, key, value, path.c_str()) != 0;
     }
 
@@ -108,7 +112,8 @@ TEST_F(ProfileApi, QuotesCommentsEmptyValuesAndDefaults) {
     EXPECT_EQ(Get("s", "inner", path), "a\"b\"c");
     EXPECT_EQ(Names("s", path), (Strings{"double", "single", "mixed", "lone", "inner", "empty"}));
     EXPECT_EQ(Get("s", "empty", path), "");  // present: no default
-    EXPECT_EQ(Get("s", "absent", path, "default   "), "default");  // trailing blanks of the default go
+    EXPECT_EQ(Get("s", "absent", path, "default   "),
+              "default");  // trailing blanks of the default go
 }
 
 TEST_F(ProfileApi, LineEndsAndMissingFinalNewline) {
@@ -168,7 +173,7 @@ TEST_F(ProfileApi, WritesAppendSectionsAndKeysAndReplaceInPlace) {
     const std::string path = NewFile("[first]\r\nk1=1\r\nk2=2\r\n\r\n[second]\r\nk=1\r\n");
     ASSERT_TRUE(Put("third", "a", "1", path));  // new section at the end
     ASSERT_TRUE(Put("third", "b", "2", path));
-    ASSERT_TRUE(Put("FIRST", "k3", "3", path));  // new key at the end of its section
+    ASSERT_TRUE(Put("FIRST", "k3", "3", path));   // new key at the end of its section
     ASSERT_TRUE(Put("first", "K1", "10", path));  // replaced in place
     EXPECT_EQ(Names(nullptr, path), (Strings{"first", "second", "third"}));
     EXPECT_EQ(Names("first", path), (Strings{"k1", "k2", "k3"}));
@@ -240,8 +245,8 @@ TEST_F(ProfileApi, MegabyteLineIsReadAndCut) {
     const std::string big(1 << 20, 'v');
     const std::string path = NewFile("[a]\r\nbig=" + big + "\r\nk=1\r\n[b]\r\nk=2\r\n");
     std::vector<char> buffer((1 << 20) + 16, 'x');
-    EXPECT_EQ(GetPrivateProfileStringA("a", "big", "", buffer.data(), static_cast<ProfileDword>(buffer.size()),
-                                       path.c_str()),
+    EXPECT_EQ(GetPrivateProfileStringA("a", "big", "", buffer.data(),
+                                       static_cast<ProfileDword>(buffer.size()), path.c_str()),
               static_cast<ProfileDword>(big.size()));
     EXPECT_EQ(std::string(buffer.data()), big);
     char small[8];
@@ -271,7 +276,8 @@ TEST_F(ProfileApi, BinaryGarbageIsReadWithoutHarm) {
 
 TEST_F(ProfileApi, ManySectionsInFileOrder) {
     std::string content;
-    for (int i = 5000; i > 0; --i) content += "[s" + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
+    for (int i = 5000; i > 0; --i)
+        content += "[s" + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
     const std::string path = NewFile(content);
     const Strings names = Names(nullptr, path);
     ASSERT_EQ(names.size(), 5000u);
@@ -295,8 +301,12 @@ TEST_F(ProfileApi, SecondBytesOfTwoByteCharactersKeepTheirCase) {
     if (!IsDBCSLeadByte(0xA4)) GTEST_SKIP() << "the system's code page has no two-byte characters";
 #endif
     // Two Big5 characters that differ only in a second byte of 'A' / 'a'.
-    const std::string upper = "\xA4" "A";
-    const std::string lower = "\xA4" "a";
+    const std::string upper =
+        "\xA4"
+        "A";
+    const std::string lower =
+        "\xA4"
+        "a";
     const std::string path = NewFile("[" + upper + "]\r\nk=1\r\n[" + lower + "]\r\nk=2\r\n");
     EXPECT_EQ(Get(upper.c_str(), "k", path), "1");
     EXPECT_EQ(Get(lower.c_str(), "k", path), "2");

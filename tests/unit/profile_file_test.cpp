@@ -21,10 +21,11 @@ using testing::WriteBytes;
 // value from `values` (an empty text writes nothing after "=").
 std::string Section(const std::string& name, const char* const (&values)[24]) {
     static const char* const keys[24] = {
-        "ZoomIn.Case",    "ZoomIn.Code",    "ZoomIn.Up",    "ZoomOut.Case",   "ZoomOut.Code",   "ZoomOut.Up",
-        "RotateAC.Case",  "RotateAC.Code",  "RotateAC.Up",  "RotateCL.Case",  "RotateCL.Code",  "RotateCL.Up",
-        "FlickUp.Case",   "FlickUp.Code",   "FlickUp.Up",   "FlickDown.Case", "FlickDown.Code", "FlickDown.Up",
-        "FlickLeft.Case", "FlickLeft.Code", "FlickLeft.Up", "FlickRight.Case", "FlickRight.Code", "FlickRight.Up"};
+        "ZoomIn.Case",    "ZoomIn.Code",     "ZoomIn.Up",       "ZoomOut.Case",   "ZoomOut.Code",
+        "ZoomOut.Up",     "RotateAC.Case",   "RotateAC.Code",   "RotateAC.Up",    "RotateCL.Case",
+        "RotateCL.Code",  "RotateCL.Up",     "FlickUp.Case",    "FlickUp.Code",   "FlickUp.Up",
+        "FlickDown.Case", "FlickDown.Code",  "FlickDown.Up",    "FlickLeft.Case", "FlickLeft.Code",
+        "FlickLeft.Up",   "FlickRight.Case", "FlickRight.Code", "FlickRight.Up"};
     std::string s = "[" + name + "]\r\n";
     for (int i = 0; i < 24; ++i) s += std::string(keys[i]) + "=" + values[i] + "\r\n";
     return s;
@@ -32,13 +33,16 @@ std::string Section(const std::string& name, const char* const (&values)[24]) {
 
 const char* const kIe[24] = {"2", "2048", "1", "2", "2048", "0", "", "", "", "", "", "",
                              "1", "2048", "1", "1", "2048", "0", "", "", "", "", "", ""};
-const char* const kAcro[24] = {"2", "2048", "1", "2", "2048", "0", "14", "109", "0", "14", "107", "0",
-                               "9", "33",   "0", "9", "34",   "0", "9",  "33",  "0", "9",  "34",  "0"};
+const char* const kAcro[24] = {"2",  "2048", "1",   "2",  "2048", "0",  "14", "109",
+                               "0",  "14",   "107", "0",  "9",    "33", "0",  "9",
+                               "34", "0",    "9",   "33", "0",    "9",  "34", "0"};
 const char* const kFax[24] = {"2", "2048", "1", "2", "2048", "0", "10", "76", "0", "10", "75", "0",
                               "9", "33",   "0", "9", "34",   "0", "9",  "37", "0", "9",  "39", "0"};
-const char* const kPhoto[24] = {"2", "2048", "1", "2", "2048", "0", "10", "188", "0", "10", "190", "0",
-                                "0", "0",    "0", "0", "0",    "0", "9",  "37",  "0", "9",  "39",  "0"};
-const std::string kFaxChinese = "Windows \xB9\xCF\xA4\xF9\xA9\x4D\xB6\xC7\xAF\x75\xC0\xCB\xB5\xF8\xBE\xB9";
+const char* const kPhoto[24] = {"2", "2048", "1",   "2",  "2048", "0", "10", "188",
+                                "0", "10",   "190", "0",  "0",    "0", "0",  "0",
+                                "0", "0",    "9",   "37", "0",    "9", "39", "0"};
+const std::string kFaxChinese =
+    "Windows \xB9\xCF\xA4\xF9\xA9\x4D\xB6\xC7\xAF\x75\xC0\xCB\xB5\xF8\xBE\xB9";
 const std::string kPhotoChinese = "Windows \xAC\xDB\xA4\xF9\xC0\xCB\xB5\xF8\xBE\xB9";
 
 TEST(DefaultProfiles, SectionsByteForByte) {
@@ -96,7 +100,8 @@ TEST(ProfileStore, RefreshWritesDefaultsOnceAndWaitsOnce) {
     EXPECT_EQ(langAsked, 1);
     EXPECT_EQ(store.Path(), PathInCurrentDirectory("Tactra.ini"));
     EXPECT_EQ(store.Ini().Path(), store.Path());
-    EXPECT_EQ(store.Sections(), (std::vector<std::string>{"iexplore.exe", "AcroRd32.exe", "Windows Photo Viewer"}));
+    EXPECT_EQ(store.Sections(),
+              (std::vector<std::string>{"iexplore.exe", "AcroRd32.exe", "Windows Photo Viewer"}));
     EXPECT_EQ(store.SectionCount(), 3);
     EXPECT_EQ(ReadBytes(dir.File("Tactra.ini")), DefaultProfileText(0x0409, 6));
 
@@ -203,10 +208,11 @@ TEST_F(ProfileFile, WriteOrderAndRoundTrip) {
     p.actions[kFlickRight] = Action(-1, 70000, 0);
     ASSERT_TRUE(WriteProfile(ini, "new app", p));
     std::string expected = "[first]\r\nk=1\r\n[new app]\r\n";
-    const char* order[] = {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC", "FlickUp", "FlickDown", "FlickLeft",
-                           "FlickRight"};
-    const char* values[] = {"2",  "2048", "1", "2", "2048", "0", "14", "107", "0", "14", "109", "0",
-                            "9",  "33",   "0", "9", "34",   "0", "0",  "0",   "0", "-1", "70000", "0"};
+    const char* order[] = {"ZoomIn",  "ZoomOut",   "RotateCL",  "RotateAC",
+                           "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
+    const char* values[] = {"2",  "2048", "1",   "2", "2048", "0",  "14",    "107",
+                            "0",  "14",   "109", "0", "9",    "33", "0",     "9",
+                            "34", "0",    "0",   "0", "0",    "-1", "70000", "0"};
     for (int g = 0; g < 8; ++g) {
         expected += std::string(order[g]) + ".Case=" + values[g * 3] + "\r\n";
         expected += std::string(order[g]) + ".Code=" + values[g * 3 + 1] + "\r\n";

@@ -20,9 +20,10 @@ constexpr int kTraces = 20;
 constexpr int kStepsPerTrace = 200;
 
 std::string RandomValue(std::mt19937& rng) {
-    static const char* const kValues[] = {"0", "1", "2", "8", "9", "16", "17", "-1", "2048", "33",
-                                          "2147483647", "-2147483648", "99999999999", "", "abc",
-                                          "9x", " 12", "(null)", "2049", "65"};
+    static const char* const kValues[] = {"0",          "1",           "2",           "8",    "9",
+                                          "16",         "17",          "-1",          "2048", "33",
+                                          "2147483647", "-2147483648", "99999999999", "",     "abc",
+                                          "9x",         " 12",         "(null)",      "2049", "65"};
     return kValues[rng() % (sizeof kValues / sizeof kValues[0])];
 }
 
@@ -44,9 +45,12 @@ std::string RandomProfileFile(std::mt19937& rng) {
 
 uint16_t RandomRaw(std::mt19937& rng, uint16_t last) {
     switch (rng() % 4) {
-        case 0: return static_cast<uint16_t>(rng());                 // anywhere
-        case 1: return static_cast<uint16_t>(rng() % 2) * 65535;     // extremes
-        default: return static_cast<uint16_t>(last + static_cast<int>(rng() % 81) - 40);  // nearby
+        case 0:
+            return static_cast<uint16_t>(rng());  // anywhere
+        case 1:
+            return static_cast<uint16_t>(rng() % 2) * 65535;  // extremes
+        default:
+            return static_cast<uint16_t>(last + static_cast<int>(rng() % 81) - 40);  // nearby
     }
 }
 
@@ -62,7 +66,9 @@ std::vector<TraceStep> RandomTrace(std::mt19937& rng) {
     };
     add(TraceOp::kMode).args = {96 + static_cast<int64_t>(rng() % 3)};
     if (rng() % 2) add(TraceOp::kAdapter).texts = {"ATI Technologies Inc."};
-    if (rng() % 2) add(TraceOp::kPanel).args = {1 + static_cast<int64_t>(rng() % 65535), 1 + static_cast<int64_t>(rng() % 65535)};
+    if (rng() % 2)
+        add(TraceOp::kPanel).args = {1 + static_cast<int64_t>(rng() % 65535),
+                                     1 + static_cast<int64_t>(rng() % 65535)};
     if (rng() % 3) add(TraceOp::kFile).texts = {"Tactra.ini", RandomProfileFile(rng)};
     for (int i = 0; i < kStepsPerTrace; ++i) {
         tick += rng() % 5 == 0 ? rng() % 2000 : rng() % 40;
@@ -71,10 +77,19 @@ std::vector<TraceStep> RandomTrace(std::mt19937& rng) {
             TraceStep& s = add(TraceOp::kReport);
             for (uint16_t& r : raw) r = RandomRaw(rng, r);
             const bool t1 = rng() % 5 != 0, t2 = rng() % 3 == 0;
-            s.bytes = {1, uint8_t(t1 | (rng() % 4 == 0 ? 0xFE : 0)), uint8_t(rng()),
-                       uint8_t(raw[0]), uint8_t(raw[0] >> 8), uint8_t(raw[1]), uint8_t(raw[1] >> 8),
-                       uint8_t(t2), uint8_t(rng()), uint8_t(raw[2]), uint8_t(raw[2] >> 8),
-                       uint8_t(raw[3]), uint8_t(raw[3] >> 8)};
+            s.bytes = {1,
+                       uint8_t(t1 | (rng() % 4 == 0 ? 0xFE : 0)),
+                       uint8_t(rng()),
+                       uint8_t(raw[0]),
+                       uint8_t(raw[0] >> 8),
+                       uint8_t(raw[1]),
+                       uint8_t(raw[1] >> 8),
+                       uint8_t(t2),
+                       uint8_t(rng()),
+                       uint8_t(raw[2]),
+                       uint8_t(raw[2] >> 8),
+                       uint8_t(raw[3]),
+                       uint8_t(raw[3] >> 8)};
             if (rng() % 200 == 0) s.bytes[0] = static_cast<uint8_t>(rng());
         } else if (what < 84) {
             add(TraceOp::kDisplay).args = {static_cast<int64_t>(rng() % 3 ? 1024 : rng() % 65536),
@@ -89,12 +104,12 @@ std::vector<TraceStep> RandomTrace(std::mt19937& rng) {
             add(TraceOp::kKeyboard).args = {std::vector<int64_t>{16, 17, 164}[rng() % 3],
                                             static_cast<int64_t>(rng() % 2)};
         } else if (what < 95) {
-            add(TraceOp::kFile).texts = {rng() % 2 ? "Tactra.ini" : "Calibrate.ini",
-                                         rng() % 2 ? RandomProfileFile(rng)
-                                                   : "[Config]\r\nMinX=" + RandomValue(rng) +
-                                                         "\r\nMaxX=" + RandomValue(rng) +
-                                                         "\r\nMinY=" + RandomValue(rng) +
-                                                         "\r\nMaxY=" + RandomValue(rng) + "\r\n"};
+            add(TraceOp::kFile).texts = {
+                rng() % 2 ? "Tactra.ini" : "Calibrate.ini",
+                rng() % 2
+                    ? RandomProfileFile(rng)
+                    : "[Config]\r\nMinX=" + RandomValue(rng) + "\r\nMaxX=" + RandomValue(rng) +
+                          "\r\nMinY=" + RandomValue(rng) + "\r\nMaxY=" + RandomValue(rng) + "\r\n"};
         } else if (what < 97) {
             add(TraceOp::kRemove).texts = {rng() % 2 ? "Tactra.ini" : "Calibrate.ini"};
         } else {

@@ -57,7 +57,8 @@ inline std::string ReadBytes(const std::string& path) {
 // lets this user write read-only files, as Wine does for root): the caller skips.
 inline bool MakeReadOnly(const std::string& path) {
     std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
                                      std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
 #if defined(_WIN32)
@@ -71,7 +72,8 @@ inline bool MakeReadOnly(const std::string& path) {
 // Runs the test body with the current directory set to `dir`, restoring it after.
 class CurrentDirectoryScope {
 public:
-    explicit CurrentDirectoryScope(const std::filesystem::path& dir) : saved_(std::filesystem::current_path()) {
+    explicit CurrentDirectoryScope(const std::filesystem::path& dir)
+        : saved_(std::filesystem::current_path()) {
         std::filesystem::current_path(dir);
     }
     ~CurrentDirectoryScope() {

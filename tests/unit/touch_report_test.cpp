@@ -181,7 +181,8 @@ TEST(BatchBuilder, RecordsAreDecodedFromTraceTouchShorthand) {
     TraceError error;
     ASSERT_TRUE(ParseTrace("touch 10,20 30,40\ntouch - 50,60\n", {}, steps, error));
     PanelInputReport r;
-    ASSERT_EQ(DecodePanelReport(steps[1].bytes.data(), steps[1].bytes.size(), r), DecodeResult::kOk);
+    ASSERT_EQ(DecodePanelReport(steps[1].bytes.data(), steps[1].bytes.size(), r),
+              DecodeResult::kOk);
     EXPECT_FALSE(r.contact1.Touching());
     EXPECT_EQ(r.contact1.x, 10);
     EXPECT_EQ(r.contact1.y, 20);

@@ -41,7 +41,8 @@ TEST(Trace, DirectivesTicksCommentsAndLineEnds) {
     EXPECT_EQ(p.steps[1].line, 4);
     EXPECT_EQ(p.steps[2].tick, 100u);
     EXPECT_EQ(p.steps[2].args, (std::vector<int64_t>{800, 600, 1}));
-    EXPECT_EQ(p.steps[3].texts, (std::vector<std::string>{"note \"pad\".exe", "C:\\x # not a comment"}));
+    EXPECT_EQ(p.steps[3].texts,
+              (std::vector<std::string>{"note \"pad\".exe", "C:\\x # not a comment"}));
     EXPECT_EQ(p.steps[3].tick, 100u) << "without 'at' a directive keeps the current tick";
     EXPECT_EQ(p.steps[4].tick, 256u);
     EXPECT_EQ(p.steps[4].bytes, MakeTouchReport(true, 1, 2, false, 0, 0));
@@ -50,7 +51,8 @@ TEST(Trace, DirectivesTicksCommentsAndLineEnds) {
 }
 
 TEST(Trace, FileBlockKeepsLinesVerbatimWithCrLf) {
-    const Parsed p = Parse("file Tactra.ini <<END\n[a]\r\nx=1 # kept\nEND\nremove \"Tactra.ini\"\n");
+    const Parsed p =
+        Parse("file Tactra.ini <<END\n[a]\r\nx=1 # kept\nEND\nremove \"Tactra.ini\"\n");
     ASSERT_TRUE(p.ok) << p.error.reason;
     EXPECT_EQ(p.steps[0].texts[0], "Tactra.ini");
     EXPECT_EQ(p.steps[0].texts[1], "[a]\r\nx=1 # kept\r\n");

@@ -14,8 +14,8 @@ TEST(Win32ForegroundApp, ReadsThisProgramAndItsWindowTitle) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "TactraForegroundProbe";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Probe Title - Viewer", WS_OVERLAPPEDWINDOW,
-                                0, 0, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Probe Title - Viewer", WS_OVERLAPPEDWINDOW, 0,
+                                0, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(hwnd, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     SetForegroundWindow(hwnd);
@@ -44,8 +44,8 @@ TEST(Win32ForegroundApp, NoWindowOrNoProcessReadsUnknown) {
     Win32ForegroundApp::ReadWindowTitleOf(nullptr, title);
     EXPECT_LE(title.size(), 259u);
 
-    HWND gone = CreateWindowExA(0, "STATIC", "gone", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND gone =
+        CreateWindowExA(0, "STATIC", "gone", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);
     name = "x";

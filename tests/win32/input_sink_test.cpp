@@ -124,7 +124,7 @@ TEST_F(ProbeWindow, ShiftCtrlAltAKeysArriveInOrder) {
     const struct {
         bool down;
         WPARAM vk;
-    } expected[] = {{true, VK_SHIFT}, {true, VK_CONTROL}, {true, VK_MENU}, {true, 'A'},
+    } expected[] = {{true, VK_SHIFT}, {true, VK_CONTROL},  {true, VK_MENU},  {true, 'A'},
                     {false, 'A'},     {false, VK_CONTROL}, {false, VK_MENU}, {false, VK_SHIFT}};
     ASSERT_EQ(keys.size(), sizeof expected / sizeof expected[0]);
     for (size_t i = 0; i < keys.size(); ++i) {

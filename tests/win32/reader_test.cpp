@@ -60,12 +60,12 @@ std::string WriteFile(const char* name, const std::string& text) {
 
 const char kSession[] =
     "panel 4095 4095\n"
-    "at 0  touch 2048,1536 -\n"           // first finger down
-    "at 10 touch 2100,1560 3100,1560\n"   // second finger added
-    "at 20 touch - 3100,1600\n"           // first lifts, second moves
-    "at 30 touch - -\n"                   // nothing delivered
-    "at 40 touch 1000,1000 -\n"           // first down again, second up
-    "at 50 touch - -\n";                  // first up alone
+    "at 0  touch 2048,1536 -\n"          // first finger down
+    "at 10 touch 2100,1560 3100,1560\n"  // second finger added
+    "at 20 touch - 3100,1600\n"          // first lifts, second moves
+    "at 30 touch - -\n"                  // nothing delivered
+    "at 40 touch 1000,1000 -\n"          // first down again, second up
+    "at 50 touch - -\n";                 // first up alone
 
 class ReaderTest : public ::testing::Test {
 protected:
@@ -75,8 +75,8 @@ protected:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "TactraTouchProbe";
         RegisterClassA(&wc);
-        hwnd_ = CreateWindowA("TactraTouchProbe", "probe", WS_OVERLAPPED, 0, 0, 100, 100,
-                              nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd_ = CreateWindowA("TactraTouchProbe", "probe", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                              nullptr, wc.hInstance, nullptr);
         ASSERT_NE(hwnd_, nullptr);
         g_touchMessage = RegisterWindowMessageA("WM_TOUCH");
         g_batches = &batches_;
@@ -147,12 +147,12 @@ TEST_F(ReaderTest, ReplayedSessionArrivesAsBatchesAndEndsTheThread) {
 
 TEST_F(ReaderTest, ForeignReportIdEndsTheReadingUntilTheNextStart) {
     std::string message;
-    auto source = ReplayPanelSource::Load(
-        WriteFile("reader_foreign.trace",
-                  "at 0 touch 100,100 -\n"
-                  "at 5 report 02 01 00 00 00 00 00 00 00 00 00 00 00\n"
-                  "at 6 touch 200,200 -\n"),
-        message);
+    auto source =
+        ReplayPanelSource::Load(WriteFile("reader_foreign.trace",
+                                          "at 0 touch 100,100 -\n"
+                                          "at 5 report 02 01 00 00 00 00 00 00 00 00 00 00 00\n"
+                                          "at 6 touch 200,200 -\n"),
+                                message);
     ASSERT_TRUE(source) << message;
     std::vector<Batch> batches = Replay(*source);
     ASSERT_EQ(batches.size(), 1u);
@@ -247,8 +247,7 @@ TEST_F(ReaderTest, DefaultSetupMapsThroughCalibrateIniInTheCurrentDirectory) {
     }
     std::string message;
     auto source = ReplayPanelSource::Load(
-        WriteFile("reader_calibrated.trace", "panel 4095 4095\nat 0 touch 2000,1000 -\n"),
-        message);
+        WriteFile("reader_calibrated.trace", "panel 4095 4095\nat 0 touch 2000,1000 -\n"), message);
     ASSERT_TRUE(source) << message;
     PanelReader reader(*source);
     ASSERT_EQ(reader.StartReading(hwnd_), 1);

@@ -130,7 +130,8 @@ TEST_F(TactraApp, StartsTheTabletServiceOfItsCurrentFolderAndEndsIt) {
     TactraProcess::SetWineVersion("winxp64");
     const std::string service = WindowsPath(TACTRA_FAKE_SERVICE_PATH);
     const std::string program = TactraProcess::MakeEmptyFolder("program");
-    ASSERT_TRUE(CopyFileA(WindowsPath(TACTRA_APP_PATH).c_str(), (program + "\\Tactra.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileA(WindowsPath(TACTRA_APP_PATH).c_str(), (program + "\\Tactra.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(service.c_str(), (program + "\\WISPTIS.EXE").c_str(), FALSE));
     folder_ = TactraProcess::MakeEmptyFolder("service");
     const std::string expected = folder_ + "\\WISPTIS.EXE";
@@ -169,7 +170,8 @@ TEST_F(TactraApp, LogSaysWhyThereIsNoPanel) {
     }
     EXPECT_NE(log.find("ignored command-line word --unknown\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("no panel of vendor 0x0EEF found\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("no panel to read: searching again in 500 ms\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("no panel to read: searching again in 500 ms\r\n"), std::string::npos)
+        << log;
     EXPECT_EQ(log.find("report:"), std::string::npos) << "no report lines without verbose";
 }
 

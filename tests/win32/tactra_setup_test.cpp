@@ -117,8 +117,8 @@ TEST_F(TactraSetup, AddModifyAndDeleteAnApplication) {
     SetText(page1_, 1011, "notepad.exe");
     Check(page1_, 1031, true);  // Zoom In: Ctrl
     SetText(page1_, 1033, "Mouse Up");
-    Click(page1_, 1009);        // SAVE
-    const char* keys[] = {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC",
+    Click(page1_, 1009);  // SAVE
+    const char* keys[] = {"ZoomIn",  "ZoomOut",   "RotateCL",  "RotateAC",
                           "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
     for (const char* gesture : keys)
         for (const char* field : {".Case", ".Code", ".Up"}) {
@@ -130,7 +130,8 @@ TEST_F(TactraSetup, AddModifyAndDeleteAnApplication) {
             EXPECT_EQ(IniValue(ini_, "notepad.exe", key.c_str()), expected) << key;
         }
     char keysBuffer[2048] = {};
-    const DWORD length = GetPrivateProfileSectionA("notepad.exe", keysBuffer, sizeof keysBuffer, ini_.c_str());
+    const DWORD length =
+        GetPrivateProfileSectionA("notepad.exe", keysBuffer, sizeof keysBuffer, ini_.c_str());
     int count = 0;
     for (DWORD i = 0; i < length; i += static_cast<DWORD>(strlen(keysBuffer + i)) + 1) ++count;
     EXPECT_EQ(count, 24);

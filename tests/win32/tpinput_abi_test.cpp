@@ -92,7 +92,8 @@ TEST_F(TpinputAbi, EveryExportRemovesItsOwnArguments) {
     // Capture is switched off again in a folder of our own: it writes "Calibrate.ini".
     char temp[MAX_PATH] = {};
     ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::string dir = std::string(temp) + "tpinput-abi-" + std::to_string(GetCurrentProcessId());
+    const std::string dir =
+        std::string(temp) + "tpinput-abi-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(dir.c_str(), nullptr);
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, previous);
@@ -130,7 +131,8 @@ TEST_F(TpinputAbi, EveryExportRemovesItsOwnArguments) {
     }
 
     // The same calls through the declared pointer types give the documented results.
-    EXPECT_EQ(reinterpret_cast<GetConnectedDeviceNumFn>(Export("GetConnectedDeviceNum"))(0x0EEF), 0);
+    EXPECT_EQ(reinterpret_cast<GetConnectedDeviceNumFn>(Export("GetConnectedDeviceNum"))(0x0EEF),
+              0);
     EXPECT_EQ(reinterpret_cast<VersionNumberFn>(Export("VersionNumber"))(words), 1);
     EXPECT_EQ(reinterpret_cast<SetCalibrateFn>(Export("SetCalibrate"))(1), 4096);
     EXPECT_EQ(reinterpret_cast<CalibrateEventFn>(Export("CalibrateEvent"))(3, 0), 0);

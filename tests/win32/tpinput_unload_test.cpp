@@ -43,9 +43,9 @@ void PumpMessages() {
 HMODULE ProcedureModule(HWND window) {
     const LONG_PTR procedure = GetWindowLongPtrA(window, GWLP_WNDPROC);
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(procedure), &module)) {
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(procedure), &module)) {
         return nullptr;
     }
     return module;

@@ -159,9 +159,9 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     if (!reading_) return;
     const uint32_t tick = clock_.TickCount();
     ReportBatch batch;
-    const ReportOutcome outcome = ReportToBatch(batches_, step.bytes.data(), step.bytes.size(),
-                                                limits_, scale_, kReplayPanelHandle, tick,
-                                                records_, batch);
+    const ReportOutcome outcome =
+        ReportToBatch(batches_, step.bytes.data(), step.bytes.size(), limits_, scale_,
+                      kReplayPanelHandle, tick, records_, batch);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;
@@ -216,8 +216,8 @@ bool NamesATrace(const std::string& path) {
 // directory (no std::filesystem: it would bring the wide file functions into the
 // Windows build).
 std::string FromCurrentDirectory(const std::string& path) {
-    const bool absolute = !path.empty() && (IsSeparator(path[0]) ||
-                                            (path.size() > 1 && path[1] == ':'));
+    const bool absolute =
+        !path.empty() && (IsSeparator(path[0]) || (path.size() > 1 && path[1] == ':'));
     return absolute ? path : PathInCurrentDirectory(path.c_str());
 }
 
@@ -269,8 +269,7 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
             err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
             return 2;
         }
-        picture = std::make_unique<SessionPicture>(
-            FileNameOf(tracePath), options.library);
+        picture = std::make_unique<SessionPicture>(FileNameOf(tracePath), options.library);
     }
     if (options.library) {
         LibrarySession session(out, picture.get());
