@@ -1,6 +1,7 @@
 #include "device/calibration.h"
 
 #include "platform/current_directory.h"
+#include "platform/saturate.h"
 
 #include <cmath>
 #include <cstdio>
@@ -38,15 +39,9 @@ MappedPoint MapPosition(const CalibrationLimits& limits, const ScreenScale& scal
 
 namespace {
 
-int32_t Saturate(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 // Mean of two values, truncated toward zero, moved outward by the margin.
 int32_t Bound(int32_t a, int32_t b, int32_t margin) {
-    return Saturate((static_cast<int64_t>(a) + b) / 2 + margin);
+    return SaturateInt32((static_cast<int64_t>(a) + b) / 2 + margin);
 }
 
 CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
@@ -73,7 +68,8 @@ CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, in
     const int64_t yRange = static_cast<int64_t>(limits.maxY) - limits.minY;
     // Equal limits would divide by zero, and a range beyond int32 cannot be stored:
     // such a file is treated as if it had no limits.
-    if (xRange == 0 || yRange == 0 || xRange != Saturate(xRange) || yRange != Saturate(yRange)) {
+    if (xRange == 0 || yRange == 0 || xRange != SaturateInt32(xRange) ||
+        yRange != SaturateInt32(yRange)) {
         return PanelRange(logicalMaxX, logicalMaxY);
     }
     limits.xRange = static_cast<int32_t>(xRange);
@@ -92,8 +88,8 @@ CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
     limits.maxX = Bound(points[1].x, points[3].x, kCalibrationMargin);
     limits.minY = Bound(points[0].y, points[1].y, -kCalibrationMargin);
     limits.maxY = Bound(points[2].y, points[3].y, kCalibrationMargin);
-    limits.xRange = Saturate(static_cast<int64_t>(limits.maxX) - limits.minX);
-    limits.yRange = Saturate(static_cast<int64_t>(limits.maxY) - limits.minY);
+    limits.xRange = SaturateInt32(static_cast<int64_t>(limits.maxX) - limits.minX);
+    limits.yRange = SaturateInt32(static_cast<int64_t>(limits.maxY) - limits.minY);
     return limits;
 }
 

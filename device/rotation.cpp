@@ -3,6 +3,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/saturate.h"
+
 namespace tactra {
 
 namespace {
@@ -76,13 +78,8 @@ bool TransformToScreen(const DisplayState& state, int32_t x, int32_t y, int32_t&
         default:
             return false;
     }
-    auto clamp = [](int64_t v) {
-        if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-        if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-        return static_cast<int32_t>(v);
-    };
-    screenX = clamp(sx);
-    screenY = clamp(sy);
+    screenX = SaturateInt32(sx);
+    screenY = SaturateInt32(sy);
     return true;
 }
 

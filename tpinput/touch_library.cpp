@@ -5,22 +5,18 @@
 
 #include "device/report_pipeline.h"
 #include "platform/current_directory.h"
+#include "platform/saturate.h"
 
 namespace tactra {
 
 namespace {
 
-int32_t Saturate(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 // Adds a sample to a running sum unless the sum or the count would overflow.
 bool AddSample(CalibrationPoint& p, const CalibrationPoint& sample) {
     const int64_t x = static_cast<int64_t>(p.x) + sample.x;
     const int64_t y = static_cast<int64_t>(p.y) + sample.y;
-    if (x != Saturate(x) || y != Saturate(y) || p.count == std::numeric_limits<int32_t>::max()) {
+    if (x != SaturateInt32(x) || y != SaturateInt32(y) ||
+        p.count == std::numeric_limits<int32_t>::max()) {
         return false;
     }
     p.x = static_cast<int32_t>(x);
@@ -69,7 +65,7 @@ void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount
 
 int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent) {
     const int64_t pixels = hundredths / 100;
-    return Saturate(pixels * 65536 / static_cast<int64_t>(extent));
+    return SaturateInt32(pixels * 65536 / static_cast<int64_t>(extent));
 }
 
 void ResetDeviceState(TouchLibraryState& state) {

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "device/calibration.h"
+#include "device/hid.h"
 #include "platform/current_directory.h"
 #include "platform/display.h"
 #include "platform/input_sink.h"
@@ -18,8 +19,6 @@ namespace {
 // appears in the output.
 void* const kReplayClientWindow = reinterpret_cast<void*>(0x10);
 constexpr uint32_t kReplayTouchMessage = 0xC000;
-// The stored vendor ID after a registration found the panel.
-constexpr uint16_t kReplayPanelVendorId = 0x0EEF;
 
 }  // namespace
 
@@ -105,7 +104,7 @@ void LibrarySession::Run(const std::vector<TraceStep>& steps) {
 void LibrarySession::Register(int32_t mode) {
     ResetDeviceState(state_);
     state_.openFlag = 1;
-    state_.vendorId = kReplayPanelVendorId;
+    state_.vendorId = kPanelVendorId;
     state_.logicalMaxX = panelMaxX_;
     state_.logicalMaxY = panelMaxY_;
     CompleteRegistration(state_, kReplayClientWindow, kReplayTouchMessage, mode);
