@@ -17,6 +17,13 @@
 #include "device/touch_report.h"
 #include "tpinput/tpinput.h"
 
+// The C client's side (support/tpinput_c_client.c), compiled as C against the
+// system's own touch declarations.
+extern "C" int TpinputResolvesFromC(HMODULE library);
+extern "C" int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,
+                                          int size, unsigned long* lastError);
+extern "C" int TpinputPlatformRecordSize(void);
+
 namespace {
 
 #if defined(__i386__)
@@ -55,11 +62,6 @@ _StackLeftByCall:
     popl %ebp
     ret
 )");
-
-extern "C" int TpinputResolvesFromC(HMODULE library);
-extern "C" int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,
-                                          int size, unsigned long* lastError);
-extern "C" int TpinputPlatformRecordSize(void);
 
 uint32_t Arg(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 #endif
