@@ -22,7 +22,7 @@
 #include "device/trace.h"
 #include "panel_feeder.h"
 #include "support/tactra_process.h"
-#include "support/tpinput_client.h"
+#include "tpinput/tpinput.h"
 
 namespace tactra {
 namespace {
