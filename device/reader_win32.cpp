@@ -67,7 +67,10 @@ bool HidPanelSource::Open(PanelDevice& device) {
     ResetEvent(wake_);
     PanelOpenOptions options;
     options.overlapped = true;
-    if (CountPanels(options) == 0) return false;
+    if (CountPanels(options) == 0) {
+        ProcessLog().Write("no panel of vendor 0x%04X found", options.vendorId);
+        return false;
+    }
     if (!OpenFirstPanel(device, options)) return false;
     if (!ReadValueRanges(device)) {
         // The descriptor changed under us or cannot be read now: not a panel.
