@@ -21,6 +21,7 @@
 #include "device/calibration.h"
 #include "device/touch_report.h"
 #include "gesture/engine.h"
+#include "fake_display.h"
 
 using namespace tactra;
 
@@ -80,18 +81,6 @@ public:
     std::vector<AppProfile> profiles;
 };
 
-class RandomDisplay : public Display {
-public:
-    bool ReadCurrentMode(DisplayMode& m) override {
-        if (fails) return false;
-        m = mode;
-        return true;
-    }
-    bool ReadAdapterProvider(std::string&) override { return false; }
-    DisplayMode mode{1024, 768, 0};
-    bool fails = false;
-};
-
 class RandomForeground : public ForegroundApp {
 public:
     bool ReadModuleName(std::string& n) override {
@@ -133,7 +122,7 @@ std::string RunOnce(uint32_t seed, bool* ran) {
     VirtualClock clock(rng() % 4 == 0 ? 0xFFFFF000u : 0);
     CheckingSink sink;
     RandomForeground foreground;
-    RandomDisplay display;
+    tactra::testing::FakeDisplay display;
     RandomProfiles profiles;
     GestureState s;
     EnginePorts ports;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/recording_input_sink.h"
+#include "fake_display.h"
 
 using namespace tactra;
 
@@ -19,18 +20,6 @@ public:
     std::vector<std::string> sections;
     mutable std::vector<std::string> read;
     int refreshes = 0;
-};
-
-class FixedDisplay : public Display {
-public:
-    bool ReadCurrentMode(DisplayMode& m) override {
-        if (fails) return false;
-        m = mode;
-        return true;
-    }
-    bool ReadAdapterProvider(std::string&) override { return false; }
-    DisplayMode mode{1024, 768, 0};
-    bool fails = false;
 };
 
 class Foreground : public ForegroundApp {
@@ -53,7 +42,7 @@ struct Engine {
     VirtualClock clock;
     RecordingInputSink sink{&clock};
     Foreground fg;
-    FixedDisplay display;
+    tactra::testing::FakeDisplay display;
     NoProfiles profiles;
     GestureState s;
     EnginePorts ports;

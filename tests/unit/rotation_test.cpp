@@ -1,28 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "device/rotation.h"
+#include "fake_display.h"
 
 using namespace tactra;
 
 namespace {
-
-class FakeDisplay : public Display {
-public:
-    bool ReadCurrentMode(DisplayMode& m) override {
-        if (fails) return false;
-        m = mode;
-        return true;
-    }
-    bool ReadAdapterProvider(std::string& p) override {
-        if (!hasProvider) return false;
-        p = provider;
-        return true;
-    }
-    DisplayMode mode{1024, 768, 0};
-    bool fails = false;
-    bool hasProvider = false;
-    std::string provider;
-};
 
 struct Point {
     int32_t x, y;
@@ -74,7 +57,7 @@ TEST(Rotation, UnknownOrientationLeavesThePositionAndExtremesDoNotOverflow) {
 }
 
 TEST(Rotation, AdapterCheckSwapsQuarterTurnsOnlyForTheExactProvider) {
-    FakeDisplay d;
+    tactra::testing::FakeDisplay d;
     d.mode = {768, 1024, 1};
     DisplayState s;
     InitDisplayState(d, s);
@@ -100,7 +83,7 @@ TEST(Rotation, AdapterCheckSwapsQuarterTurnsOnlyForTheExactProvider) {
 }
 
 TEST(Rotation, FailedReadKeepsTheLastMode) {
-    FakeDisplay d;
+    tactra::testing::FakeDisplay d;
     DisplayState s;
     d.fails = true;
     InitDisplayState(d, s);
@@ -117,7 +100,7 @@ TEST(Rotation, FailedReadKeepsTheLastMode) {
 }
 
 TEST(Rotation, AdapterCheckAgainWithAFailedReadDoesNotSwapTwice) {
-    FakeDisplay d;
+    tactra::testing::FakeDisplay d;
     d.mode = {768, 1024, 1};
     d.hasProvider = true;
     d.provider = "ATI Technologies Inc.";

@@ -11,20 +11,10 @@
 
 #include "device/trace.h"
 #include "platform/recording_input_sink.h"
+#include "fake_display.h"
 
 namespace tactra {
 namespace {
-
-struct FakeDisplay : Display {
-    bool ReadCurrentMode(DisplayMode& mode) override {
-        if (fails) return false;
-        mode = current;
-        return true;
-    }
-    bool ReadAdapterProvider(std::string&) override { return false; }
-    DisplayMode current{1024, 768, 0};
-    bool fails = false;
-};
 
 struct FakeOs : OsVersion {
     uint32_t MajorVersion() override { return major; }
@@ -92,7 +82,7 @@ struct Library {
     std::vector<InputEvent> Mouse() const { return input.Events(); }
 
     VirtualClock clock{1000};
-    FakeDisplay display;
+    tactra::testing::FakeDisplay display;
     RecordingInputSink input;
     FakeOs os;
     FakeCalibration calibration;
@@ -493,7 +483,7 @@ TEST(TouchLibrary, RandomReportsAreHandledSafely) {
         std::vector<uint8_t> r(static_cast<size_t>(len(rng)));
         for (uint8_t& b : r) b = static_cast<uint8_t>(byte(rng));
         lib.display.fails = pick(rng) == 0;
-        lib.display.current = DisplayMode{static_cast<uint32_t>(pick(rng) * 400), 768, 0};
+        lib.display.mode = DisplayMode{static_cast<uint32_t>(pick(rng) * 400), 768, 0};
         lib.calibration.hasFile = pick(rng) < 3;
         const int32_t a = static_cast<int32_t>(rng()), b = static_cast<int32_t>(rng());
         lib.calibration.file = CalibrationLimits{a, b, b, a, 1, -1};
