@@ -12,19 +12,6 @@ using namespace engine_detail;
 
 namespace engine_detail {
 
-namespace {
-
-// Absolute coordinates span 0..65535 over the screen; a position beyond its edge
-// (past the calibrated limits, or the far edge itself) goes to the nearest edge.
-int32_t ScaleAbsolute(int32_t pixel, int32_t extent) {
-    const int64_t v = static_cast<int64_t>(pixel) * 65536 / extent;
-    if (v > 65535) return 65535;
-    if (v < 0) return 0;
-    return static_cast<int32_t>(v);
-}
-
-}  // namespace
-
 void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t x, int32_t y) {
     // Without a known screen size there is no absolute position to send; a button
     // release still goes out, where the pointer is, or the button would stay down.
@@ -32,8 +19,8 @@ void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t x
         if (flags & kMouseEventLeftUp) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
         return;
     }
-    ports.sink->MouseEvent(kMouseEventAbsolute | flags, ScaleAbsolute(x, s.display.width),
-                           ScaleAbsolute(y, s.display.height), 0);
+    ports.sink->MouseEvent(kMouseEventAbsolute | flags, AbsoluteMouseCoordinate(x, s.display.width),
+                           AbsoluteMouseCoordinate(y, s.display.height), 0);
 }
 
 void SendRightClick(EnginePorts& ports) {

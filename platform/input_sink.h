@@ -7,6 +7,16 @@
 
 namespace tactra {
 
+// Absolute mouse coordinates span 0..65535 over the screen: pixel * 65536 / extent.
+// A position beyond the screen (past the calibrated limits, or the far edge itself)
+// goes to the nearest edge. `extent` must not be 0.
+inline int32_t AbsoluteMouseCoordinate(int64_t pixel, uint32_t extent) {
+    const int64_t v = pixel * 65536 / static_cast<int64_t>(extent);
+    if (v > 65535) return 65535;
+    if (v < 0) return 0;
+    return static_cast<int32_t>(v);
+}
+
 constexpr uint8_t kVkShift = 0x10;
 constexpr uint8_t kVkControl = 0x11;
 constexpr uint8_t kVkLMenu = 0xA4;  // left Alt

@@ -35,8 +35,9 @@ void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefo
         return;
     }
     if (mode.width == 0 || mode.height == 0) return;
-    const int32_t dx = AbsoluteMouseCoordinate(p.x, mode.width);
-    const int32_t dy = AbsoluteMouseCoordinate(p.y, mode.height);
+    // Positions are hundredths of a pixel.
+    const int32_t dx = AbsoluteMouseCoordinate(p.x / 100, mode.width);
+    const int32_t dy = AbsoluteMouseCoordinate(p.y / 100, mode.height);
     ports.input->MouseEvent(kMouseEventMove | kMouseEventAbsolute, dx, dy, 0);
     if (!touchingBefore)
         ports.input->MouseEvent(kMouseEventLeftDown | kMouseEventAbsolute, dx, dy, 0);
@@ -61,11 +62,6 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
 void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount]) {
     WriteCalibrationFile(CIni(PathInCurrentDirectory(kCalibrationFileName)), points);
     watch_.Invalidate();
-}
-
-int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent) {
-    const int64_t pixels = hundredths / 100;
-    return SaturateInt32(pixels * 65536 / static_cast<int64_t>(extent));
 }
 
 void ResetDeviceState(TouchLibraryState& state) {

@@ -184,9 +184,4 @@ int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, i
 int32_t ApplyCalibrateEvent(TouchLibraryState& state, const LibraryPorts& ports, int32_t type,
                             int32_t point);
 
-// The absolute mouse coordinate of a mapped position (hundredths of a pixel) over a
-// screen extent in pixels: (value / 100) * 65536 / extent, saturated to int32.
-// `extent` must not be 0.
-int32_t AbsoluteMouseCoordinate(int32_t hundredths, uint32_t extent);
-
 }  // namespace tactra

@@ -80,18 +80,30 @@ public:
         lines_.clear();
         data_.clear();
         exists_ = false;
-        FILE* f = std::fopen(path, "rb");
-        if (!f) return errno == ENOENT || errno == ENOTDIR;
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
         exists_ = true;
+        // Read straight into the string, sized by the file (one more byte, so the
+        // read that sees the end needs no second buffer); a file that grows while
+        // it is read is read whole.
         struct stat st;
-        if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
-            data_.reserve(static_cast<size_t>(st.st_size));
-        char chunk[65536];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data_.append(chunk, n);
-        const bool ok = !std::ferror(f);
-        std::fclose(f);
-        if (!ok) return false;
+        size_t have = 0;
+        data_.resize(fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1
+                                                           : 4096);
+        for (;;) {
+            if (have == data_.size()) data_.resize(have * 2);
+            const ssize_t n = read(fd, &data_[have], data_.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                close(fd);
+                data_.clear();
+                return false;
+            }
+            if (n == 0) break;
+            have += static_cast<size_t>(n);
+        }
+        close(fd);
+        data_.resize(have);
         Split();
         return true;
     }

@@ -9,10 +9,19 @@
 #include <string_view>
 #include <vector>
 
+#include <cstdio>
+
+#include "device/calibration.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/input_sink.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
 #include "tools/replay/replay_session.h"
+#include "tpinput/touch_library.h"
 
 namespace tactra {
 namespace fuzz {
@@ -80,6 +89,212 @@ inline int ReplaySessions(const uint8_t* data, size_t size) {
             replayOptions.printBatches = true;
             ReplaySession session(replayOptions, out);
             session.Run(steps);
+        }
+    }
+    return 0;
+}
+
+// Reads the fuzzer's bytes in order; zeros once they are used up.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Empty() const { return at_ == size_; }
+    uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+    int32_t Int32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
+        return static_cast<int32_t>(v);
+    }
+    // Up to `most` bytes, fewer at the end.
+    std::string_view Take(size_t most) {
+        const size_t n = most < size_ - at_ ? most : size_ - at_;
+        const std::string_view out(reinterpret_cast<const char*>(data_ + at_), n);
+        at_ += n;
+        return out;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t at_ = 0;
+};
+
+inline void WriteWholeFile(const char* name, std::string_view bytes) {
+    FILE* f = std::fopen(name, "wb");
+    if (f == nullptr) __builtin_trap();
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+// A profile made from the input's bytes written to `section`, read back after a
+// refresh: what was written must come back.
+inline void RoundTripProfile(ProfileStore& store, VirtualClock& clock, const std::string& section,
+                             const uint8_t* data, size_t size) {
+    AppProfile written;
+    ByteReader values(data, size);
+    for (GestureAction& a : written.actions) {
+        a.kind = values.Int32() % 20;
+        a.code = (values.Byte() & 1) ? kWheelActionCode : values.Int32();
+        a.up = IsWheelAction(a) ? values.Int32() : 0;
+    }
+    if (!WriteProfile(store.Ini(), section.c_str(), written)) return;  // a full disk
+    clock.Sleep(10);
+    store.RefreshProfileSections();
+    AppProfile back;
+    store.ReadProfile(section, back);
+    for (int g = 0; g < kGestureCount; ++g) {
+        if (!(back.actions[g] == written.actions[g])) __builtin_trap();
+    }
+}
+
+// Arbitrary content as "Tactra.ini" in the current directory (the caller provides a
+// scratch folder) through the private-profile functions and the profile store: the
+// section list, every section's actions, a profile written to one of the sections
+// and read back after a refresh, a number written under an arbitrary key, a
+// deleted section. The first byte chooses the section and whether the file exists
+// (without it the store writes the default file). The files live in a memory file
+// system when run-fuzz.sh finds one, so the writes' syncs cost little.
+inline int ProfileFile(const uint8_t* data, size_t size) {
+    if (size > 16384) return 0;
+    ByteReader in(data, size);
+    const uint8_t choice = in.Byte();
+    std::remove(kProfileFileName);
+    if (choice != 0xFF) WriteWholeFile(kProfileFileName, in.Take(size));
+    VirtualClock clock;
+    ProfileStore store(clock, LocalFileSystem(), 5 + (choice & 1),
+                       [] { return kLangChineseTaiwan; });
+    store.RefreshProfileSections();
+    const std::vector<std::string> sections = store.Sections();
+    if (sections.empty()) return 0;
+    // Every key read opens the file anew: one section's actions cover the parsing.
+    const std::string section = sections[choice % sections.size()];
+    AppProfile read;
+    store.ReadProfile(section, read);
+    // The profile's 24 writes rewrite the file 24 times: one input in four makes
+    // them, the others one write of a number.
+    if ((choice & 6) == 0) RoundTripProfile(store, clock, section, data, size);
+
+    const std::string key(reinterpret_cast<const char*>(data), size < 16 ? size : 16);
+    store.Ini().WriteNumber(section.c_str(), key.c_str(), static_cast<int32_t>(size));
+    store.Ini().ReadText(section.c_str(), key.c_str(), nullptr);
+    store.Ini().DeleteSection(section.c_str());
+    clock.Sleep(10);
+    store.RefreshProfileSections();
+    return 0;
+}
+
+// The library's ports for the library target: a display the input can change, the
+// system version, mouse input checked as it arrives, touch messages checked
+// against the record block.
+class LibrarySurroundings : public Display,
+                            public OsVersion,
+                            public InputSink,
+                            public TouchMessageSink {
+public:
+    bool ReadCurrentMode(DisplayMode& m) override {
+        m = mode;
+        return !displayFails;
+    }
+    bool ReadAdapterProvider(std::string&) override { return false; }
+    uint32_t MajorVersion() override { return major; }
+    void KeyEvent(uint8_t, bool) override { __builtin_trap(); }  // the library plays no keys
+    void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t) override {
+        if ((flags & kMouseEventAbsolute) && (dx < 0 || dx > 65535 || dy < 0 || dy > 65535)) {
+            __builtin_trap();
+        }
+    }
+    bool IsKeyDown(uint8_t) override { return false; }
+    void Send(void*, uint32_t, uint32_t count, const TOUCHINPUT* records) override {
+        if (count > 2 || records == nullptr) __builtin_trap();
+    }
+
+    DisplayMode mode{1024, 768, 0};
+    bool displayFails = false;
+    uint32_t major = 5;
+};
+
+// Arbitrary bytes as a script of the library's life: reports of any length and
+// content, registrations, calibration captures with down/move/up events of any
+// point (which write "Calibrate.ini" in the current directory, read again by the
+// next report), display changes, the clock, and GetTouchInputInfo's copy.
+inline int LibraryReports(const uint8_t* data, size_t size) {
+    if (size > 8192) return 0;
+    std::remove(kCalibrationFileName);
+    ByteReader in(data, size);
+    VirtualClock clock;
+    LibrarySurroundings s;
+    CalibrationFile calibration(LocalFileSystem(), clock);
+    LibraryPorts ports;
+    ports.clock = &clock;
+    ports.display = &s;
+    ports.input = &s;
+    ports.os = &s;
+    ports.calibration = &calibration;
+    ports.messages = &s;
+    TouchLibraryState state;
+    state.logicalMaxX = 4095;
+    state.logicalMaxY = 4095;
+    CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
+    int writes = 0;  // a file write costs more than the rest of an input: a few suffice
+    while (!in.Empty()) {
+        const uint8_t op = in.Byte();
+        clock.Sleep(op >> 4);
+        switch (op & 0x0F) {
+            case 0: {  // a report of the panel's layout with arbitrary positions
+                const uint8_t flags = in.Byte();
+                const std::vector<uint8_t> r = MakeTouchReport(
+                    flags & 1, static_cast<uint16_t>(in.Int32()), static_cast<uint16_t>(in.Int32()),
+                    flags & 2, static_cast<uint16_t>(in.Int32()),
+                    static_cast<uint16_t>(in.Int32()));
+                ProcessPanelReport(state, ports, r.data(), r.size());
+                break;
+            }
+            case 1: {  // raw bytes of any length
+                const std::string_view bytes = in.Take(in.Byte() % 24);
+                ProcessPanelReport(state, ports, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                   bytes.size());
+                break;
+            }
+            case 2: {
+                const bool start = in.Byte() & 1;
+                if (start || ++writes <= 3) ApplySetCalibrate(state, ports, start);
+                break;
+            }
+            case 3:
+                ApplyCalibrateEvent(state, ports, in.Byte() % 6, in.Byte() % 7);
+                break;
+            case 4:
+                clock.Sleep(static_cast<uint32_t>(in.Int32()));
+                break;
+            case 5:
+                s.mode.width =
+                    in.Byte() % 4 == 0 ? 0 : 1 + static_cast<uint16_t>(in.Int32()) % 5000;
+                s.mode.height =
+                    in.Byte() % 4 == 0 ? 0 : 1 + static_cast<uint16_t>(in.Int32()) % 5000;
+                s.displayFails = in.Byte() % 8 == 0;
+                break;
+            case 6:
+                s.major = in.Byte() % 8;
+                break;
+            case 7:
+                CompleteRegistration(state, reinterpret_cast<void*>(0x20), 0xC001,
+                                     in.Byte() % 2 ? kMouseEmulationMode : 0);
+                break;
+            case 8: {
+                TOUCHINPUT copy[kTouchRecordCapacity + 1] = {};
+                const uint32_t count = in.Byte() % (kTouchRecordCapacity + 2);
+                const bool copied = CopyTouchRecords(state, state.recordBlock.get(), count, copy,
+                                                     sizeof(TOUCHINPUT));
+                if (copied && state.recordsInBlock > 2) __builtin_trap();
+                break;
+            }
+            case 9:  // a calibration file of arbitrary text
+                if (++writes > 3) break;
+                WriteWholeFile(kCalibrationFileName, in.Take(in.Byte()));
+                clock.Sleep(2000);
+                break;
+            default:
+                break;
         }
     }
     return 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, ASan, UBSan) in build/fuzz and runs each for
-# FUZZ_SECONDS (default 60), printing its executions and executions per second.
+# FUZZ_SECONDS (default 60), printing its executions and executions per second;
+# FUZZ_TARGETS names fewer targets.
 # The corpora and the targets' working folder live on a memory file system
 # (/dev/shm) when there is one: the sessions write their files there.
 #   tests/fuzz/run-fuzz.sh [SECONDS]
@@ -16,11 +17,28 @@ shm=/dev/shm
 scratch=$(mktemp -d "$shm/tactra-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
+# Seeds: the traces; for the profile target the profile files the traces write
+# (after the byte that chooses the section), and no file at all.
+seed() {
+  local corpus=$1 target=$2
+  if [ "$target" != profile_file ]; then
+    cp "$root"/tests/traces/*.trace "$root"/examples/*.trace "$corpus"/
+    return
+  fi
+  printf '\xff' >"$corpus/no-file"
+  local n=0 trace
+  for trace in "$root"/tests/traces/*.trace "$root"/examples/*.trace; do
+    awk -v out="$corpus/$(basename "$trace" .trace)" '
+      /^file Tactra.ini <<END/ { on = 1; n++; printf "%c", 1 > (out "-" n); next }
+      /^END$/ { on = 0 }
+      on { printf "%s\r\n", $0 > (out "-" n) }' "$trace"
+  done
+}
 total=0
-for target in trace_parser report_path replay_session; do
+for target in ${FUZZ_TARGETS:-trace_parser report_path replay_session profile_file library_reports}; do
   corpus=$scratch/corpus-$target
   mkdir -p "$corpus" "$scratch/work-$target"
-  cp "$root"/tests/traces/*.trace "$root"/examples/*.trace "$corpus"/
+  seed "$corpus" "$target"
   log=$scratch/$target.log
   if ! (cd "$scratch/work-$target" && "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" "$corpus" >"$log" 2>&1); then

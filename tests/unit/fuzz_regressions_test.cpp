@@ -39,5 +39,7 @@ TEST(FuzzRegressions, ReplayThroughTheirTargets) {
     fs::create_directories(work);
     fs::current_path(work);
     Replay("replay_session", tactra::fuzz::ReplaySessions);
+    Replay("profile_file", tactra::fuzz::ProfileFile);
+    Replay("library_reports", tactra::fuzz::LibraryReports);
     fs::current_path(home);
 }
