@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "device/touch_report.h"
+#include "platform/number_text.h"
 
 namespace tactra {
 
@@ -69,36 +70,7 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& re
 }
 
 bool ParseNumber(const Token& token, int64_t low, int64_t high, int64_t& value) {
-    if (token.quoted) return false;
-    std::string_view s = token.text;
-    bool negative = false;
-    if (!s.empty() && s[0] == '-') {
-        negative = true;
-        s.remove_prefix(1);
-    }
-    int base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    int64_t v = 0;
-    for (char c : s) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return false;
-        }
-        if (v > (INT64_C(1) << 40)) return false;  // far beyond any range asked for
-        v = v * base + digit;
-    }
-    value = negative ? -v : v;
-    return value >= low && value <= high;
+    return !token.quoted && ParseStrictNumber(token.text, low, high, value);
 }
 
 int HexDigit(char c) {

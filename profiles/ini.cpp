@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/number_text.h"
 #include "platform/profile_api.h"
 
 namespace tactra {
@@ -16,24 +17,6 @@ namespace {
 constexpr ProfileDword kReadStepChars = 512;
 
 std::atomic<uint32_t> g_writeCount{0};
-
-// Unsigned decimal conversion in 32 bits: blanks and one sign accepted, digits up to
-// the first other character, a negative number taken modulo 2^32, an overflow giving
-// the largest value. The same result on every platform.
-uint32_t ToUnsigned32(const char* p) {
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    uint32_t value = 0;
-    bool overflow = false;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        const uint32_t digit = static_cast<uint32_t>(*p - '0');
-        if (value > (UINT32_MAX - digit) / 10) overflow = true;
-        value = value * 10 + digit;
-    }
-    if (overflow) return UINT32_MAX;
-    return negative ? 0u - value : value;
-}
 
 }  // namespace
 
@@ -59,7 +42,7 @@ int32_t CIni::ReadNumber(const char* section, const char* key, int32_t defaultVa
     char head[65] = {};
     std::strncpy(head, text.c_str(), 64);
     if (head[0] == '\0') return defaultValue;
-    return static_cast<int32_t>(ToUnsigned32(head));
+    return static_cast<int32_t>(ProfileNumber(head));
 }
 
 bool CIni::HasKey(const char* section, const char* key) const {

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "platform/file_system.h"
+#include "platform/number_text.h"
 
 namespace tactra {
 
@@ -45,22 +46,6 @@ std::string SectionText(const char* name, SectionValues& values) {
     return text;
 }
 
-// atoi, without its undefined overflow: the result saturates.
-int32_t ToInt32(const std::string& text) {
-    const char* p = text.c_str();
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    int64_t value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        if (value <= INT64_C(1) << 32) value = value * 10 + (*p - '0');
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 // The order in which a profile's gestures are written.
 constexpr Gesture kWriteOrder[kGestureCount] = {kZoomIn,  kZoomOut,   kRotateCL,  kRotateAC,
                                                 kFlickUp, kFlickDown, kFlickLeft, kFlickRight};
@@ -79,10 +64,10 @@ void ReadProfile(const CIni& ini, const char* section, AppProfile& profile) {
     for (int g = 0; g < kGestureCount; ++g) {
         GestureAction& a = profile.actions[g];
         const Gesture gesture = static_cast<Gesture>(g);
-        a.kind = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Case").c_str(), "(null)"));
-        a.code = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Code").c_str(), "(null)"));
+        a.kind = AtoiNumber(ini.ReadText(section, ProfileKey(gesture, "Case").c_str(), "(null)"));
+        a.code = AtoiNumber(ini.ReadText(section, ProfileKey(gesture, "Code").c_str(), "(null)"));
         if (IsWheelAction(a))
-            a.up = ToInt32(ini.ReadText(section, ProfileKey(gesture, "Up").c_str(), "(null)"));
+            a.up = AtoiNumber(ini.ReadText(section, ProfileKey(gesture, "Up").c_str(), "(null)"));
     }
 }
 
