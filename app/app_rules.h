@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "gesture/engine.h"
 #include "gesture/gesture_action.h"
 
@@ -30,8 +31,8 @@ constexpr uint32_t kRetryTimerPeriodMs = 500;
 constexpr uint32_t kTrayIconId = 128;
 constexpr uint32_t kTrayCallbackMessage = 0x401;  // WM_USER + 1
 constexpr uint32_t kShowMessage = 0x402;          // WM_USER + 2
-constexpr uint32_t kOpenCommand = 1026;
-constexpr uint32_t kAboutCommand = 0x10;
+constexpr uint32_t kOpenCommand = IDM_OPEN;
+constexpr uint32_t kAboutCommand = IDM_ABOUTBOX;
 
 int32_t MouseModeForTabletService(bool serviceFileExists);
 
@@ -128,8 +129,10 @@ struct GestureControlGroup {
     int firstId;
 };
 constexpr GestureControlGroup kGestureControlGroups[kGestureCount] = {
-    {kFlickUp, 1014}, {kFlickDown, 1018}, {kFlickLeft, 1022}, {kFlickRight, 1026},
-    {kZoomIn, 1030},  {kZoomOut, 1034},   {kRotateCL, 1038},  {kRotateAC, 1042}};
+    {kFlickUp, IDC_GROUP_FIRST},       {kFlickDown, IDC_GROUP_FIRST + 4},
+    {kFlickLeft, IDC_GROUP_FIRST + 8}, {kFlickRight, IDC_GROUP_FIRST + 12},
+    {kZoomIn, IDC_GROUP_FIRST + 16},   {kZoomOut, IDC_GROUP_FIRST + 20},
+    {kRotateCL, IDC_GROUP_FIRST + 24}, {kRotateAC, IDC_GROUP_FIRST + 28}};
 
 // The labels of the eight control groups, in the order of kGestureControlGroups.
 constexpr const char* kGestureGroupLabels[kGestureCount] = {"Up(Page change or Scroll):",

@@ -333,9 +333,10 @@ LRESULT CALLBACK CTabSheet::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 
 // ---- the dialog ----
 
-CAppSetDlg::CAppSetDlg()
+CAppSetDlg::CAppSetDlg(HWND mainDialog)
     : Dialog(IDD_APPSET),
-      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      mainDialog_(mainDialog) {}
 
 BOOL CAppSetDlg::OnInitDialog() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -348,7 +349,7 @@ BOOL CAppSetDlg::OnInitDialog() {
 }
 
 void CAppSetDlg::NotifyMainDialog() {
-    HWND main = FindWindowA(nullptr, kMainDialogTitle);
+    HWND main = mainDialog_ != nullptr ? mainDialog_ : FindWindowA(nullptr, kMainDialogTitle);
     if (main) SendMessageA(main, Messages().apply, 0, 0);
 }
 
@@ -366,22 +367,7 @@ bool CAppSetDlg::OnCommand(int id, int code, HWND control) {
 }
 
 bool CAppSetDlg::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& result) {
-    if (msg == WM_QUERYDRAGICON) {
-        result = reinterpret_cast<INT_PTR>(icon_);
-        return true;
-    }
-    if (msg == WM_PAINT && IsIconic(Hwnd())) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Hwnd(), &ps);
-        RECT client;
-        GetClientRect(Hwnd(), &client);
-        DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
-                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
-        EndPaint(Hwnd(), &ps);
-        result = 0;
-        return true;
-    }
-    return false;
+    return AnswerIconMessage(Hwnd(), msg, icon_, result);
 }
 
 }  // namespace tactra

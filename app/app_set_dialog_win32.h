@@ -95,7 +95,9 @@ private:
 
 class CAppSetDlg : public Dialog {
 public:
-    CAppSetDlg();
+    // `mainDialog` receives "WM_APPLY"; without it the main dialog is found by its
+    // caption, as an older caller expects.
+    explicit CAppSetDlg(HWND mainDialog = nullptr);
 
 protected:
     BOOL OnInitDialog() override;
@@ -109,6 +111,7 @@ private:
     CPage1 page1_;
     CTabSheet tab_;
     HICON icon_;
+    HWND mainDialog_;
 };
 
 }  // namespace tactra

@@ -89,4 +89,21 @@ void SetChecked(HWND dialog, int id, bool on) {
     CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED);
 }
 
+bool AnswerIconMessage(HWND dialog, UINT msg, HICON icon, INT_PTR& result) {
+    if (msg == WM_QUERYDRAGICON) {
+        result = reinterpret_cast<INT_PTR>(icon);
+        return true;
+    }
+    if (msg != WM_PAINT || !IsIconic(dialog)) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(dialog, &ps);
+    RECT client;
+    GetClientRect(dialog, &client);
+    DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
+             (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon);
+    EndPaint(dialog, &ps);
+    result = 0;
+    return true;
+}
+
 }  // namespace tactra

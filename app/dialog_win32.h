@@ -57,4 +57,8 @@ void SetItemText(HWND dialog, int id, const char* text);
 bool IsChecked(HWND dialog, int id);
 void SetChecked(HWND dialog, int id, bool on);
 
+// The dialogs' minimised look: WM_PAINT of an iconic window draws `icon` centred,
+// WM_QUERYDRAGICON answers it. True when the message was answered.
+bool AnswerIconMessage(HWND dialog, UINT msg, HICON icon, INT_PTR& result);
+
 }  // namespace tactra

@@ -116,11 +116,21 @@ BOOL CTACTRADlg::OnInitDialog() {
     return TRUE;
 }
 
-void CTACTRADlg::AddTrayIcon() {
+namespace {
+
+// The record that names Tactra's one notification-area icon.
+NOTIFYICONDATAA TrayRecord(HWND window) {
     NOTIFYICONDATAA nid = {};
     nid.cbSize = sizeof nid;
-    nid.hWnd = Hwnd();
+    nid.hWnd = window;
     nid.uID = kTrayIconId;
+    return nid;
+}
+
+}  // namespace
+
+void CTACTRADlg::AddTrayIcon() {
+    NOTIFYICONDATAA nid = TrayRecord(Hwnd());
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = kTrayCallbackMessage;
     nid.hIcon = icon_;
@@ -129,10 +139,7 @@ void CTACTRADlg::AddTrayIcon() {
 }
 
 void CTACTRADlg::RemoveTrayIcon() {
-    NOTIFYICONDATAA nid = {};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = Hwnd();
-    nid.uID = kTrayIconId;
+    NOTIFYICONDATAA nid = TrayRecord(Hwnd());
     Shell_NotifyIconA(NIM_DELETE, &nid);
     trayIconAdded_ = false;
 }
@@ -201,7 +208,7 @@ bool CTACTRADlg::OnCommand(int id, int code, HWND control) {
             Launch(kTestProgram);
             return true;
         case IDC_SETUP: {
-            CAppSetDlg setup;
+            CAppSetDlg setup(Hwnd());
             setup.RunModal(Hwnd());
             return true;
         }
@@ -275,22 +282,8 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
             return false;
         }
         case WM_PAINT:
-            if (IsIconic(Hwnd())) {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(Hwnd(), &ps);
-                RECT client;
-                GetClientRect(Hwnd(), &client);
-                const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
-                const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-                DrawIcon(dc, x, y, icon_);
-                EndPaint(Hwnd(), &ps);
-                result = 0;
-                return true;
-            }
-            return false;
         case WM_QUERYDRAGICON:
-            result = reinterpret_cast<INT_PTR>(icon_);
-            return true;
+            return AnswerIconMessage(Hwnd(), msg, icon_, result);
         default:
             return false;
     }

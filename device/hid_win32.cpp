@@ -206,8 +206,8 @@ void ResetPanelDevice(PanelDevice& device) {
     device.featureReportLength = 0;
 }
 
-bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
-                    HidAttributes* lastMatch) {
+Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
+                      HidAttributes* lastMatch) {
     bool kept = false;
     std::string path;
     for (int i = 0; GetInterfacePath(i, path); ++i) {
@@ -240,45 +240,64 @@ bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
             }
         }
     }
-    if (!kept) ProcessLog().Write("no panel of vendor 0x%04X found", options.vendorId);
-    return kept;
+    if (!kept) return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    return Result::Success();
 }
 
-bool ReadValueRanges(PanelDevice& device) {
-    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return false;
+Result ReadValueRanges(PanelDevice& device) {
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE)
+        return Result::Failure("no open panel");
     PanelDescriptor descriptor;
-    if (QueryDescriptor(device.handle, descriptor) != Query::kOk) return false;
+    switch (QueryDescriptor(device.handle, descriptor)) {
+        case Query::kOk:
+            break;
+        case Query::kNoDescriptor:
+            return Result::Failure("the panel's descriptor cannot be read");
+        default:
+            return Result::Failure("not a panel's descriptor (short report or too few values)");
+    }
     device.inputReportLength = descriptor.inputReportLength;
     device.logicalMaxX = descriptor.logicalMaxX;
     device.logicalMaxY = descriptor.logicalMaxY;
     ProcessLog().Write("panel ranges: X 0..%ld, Y 0..%ld, input report %u bytes",
                        static_cast<long>(device.logicalMaxX), static_cast<long>(device.logicalMaxY),
                        static_cast<unsigned>(device.inputReportLength));
-    return true;
+    return Result::Success();
 }
 
-bool SendStartReport(const PanelDevice& device) {
-    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return false;
+Result SendStartReport(const PanelDevice& device) {
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE)
+        return Result::Failure("no open panel");
     std::vector<uint8_t> report = MakeStartReport(device.outputReportLength);
-    if (report.empty()) return false;
+    if (report.empty()) {
+        return Result::Failure("the panel's output report (%u bytes) cannot hold the start report",
+                               static_cast<unsigned>(device.outputReportLength));
+    }
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (done == nullptr) return false;
+    if (done == nullptr) return Result::Failure("no event to wait on (error %lu)", GetLastError());
     // The handle may be open for overlapped I/O: the write is waited for here, and a
     // panel that does not take it within the time is given up (the cancel works from
     // this thread, which issued the write).
     OVERLAPPED overlapped = {};
     overlapped.hEvent = done;
     DWORD written = 0;
-    bool ok = WriteFile(device.handle, report.data(), static_cast<DWORD>(report.size()), nullptr,
-                        &overlapped) != FALSE;
-    if (!ok && GetLastError() == ERROR_IO_PENDING) {
-        ok = WaitForSingleObject(done, kStartReportWaitMs) == WAIT_OBJECT_0;
-        if (!ok) CancelIo(device.handle);
+    Result result = Result::Success();
+    if (!WriteFile(device.handle, report.data(), static_cast<DWORD>(report.size()), nullptr,
+                   &overlapped)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            result = Result::Failure("the start report's write failed (error %lu)", error);
+        } else if (WaitForSingleObject(done, kStartReportWaitMs) != WAIT_OBJECT_0) {
+            CancelIo(device.handle);
+            result = Result::Failure("the panel did not take the start report within %u ms",
+                                     static_cast<unsigned>(kStartReportWaitMs));
+        }
     }
     // Also waits for a cancelled write to be over before its buffers go.
-    ok = GetOverlappedResult(device.handle, &overlapped, &written, TRUE) != FALSE && ok;
+    if (!GetOverlappedResult(device.handle, &overlapped, &written, TRUE) && result.Ok())
+        result = Result::Failure("the start report's write failed (error %lu)", GetLastError());
     CloseHandle(done);
-    return ok;
+    return result;
 }
 
 }  // namespace tactra

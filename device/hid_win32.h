@@ -9,6 +9,7 @@
 #include <string>
 
 #include "device/hid.h"
+#include "platform/result.h"
 
 namespace tactra {
 
@@ -50,22 +51,23 @@ void ResetPanelDevice(PanelDevice& device);
 
 // Keeps the first panel in enumeration order open in `device`, with its report
 // lengths and attributes; every later panel found is closed again. Each panel found
-// also leaves its attributes in `lastMatch` when given (the last one wins).
-bool OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),
-                    HidAttributes* lastMatch = nullptr);
+// also leaves its attributes in `lastMatch` when given (the last one wins). Fails
+// when no panel was found (each interface skipped is logged with its reason).
+Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),
+                      HidAttributes* lastMatch = nullptr);
 
 // Reads the logical maxima of X and Y (and the input report length again) from the
-// open panel. False, with the maxima unchanged, when the descriptor cannot be read
+// open panel. Fails, with the maxima unchanged, when the descriptor cannot be read
 // or is not a panel's.
-bool ReadValueRanges(PanelDevice& device);
+Result ReadValueRanges(PanelDevice& device);
 
 // How long the start report may take to reach the panel.
 constexpr uint32_t kStartReportWaitMs = 1000;
 
 // Writes the start report to the open panel (a synchronous or an overlapped handle)
-// and waits for the write. False when the panel has no output report that can hold
+// and waits for the write. Fails when the panel has no output report that can hold
 // it, or the write fails or does not complete in time; the start goes on either way.
-bool SendStartReport(const PanelDevice& device);
+Result SendStartReport(const PanelDevice& device);
 
 // Closes a handle that is neither 0 nor the invalid-handle value.
 void ClosePanelHandle(void* handle);

@@ -5,6 +5,7 @@
 #include "device/hid_win32.h"
 #include "device/report_pipeline.h"
 #include "platform/diagnostic_log.h"
+#include "platform/win32/win32_display.h"
 
 namespace tactra {
 
@@ -61,46 +62,54 @@ void HidPanelSource::Wake() {
     if (wake_ != nullptr) SetEvent(wake_);
 }
 
-bool HidPanelSource::Open(PanelDevice& device) {
+Result HidPanelSource::Open(PanelDevice& device) {
     ResetPanelDevice(device);
-    if (wake_ == nullptr || read_->done == nullptr) return false;
+    if (wake_ == nullptr || read_->done == nullptr)
+        return Result::Failure("no events to read with");
     ResetEvent(wake_);
     PanelOpenOptions options;
     options.overlapped = true;
-    if (CountPanels(options) == 0) {
-        ProcessLog().Write("no panel of vendor 0x%04X found", options.vendorId);
-        return false;
-    }
-    if (!OpenFirstPanel(device, options)) return false;
-    if (!ReadValueRanges(device)) {
+    if (CountPanels(options) == 0)
+        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
+    if (Result ranges = ReadValueRanges(device); !ranges) {
         // The descriptor changed under us or cannot be read now: not a panel.
         ClosePanelHandle(device.handle);
         ResetPanelDevice(device);
-        return false;
+        return ranges;
     }
-    SendStartReport(device);  // the start goes on whether the panel took it or not
-    return true;
+    // The start goes on whether the panel took the start report or not.
+    if (Result start = SendStartReport(device); !start)
+        ProcessLog().Write("start report: %s", start.ReasonText());
+    return Result::Success();
 }
 
-bool HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+Result HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     OVERLAPPED& overlapped = read_->overlapped;
     ZeroMemory(&overlapped, sizeof overlapped);
     overlapped.hEvent = read_->done;
     DWORD read = 0;
     if (!ReadFile(device.handle, buffer, device.inputReportLength, nullptr, &overlapped)) {
-        if (GetLastError() != ERROR_IO_PENDING) return false;
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return Result::Failure("the panel read failed (error %lu)", error);
         const HANDLE waits[2] = {read_->done, wake_};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             // Woken: this thread issued the read, so it can cancel it; the read is over
             // once its result is in.
             CancelIo(device.handle);
             GetOverlappedResult(device.handle, &overlapped, &read, TRUE);
-            return false;
+            return Result::Failure("stopped");
         }
     }
-    if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE)) return false;
+    if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE))
+        return Result::Failure("the panel read failed (error %lu)", GetLastError());
     // A short read leaves stale bytes behind: treat it as a broken panel.
-    return read == device.inputReportLength;
+    if (read != device.inputReportLength) {
+        return Result::Failure("a read of %lu bytes, the panel's reports have %u", read,
+                               static_cast<unsigned>(device.inputReportLength));
+    }
+    return Result::Success();
 }
 
 ReplayPanelSource::ReplayPanelSource(ReplayScript script)
@@ -121,14 +130,15 @@ std::unique_ptr<ReplayPanelSource> ReplayPanelSource::Load(const std::string& pa
     return std::make_unique<ReplayPanelSource>(std::move(script));
 }
 
-bool ReplayPanelSource::Open(PanelDevice& device) {
+Result ReplayPanelSource::Open(PanelDevice& device) {
     ResetPanelDevice(device);
-    if (next_ >= script_.reports.size()) return false;  // the trace is over: unplugged
+    // The trace is over: unplugged.
+    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
     // The replayed panel's handle: an event that is never signalled.
     HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (handle == nullptr || wake_ == nullptr) {
         if (handle != nullptr) CloseHandle(handle);
-        return false;
+        return Result::Failure("no events to replay with");
     }
     ResetEvent(wake_);
     if (!started_) {
@@ -144,46 +154,43 @@ bool ReplayPanelSource::Open(PanelDevice& device) {
     device.logicalMaxX = next.logicalMaxX;
     device.logicalMaxY = next.logicalMaxY;
     device.attributes.vendorId = kPanelVendorId;
-    return true;
+    return Result::Success();
 }
 
-bool ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
-    if (next_ >= script_.reports.size()) return false;
+Result ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
     const ReplayReport& report = script_.reports[next_];
     // Wait until the report's time, unless the reader is being stopped.
     for (;;) {
         const uint32_t elapsed = GetTickCount() - startTick_;
         if (elapsed >= report.tick) break;
         const DWORD wait = WaitForSingleObject(wake_, report.tick - elapsed);
-        if (wait != WAIT_TIMEOUT) return false;
+        if (wait != WAIT_TIMEOUT) return Result::Failure("stopped");
     }
     const size_t length = device.inputReportLength;
     for (size_t i = 0; i < length; ++i) buffer[i] = i < report.bytes.size() ? report.bytes[i] : 0;
     ++next_;
-    return true;
+    return Result::Success();
 }
 
-bool RecordingPanelSource::Open(PanelDevice& device) {
-    if (!inner_.Open(device)) return false;
-    recorder_.Panel(GetTickCount(), device.logicalMaxX, device.logicalMaxY);
-    return true;
+Result RecordingPanelSource::Open(PanelDevice& device) {
+    Result opened = inner_.Open(device);
+    if (opened) recorder_.Panel(GetTickCount(), device.logicalMaxX, device.logicalMaxY);
+    return opened;
 }
 
-bool RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
-    if (!inner_.Read(device, buffer)) return false;
-    recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
-    return true;
+Result RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
+    Result read = inner_.Read(device, buffer);
+    if (read) recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+    return read;
 }
 
 ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
     ReaderSetup setup;
     setup.limits = LoadCalibrationLimits(device.logicalMaxX, device.logicalMaxY);
-    DEVMODEA mode;
-    ZeroMemory(&mode, sizeof mode);
-    mode.dmSize = sizeof mode;
-    if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
-        setup.scale = MakeScreenScale(mode.dmPelsWidth, mode.dmPelsHeight);
-    }
+    Win32Display display;
+    DisplayMode mode;
+    if (display.ReadCurrentMode(mode)) setup.scale = MakeScreenScale(mode.width, mode.height);
     return setup;
 }
 
@@ -206,17 +213,19 @@ bool PanelReader::Running() const { return running_ != 0; }
 void* PanelReader::ThreadHandle() const { return thread_; }
 void* PanelReader::PanelHandle() const { return panel_; }
 
-int PanelReader::StartReading(void* window) {
+Result PanelReader::StartReading(void* window) {
     // One reading thread at a time: the buffers below are the running thread's.
     if (thread_ != nullptr) DropThreadAndPanel();
-    if (!source_.Open(device_)) {
+    if (Result opened = source_.Open(device_); !opened) {
         device_.handle = InvalidPanelHandle();
-        return 0;
+        return opened;
     }
     if (device_.inputReportLength < kPanelReportMinLength) {
+        const unsigned length = device_.inputReportLength;
         ClosePanelHandle(device_.handle);
         ResetPanelDevice(device_);
-        return 0;
+        return Result::Failure("the panel's reports (%u bytes) are shorter than %u bytes", length,
+                               static_cast<unsigned>(kPanelReportMinLength));
     }
     target_ = window;
     panel_ = device_.handle;
@@ -227,10 +236,11 @@ int PanelReader::StartReading(void* window) {
     // The record buffer is a member: it exists before the thread and outlives it.
     HANDLE thread = CreateThread(nullptr, 0, ReaderThreadStart, this, 0, nullptr);
     if (thread == nullptr) {
+        const DWORD error = GetLastError();
         InterlockedExchange(&running_, 0);
         ClosePanelHandle(TakeHandle(panel_));
         device_.handle = nullptr;
-        return 0;
+        return Result::Failure("the reading thread cannot be started (error %lu)", error);
     }
     // The thread may already have ended and found no handle to close; then this
     // start's handle is closed here instead.
@@ -246,7 +256,7 @@ int PanelReader::StartReading(void* window) {
             CloseHandle(own);
         }
     }
-    return 1;
+    return Result::Success();
 }
 
 long PanelReader::ThreadLoop() {
@@ -261,9 +271,8 @@ long PanelReader::ThreadLoop() {
     DiagnosticLog& log = ProcessLog();
     for (;;) {
         if (stopRequested_) break;
-        if (!source_.Read(device_, buffer)) {
-            if (!stopRequested_)
-                log.Write("reading ended: the panel read failed (error %lu)", GetLastError());
+        if (Result read = source_.Read(device_, buffer); !read) {
+            if (!stopRequested_) log.Write("reading ended: %s", read.ReasonText());
             break;
         }
         if (stopRequested_) break;
@@ -326,11 +335,12 @@ void PanelReader::DropThreadAndPanel() {
 void PanelReader::Restart(RestartTimer& timer, void* window) {
     DropThreadAndPanel();
     timer.Kill();
-    StartReading(window);
-    if (Running()) {
+    const Result started = StartReading(window);
+    if (started && Running()) {
         ProcessLog().Write("reading the panel");
     } else {
-        ProcessLog().Write("no panel to read: searching again in %u ms",
+        ProcessLog().Write("no panel to read (%s): searching again in %u ms",
+                           started ? "the reading ended at once" : started.ReasonText(),
                            static_cast<unsigned>(kRestartRetryPeriodMs));
         timer.Set(kRestartRetryPeriodMs);
     }

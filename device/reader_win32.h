@@ -15,6 +15,7 @@
 #include "device/hid.h"
 #include "device/replay.h"
 #include "device/touch_report.h"
+#include "platform/result.h"
 
 namespace tactra {
 
@@ -39,10 +40,11 @@ public:
     virtual ~PanelSource() = default;
     // Finds and opens the panel (reset, count, open the first, read the value ranges,
     // send the start report) and fills `device`. Runs on the main dialog's thread.
-    virtual bool Open(PanelDevice& device) = 0;
+    virtual Result Open(PanelDevice& device) = 0;
     // Reads one report of `device.inputReportLength` bytes, blocking until it comes.
-    // False ends the reading, as an unplugged panel does. Runs on the reading thread.
-    virtual bool Read(const PanelDevice& device, uint8_t* buffer) = 0;
+    // A failure ends the reading, as an unplugged panel does. Runs on the reading
+    // thread.
+    virtual Result Read(const PanelDevice& device, uint8_t* buffer) = 0;
     // Makes a Read that waits return false soon, where the source can.
     virtual void Wake() {}
 };
@@ -58,8 +60,8 @@ public:
     HidPanelSource(const HidPanelSource&) = delete;
     HidPanelSource& operator=(const HidPanelSource&) = delete;
 
-    bool Open(PanelDevice& device) override;
-    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    Result Open(PanelDevice& device) override;
+    Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override;
 
 private:
@@ -84,8 +86,8 @@ public:
     // `message` is "FILE:LINE: reason".
     static std::unique_ptr<ReplayPanelSource> Load(const std::string& path, std::string& message);
 
-    bool Open(PanelDevice& device) override;
-    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    Result Open(PanelDevice& device) override;
+    Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override;
 
     size_t Remaining() const { return script_.reports.size() - next_; }
@@ -104,8 +106,8 @@ class RecordingPanelSource : public PanelSource {
 public:
     RecordingPanelSource(PanelSource& inner, TraceRecorder& recorder)
         : inner_(inner), recorder_(recorder) {}
-    bool Open(PanelDevice& device) override;
-    bool Read(const PanelDevice& device, uint8_t* buffer) override;
+    Result Open(PanelDevice& device) override;
+    Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override { inner_.Wake(); }
 
 private:
@@ -145,9 +147,9 @@ public:
     void SetSetupHook(ReaderSetupHook hook) { setupHook_ = std::move(hook); }
 
     // Opens the panel and starts the reading thread, which sends "WM_TOUCH" to
-    // `window`. Returns 1 when the thread runs, 0 otherwise. A thread that still
-    // runs is ended first.
-    int StartReading(void* window);
+    // `window`. Succeeds when the thread runs; otherwise says why not. A thread
+    // that still runs is ended first.
+    Result StartReading(void* window);
 
     // Timer 1: drops whatever thread and panel handle exist, kills the timer and
     // starts again; arms the timer with the retry period when the start failed.

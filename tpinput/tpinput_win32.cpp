@@ -223,7 +223,8 @@ void DeliverReplay(HWND window) {
 
 LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INPUT) {
-        OutputDebugStringA("Get Touch Message");
+        // No debugger line per report: at 200 reports a second it would cost more
+        // than the report's processing whenever a debugger listens.
         if (g_state.vendorId == kPanelVendorId || g_state.vendorId == kAltPanelVendorId) {
             HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         }

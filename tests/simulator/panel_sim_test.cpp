@@ -563,7 +563,7 @@ protected:
     }
     // Starts the reading and waits until the panel has its start report.
     void Start() {
-        ASSERT_EQ(reader_.StartReading(window_), 1);
+        ASSERT_TRUE(reader_.StartReading(window_).Ok());
         std::vector<uint8_t> written;
         ASSERT_TRUE(Feeder(0).NextWrite(written, 5000));
         EXPECT_EQ(written, (std::vector<uint8_t>{0x00, 0x01}));

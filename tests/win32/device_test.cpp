@@ -44,11 +44,11 @@ TEST(NoPanelTest, NothingFoundNothingOpened) {
 
     PanelDevice device;
     ResetPanelDevice(device);
-    EXPECT_FALSE(OpenFirstPanel(device));
+    EXPECT_EQ(OpenFirstPanel(device).Reason(), "no panel of vendor 0x0EEF found");
     EXPECT_EQ(device.handle, InvalidPanelHandle());
     EXPECT_EQ(device.openFlag, 0);
-    EXPECT_FALSE(ReadValueRanges(device));
-    EXPECT_FALSE(SendStartReport(device));
+    EXPECT_EQ(ReadValueRanges(device).Reason(), "no open panel");
+    EXPECT_EQ(SendStartReport(device).Reason(), "no open panel");
 
     EXPECT_EQ(OpenPanel("\\\\.\\no-such-device"), InvalidPanelHandle());
     char path[8] = "x";

@@ -104,7 +104,7 @@ protected:
         reader.SetSetupHook(FixedSetup);
         EXPECT_EQ(reader.TouchMessage(), g_touchMessage);
         startTick_ = GetTickCount();
-        EXPECT_EQ(reader.StartReading(hwnd_), 1);
+        EXPECT_TRUE(reader.StartReading(hwnd_).Ok());
         EXPECT_TRUE(PumpUntilEnded(reader));
         EXPECT_EQ(reader.PanelHandle(), nullptr);
         return batches_;
@@ -142,7 +142,7 @@ TEST_F(ReaderTest, ReplayedSessionArrivesAsBatchesAndEndsTheThread) {
 
     // The trace is over: like an unplugged panel, it does not open again.
     PanelReader reader(*source);
-    EXPECT_EQ(reader.StartReading(hwnd_), 0);
+    EXPECT_EQ(reader.StartReading(hwnd_).Reason(), "the replayed trace is over");
 }
 
 TEST_F(ReaderTest, ForeignReportIdEndsTheReadingUntilTheNextStart) {
@@ -250,7 +250,7 @@ TEST_F(ReaderTest, DefaultSetupMapsThroughCalibrateIniInTheCurrentDirectory) {
         WriteFile("reader_calibrated.trace", "panel 4095 4095\nat 0 touch 2000,1000 -\n"), message);
     ASSERT_TRUE(source) << message;
     PanelReader reader(*source);
-    ASSERT_EQ(reader.StartReading(hwnd_), 1);
+    ASSERT_TRUE(reader.StartReading(hwnd_).Ok());
     EXPECT_TRUE(PumpUntilEnded(reader));
     DeleteFileA("Calibrate.ini");
     SetCurrentDirectoryA(previous);
@@ -268,16 +268,16 @@ TEST_F(ReaderTest, DefaultSetupMapsThroughCalibrateIniInTheCurrentDirectory) {
 TEST_F(ReaderTest, PanelWithReportsTooShortForBothContactsIsRefused) {
     // A source whose panel reads 12-byte reports, one short of both contacts.
     struct ShortPanel : PanelSource {
-        bool Open(PanelDevice& device) override {
+        Result Open(PanelDevice& device) override {
             ++opens;
             device.handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
             device.openFlag = 1;
             device.inputReportLength = 12;
-            return true;
+            return Result::Success();
         }
-        bool Read(const PanelDevice&, uint8_t*) override {
+        Result Read(const PanelDevice&, uint8_t*) override {
             ++reads;
-            return false;
+            return Result::Failure("unplugged");
         }
         int opens = 0;
         int reads = 0;
@@ -285,7 +285,8 @@ TEST_F(ReaderTest, PanelWithReportsTooShortForBothContactsIsRefused) {
     PanelReader reader(source);
     reader.SetSetupHook(FixedSetup);
     const int before = testing::ProcessHandleCount();
-    EXPECT_EQ(reader.StartReading(hwnd_), 0);
+    EXPECT_EQ(reader.StartReading(hwnd_).Reason(),
+              "the panel's reports (12 bytes) are shorter than 13 bytes");
     EXPECT_EQ(testing::ProcessHandleCount(), before) << "the refused panel's handle is closed";
     EXPECT_EQ(source.opens, 1);
     EXPECT_EQ(source.reads, 0);
@@ -304,7 +305,7 @@ TEST_F(ReaderTest, NoWindowEndsTheThreadAtOnce) {
     auto source = ReplayPanelSource::Load(WriteFile("reader_nowin.trace", kSession), message);
     ASSERT_TRUE(source) << message;
     PanelReader reader(*source);
-    EXPECT_EQ(reader.StartReading(nullptr), 1);
+    EXPECT_TRUE(reader.StartReading(nullptr).Ok());
     EXPECT_TRUE(PumpUntilEnded(reader));
     EXPECT_EQ(reader.PanelHandle(), nullptr);
     EXPECT_EQ(source->Remaining(), 6u);
