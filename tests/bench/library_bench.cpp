@@ -8,26 +8,12 @@
 #include "device/trace.h"
 #include "platform/file_system.h"
 #include "tests/bench/bench_files.h"
+#include "tests/support/library_surroundings.h"
 #include "tpinput/touch_library.h"
 
 namespace {
 
 using namespace tactra;
-
-class Surroundings : public Display, public OsVersion, public InputSink, public TouchMessageSink {
-public:
-    bool ReadCurrentMode(DisplayMode& mode) override {
-        mode = DisplayMode{1024, 768, 0};
-        return true;
-    }
-    bool ReadAdapterProvider(std::string&) override { return false; }
-    uint32_t MajorVersion() override { return 5; }
-    void KeyEvent(uint8_t, bool) override { ++events; }
-    void MouseEvent(uint32_t, int32_t, int32_t, int32_t) override { ++events; }
-    bool IsKeyDown(uint8_t) override { return false; }
-    void Send(void*, uint32_t, uint32_t count, const TOUCHINPUT*) override { events += count; }
-    int64_t events = 0;
-};
 
 constexpr char kCalibrationText[] =
     "[Config]\r\nPoint1X=610\r\nPoint1Y=510\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
@@ -39,15 +25,9 @@ constexpr char kCalibrationText[] =
 void BM_LibraryPerReportPath(benchmark::State& st) {
     bench::BenchDir dir(kCalibrationFileName, kCalibrationText);
     VirtualClock clock;
-    Surroundings s;
+    testing::LibrarySurroundings s;
     CalibrationFile calibration(LocalFileSystem(), clock);
-    LibraryPorts ports;
-    ports.clock = &clock;
-    ports.display = &s;
-    ports.input = &s;
-    ports.os = &s;
-    ports.calibration = &calibration;
-    ports.messages = &s;
+    const LibraryPorts ports = s.Ports(clock, calibration);
     TouchLibraryState state;
     state.logicalMaxX = 4095;
     state.logicalMaxY = 4095;

@@ -21,6 +21,7 @@
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
 #include "tools/replay/replay_session.h"
+#include "tests/support/library_surroundings.h"
 #include "tpinput/touch_library.h"
 
 namespace tactra {
@@ -183,36 +184,6 @@ inline int ProfileFile(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// The library's ports for the library target: a display the input can change, the
-// system version, mouse input checked as it arrives, touch messages checked
-// against the record block.
-class LibrarySurroundings : public Display,
-                            public OsVersion,
-                            public InputSink,
-                            public TouchMessageSink {
-public:
-    bool ReadCurrentMode(DisplayMode& m) override {
-        m = mode;
-        return !displayFails;
-    }
-    bool ReadAdapterProvider(std::string&) override { return false; }
-    uint32_t MajorVersion() override { return major; }
-    void KeyEvent(uint8_t, bool) override { __builtin_trap(); }  // the library plays no keys
-    void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t) override {
-        if ((flags & kMouseEventAbsolute) && (dx < 0 || dx > 65535 || dy < 0 || dy > 65535)) {
-            __builtin_trap();
-        }
-    }
-    bool IsKeyDown(uint8_t) override { return false; }
-    void Send(void*, uint32_t, uint32_t count, const TOUCHINPUT* records) override {
-        if (count > 2 || records == nullptr) __builtin_trap();
-    }
-
-    DisplayMode mode{1024, 768, 0};
-    bool displayFails = false;
-    uint32_t major = 5;
-};
-
 // Arbitrary bytes as a script of the library's life: reports of any length and
 // content, registrations, calibration captures with down/move/up events of any
 // point (which write "Calibrate.ini" in the current directory, read again by the
@@ -222,15 +193,9 @@ inline int LibraryReports(const uint8_t* data, size_t size) {
     std::remove(kCalibrationFileName);
     ByteReader in(data, size);
     VirtualClock clock;
-    LibrarySurroundings s;
+    testing::LibrarySurroundings s;
     CalibrationFile calibration(LocalFileSystem(), clock);
-    LibraryPorts ports;
-    ports.clock = &clock;
-    ports.display = &s;
-    ports.input = &s;
-    ports.os = &s;
-    ports.calibration = &calibration;
-    ports.messages = &s;
+    const LibraryPorts ports = s.Ports(clock, calibration);
     TouchLibraryState state;
     state.logicalMaxX = 4095;
     state.logicalMaxY = 4095;
@@ -296,6 +261,7 @@ inline int LibraryReports(const uint8_t* data, size_t size) {
             default:
                 break;
         }
+        if (s.faults != 0) __builtin_trap();
     }
     return 0;
 }

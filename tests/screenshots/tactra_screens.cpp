@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 using namespace tactra::testing;
 

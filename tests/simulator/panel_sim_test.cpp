@@ -21,7 +21,8 @@
 #include "device/reader_win32.h"
 #include "device/trace.h"
 #include "panel_feeder.h"
-#include "support/tactra_process.h"
+#include "tests/support/probe_window_win32.h"
+#include "tests/support/tactra_process_win32.h"
 #include "tpinput/tpinput.h"
 
 namespace tactra {
@@ -29,6 +30,9 @@ namespace {
 
 using sim::PanelFeeder;
 using sim::SimulatedDevice;
+using testing::ProbeProfile;
+using testing::ProbeWindow;
+using testing::ProgramName;
 using testing::Pump;
 using testing::TactraProcess;
 
@@ -39,13 +43,6 @@ std::string OwnFolder() {
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of("\\/"));
-}
-
-std::string ProgramName() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string full = path;
-    return full.substr(full.find_last_of("\\/") + 1);
 }
 
 SimulatedDevice Device(const std::string& path, uint16_t vendor, uint16_t product, uint16_t input,
@@ -247,54 +244,6 @@ TEST_F(SimulatedTactra, DiscoveryKeepsTheFirstPanelAndSkipsEverythingElse) {
         << "pointer at " << Cursor().x << "," << Cursor().y;
 }
 
-namespace probe {
-
-std::vector<std::string>* g_received = nullptr;
-bool g_buttons = false;
-
-LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    char text[64];
-    switch (msg) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-            std::snprintf(text, sizeof text, "key %s %u", msg == WM_KEYDOWN ? "down" : "up",
-                          static_cast<unsigned>(wParam));
-            if (g_received) g_received->push_back(text);
-            return 0;
-        case WM_MOUSEWHEEL:
-            std::snprintf(text, sizeof text, "wheel %d%s", GET_WHEEL_DELTA_WPARAM(wParam),
-                          (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) ? " ctrl" : "");
-            if (g_received) g_received->push_back(text);
-            return 0;
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-            std::snprintf(text, sizeof text, "left %s %d %d", msg == WM_LBUTTONDOWN ? "down" : "up",
-                          static_cast<int>(static_cast<short>(LOWORD(lParam))),
-                          static_cast<int>(static_cast<short>(HIWORD(lParam))));
-            if (g_received && g_buttons) g_received->push_back(text);
-            return 0;
-        default:
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-}
-
-}  // namespace probe
-
-// Zoom In is Ctrl + wheel up, Flick Right the Right arrow key; nothing else plays.
-std::string ProfileFor(const std::string& section) {
-    std::string text = "[" + section + "]\r\n";
-    for (const char* g : {"ZoomIn", "ZoomOut", "RotateCL", "RotateAC", "FlickUp", "FlickDown",
-                          "FlickLeft", "FlickRight"}) {
-        const std::string name = g;
-        std::string c = "0", code = "0", up = "0";
-        if (name == "ZoomIn") c = "2", code = "2048", up = "1";
-        if (name == "FlickRight") c = "9", code = "39";
-        text += name + ".Case=" + c + "\r\n" + name + ".Code=" + code + "\r\n" + name +
-                ".Up=" + up + "\r\n";
-    }
-    return text;
-}
-
 // Sends a report and handles this thread's messages for `gapMs`.
 void Feed(PanelFeeder& panel, const std::vector<uint8_t>& report, DWORD gapMs) {
     panel.Send(report);
@@ -313,41 +262,26 @@ TEST_F(SimulatedTactra, TapPinchAndFlickReachTheApplicationInFront) {
     PanelFeeder& panel = Feeder(0);
     ASSERT_TRUE(panel.Plug());
 
-    std::vector<std::string> received;
-    probe::g_received = &received;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = probe::Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.lpszClassName = "TactraSimulatedProbe";
-    RegisterClassA(&wc);
-    // The whole screen: the wheel goes to the window under the cursor, and the mouse
-    // emulation moves the cursor to the fingers.
-    HWND probeWindow =
-        CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Touch probe", WS_POPUP | WS_VISIBLE, 0, 0,
-                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                        nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(probeWindow, nullptr);
-    std::ofstream(folder_ + "\\Tactra.ini", std::ios::binary) << ProfileFor(ProgramName());
+    ProbeWindow probe("TactraSimulatedProbe", "Touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+    std::ofstream(folder_ + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
 
     StartTactra();
     ExpectReading(panel, {0x00, 0x01});
-    SetForegroundWindow(probeWindow);
-    SetFocus(probeWindow);
     SetCursorPos(512, 384);
     Pump(200);
-    ASSERT_EQ(GetForegroundWindow(), probeWindow);
+    ASSERT_TRUE(probe.BringToFront());
 
     // A tap at (600, 384): the click lands there.
-    probe::g_buttons = true;
+    probe.RecordButtons(true);
     Feed(panel, Touch(1200, 768), 40);
     Feed(panel, Touch(1200, 768), 40);
     Feed(panel, Lift(1200, 768), 0);
-    EXPECT_TRUE(WaitForCount(received, 2, 10000));
-    EXPECT_EQ(received, (std::vector<std::string>{"left down 600 384", "left up 600 384"}));
-    probe::g_buttons = false;
+    EXPECT_TRUE(WaitForCount(probe.Received(), 2, 10000));
+    EXPECT_EQ(probe.Received(), (std::vector<std::string>{"left down 600 384", "left up 600 384"}));
+    probe.RecordButtons(false);
     Pump(600);  // well past a double tap
-    received.clear();
+    probe.Clear();
 
     // A pinch outwards: the fingers rest past the down phase, then spread.
     for (int i = 0; i < 30; ++i) Feed(panel, Touch2(904, 648, 1144, 888), 20);
@@ -366,12 +300,9 @@ TEST_F(SimulatedTactra, TapPinchAndFlickReachTheApplicationInFront) {
                                                "wheel 120 ctrl", "key down 17",    "wheel 120 ctrl",
                                                "key down 17",    "wheel 120 ctrl", "key up 17",
                                                "key down 39",    "key up 39"};
-    WaitForCount(received, expected.size(), 20000);
+    WaitForCount(probe.Received(), expected.size(), 20000);
     Pump(300);  // nothing more may follow
-    EXPECT_EQ(received, expected);
-
-    probe::g_received = nullptr;
-    DestroyWindow(probeWindow);
+    EXPECT_EQ(probe.Received(), expected);
 }
 
 TEST_F(SimulatedTactra, UnplugEndsTheReadingAndAReplugResumesIt) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tactra {
 namespace {

@@ -21,7 +21,7 @@
 #include "device/calibration.h"
 #include "device/touch_report.h"
 #include "gesture/engine.h"
-#include "fake_display.h"
+#include "tests/support/fake_display.h"
 
 using namespace tactra;
 

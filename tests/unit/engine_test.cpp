@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/recording_input_sink.h"
-#include "fake_display.h"
+#include "tests/support/fake_display.h"
 
 using namespace tactra;
 

@@ -9,7 +9,7 @@
 #include "platform/file_system.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tools/replay/replay_session.h"
 #include "tpinput/touch_library.h"
 

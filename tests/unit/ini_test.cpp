@@ -7,7 +7,7 @@
 
 #include "platform/current_directory.h"
 #include "profiles/profile_file.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tactra {
 namespace {

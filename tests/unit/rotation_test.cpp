@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/rotation.h"
-#include "fake_display.h"
+#include "tests/support/fake_display.h"
 
 using namespace tactra;
 

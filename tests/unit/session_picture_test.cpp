@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tools/replay/replay_session.h"
 
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 
 #include "device/trace.h"
 #include "platform/recording_input_sink.h"
-#include "fake_display.h"
+#include "tests/support/fake_display.h"
 
 namespace tactra {
 namespace {

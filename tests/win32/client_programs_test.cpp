@@ -11,7 +11,7 @@
 
 #include "device/calibration.h"
 #include "device/calibrator.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {

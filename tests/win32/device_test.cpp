@@ -9,7 +9,7 @@
 #include "device/hid_win32.h"
 #include "device/reader_win32.h"
 #include "platform/win32/win32_display.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/win32/win32_tactra_instance.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/reader_win32.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "platform/win32/win32_tactra_instance.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {

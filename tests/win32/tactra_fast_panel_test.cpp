@@ -12,36 +12,12 @@
 #include <fstream>
 #include <string>
 
-#include "support/tactra_process.h"
+#include "tests/support/probe_window_win32.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {
 namespace {
-
-constexpr UINT kRightKey = VK_RIGHT;
-DWORD g_keyTime = 0;  // GetTickCount when the flick's key arrived, 0 before
-
-LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_KEYDOWN && wParam == kRightKey && g_keyTime == 0) {
-        g_keyTime = GetTickCount();
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-std::string ProgramName() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    return name;
-}
-
-// Flick Right is the Right arrow key; no other gesture plays anything.
-std::string ProfileFor(const std::string& section) {
-    return "[" + section + "]\r\nFlickRight.Case=9\r\nFlickRight.Code=39\r\nFlickRight.Up=0\r\n";
-}
 
 constexpr int kHoldStartMs = 2500;  // time for the test to bring the probe to the front
 constexpr int kHoldMs = 10000;
@@ -75,21 +51,12 @@ std::string SessionTrace(int& keyTick) {
 }
 
 TEST(TactraFastPanel, FlickAfterTenSecondsOfReportsArrivesOnTime) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.lpszClassName = "TactraFastPanelProbe";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND probe =
-        CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Fast panel probe", WS_POPUP | WS_VISIBLE,
-                        0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                        nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(probe, nullptr);
+    ProbeWindow probe("TactraFastPanelProbe", "Fast panel probe");
+    ASSERT_NE(probe.Handle(), nullptr);
 
     int keyTick = 0;
     const std::string folder = TactraProcess::MakeEmptyFolder("fastpanel");
-    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProfileFor(ProgramName());
+    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
     std::ofstream(folder + "\\session.trace", std::ios::binary) << SessionTrace(keyTick);
     ASSERT_GT(keyTick, 0);
 
@@ -99,17 +66,15 @@ TEST(TactraFastPanel, FlickAfterTenSecondsOfReportsArrivesOnTime) {
     // The replay's clock starts when timer 1 first opens the panel, 100 ms after
     // the main dialog's initialisation, which Start has waited for.
     const DWORD started = GetTickCount();
-    SetForegroundWindow(probe);
-    SetFocus(probe);
-    ASSERT_EQ(GetForegroundWindow(), probe);
+    ASSERT_TRUE(probe.BringToFront());
 
     const DWORD due = started + static_cast<DWORD>(keyTick);
-    while (g_keyTime == 0 && GetTickCount() - started < static_cast<DWORD>(keyTick) + 10000)
+    while (probe.RightKeyTime() == 0 &&
+           GetTickCount() - started < static_cast<DWORD>(keyTick) + 10000)
         Pump(20);
-    ASSERT_NE(g_keyTime, 0u) << "the flick's key never arrived";
-    const long late = static_cast<long>(g_keyTime - due);
+    ASSERT_NE(probe.RightKeyTime(), 0u) << "the flick's key never arrived";
+    const long late = static_cast<long>(probe.RightKeyTime() - due);
     EXPECT_LE(late, 1000) << "the flick's key came " << late << " ms after its time";
-    DestroyWindow(probe);
 }
 
 }  // namespace

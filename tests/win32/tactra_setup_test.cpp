@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "profiles/profile_file.h"
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {

@@ -11,57 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "support/tactra_process.h"
+#include "tests/support/probe_window_win32.h"
+#include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
 namespace testing {
 namespace {
-
-std::vector<std::string>* g_received = nullptr;
-
-LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    char text[64];
-    switch (msg) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-            std::snprintf(text, sizeof text, "key %s %u", msg == WM_KEYDOWN ? "down" : "up",
-                          static_cast<unsigned>(wParam));
-            if (g_received) g_received->push_back(text);
-            return 0;
-        case WM_MOUSEWHEEL:
-            std::snprintf(text, sizeof text, "wheel %d%s", GET_WHEEL_DELTA_WPARAM(wParam),
-                          (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) ? " ctrl" : "");
-            if (g_received) g_received->push_back(text);
-            return 0;
-        default:
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-}
-
-std::string ProgramName() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    return name;
-}
-
-// Zoom In is Ctrl + wheel up, Flick Right the Right arrow key; nothing else plays.
-std::string ProfileFor(const std::string& section) {
-    std::string text = "[" + section + "]\r\n";
-    const char* gestures[] = {"ZoomIn",  "ZoomOut",   "RotateCL",  "RotateAC",
-                              "FlickUp", "FlickDown", "FlickLeft", "FlickRight"};
-    for (const char* g : gestures) {
-        const std::string name = g;
-        std::string c = "0", code = "0", up = "0";
-        if (name == "ZoomIn") c = "2", code = "2048", up = "1";
-        if (name == "FlickRight") c = "9", code = "39";
-        text += name + ".Case=" + c + "\r\n" + name + ".Code=" + code + "\r\n" + name +
-                ".Up=" + up + "\r\n";
-    }
-    return text;
-}
 
 // Raw panel units are screen pixels (panel 1024 x 768 on the 1024 x 768 screen).
 // The fingers rest well past the down phase before they move, so a late start of
@@ -95,43 +50,27 @@ std::string SessionTrace() {
 }
 
 TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
-    std::vector<std::string> received;
-    g_received = &received;
-
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.lpszClassName = "TactraSessionProbe";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    // The whole screen: the wheel goes to the window under the cursor, and the
-    // mouse emulation moves the cursor to the fingers.
-    HWND probe =
-        CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Touch probe", WS_POPUP | WS_VISIBLE, 0, 0,
-                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                        nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(probe, nullptr);
+    ProbeWindow probe("TactraSessionProbe", "Touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
 
     const std::string folder = TactraProcess::MakeEmptyFolder("touch");
-    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProfileFor(ProgramName());
+    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
     std::ofstream(folder + "\\session.trace", std::ios::binary) << SessionTrace();
 
     TactraProcess::SetWineVersion("winxp64");  // major version 5: the mouse is emulated
     TactraProcess app;
     ASSERT_TRUE(app.Start(folder, "--replay session.trace"));
-    SetForegroundWindow(probe);
-    SetFocus(probe);
     SetCursorPos(512, 384);
-    ASSERT_EQ(GetForegroundWindow(), probe);
+    ASSERT_TRUE(probe.BringToFront());
 
     const std::vector<std::string> expected = {"key down 17",    "wheel 120 ctrl", "key down 17",
                                                "wheel 120 ctrl", "key down 17",    "wheel 120 ctrl",
                                                "key down 17",    "wheel 120 ctrl", "key up 17",
                                                "key down 39",    "key up 39"};
     const DWORD begin = GetTickCount();
-    while (received.size() < expected.size() && GetTickCount() - begin < 20000) Pump(50);
+    while (probe.Received().size() < expected.size() && GetTickCount() - begin < 20000) Pump(50);
     Pump(300);  // nothing more may follow
-    EXPECT_EQ(received, expected);
+    EXPECT_EQ(probe.Received(), expected);
 
     // The main dialog's Test group shows the application in front and the last sample.
     EXPECT_EQ(WindowText(GetDlgItem(app.MainDialog(), 1003)), ProgramName());
@@ -141,8 +80,6 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
 
     // The trace is over: Tactra searches for a panel again and keeps running.
     EXPECT_FALSE(app.WaitForExit(700));
-    g_received = nullptr;
-    DestroyWindow(probe);
 }
 
 // A trace that cannot be replayed is refused before anything runs, with the reason.

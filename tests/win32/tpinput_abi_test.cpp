@@ -17,7 +17,7 @@
 #include "device/touch_report.h"
 #include "tpinput/tpinput.h"
 
-// The C client's side (support/tpinput_c_client.c), compiled as C against the
+// The C client's side (tests/support/tpinput_c_client.c), compiled as C against the
 // system's own touch declarations.
 extern "C" int TpinputResolvesFromC(HMODULE library);
 extern "C" int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,

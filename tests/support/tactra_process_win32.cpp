@@ -1,4 +1,4 @@
-#include "support/tactra_process.h"
+#include "tests/support/tactra_process_win32.h"
 
 #include <tlhelp32.h>
 

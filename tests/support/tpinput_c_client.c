@@ -17,8 +17,8 @@ int TpinputResolvesFromC(HMODULE library) {
 /* GetTouchInputInfo called through the system's own declaration of it, with the
  * system's TOUCHINPUT, as a client ported from Windows 7's touch functions calls it.
  * Returns its result; `lastError` gets GetLastError() after a failure. */
-int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records,
-                               int size, unsigned long* lastError) {
+int TpinputGetAsPlatformClient(HMODULE library, LPARAM handle, UINT count, void* records, int size,
+                               unsigned long* lastError) {
     typedef BOOL(WINAPI * PlatformGetTouchInputInfo)(HTOUCHINPUT, UINT, PTOUCHINPUT, int);
     PlatformGetTouchInputInfo get =
         TPINPUT_EXPORT(library, PlatformGetTouchInputInfo, "GetTouchInputInfo");
