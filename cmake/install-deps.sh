@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 #   cmake/install-deps.sh native    compilers, CMake, GoogleTest, Google Benchmark, xmllint
 #                                   (the replay pictures' tests), rsvg-convert (to view them)
-#                                   and clang with its libFuzzer (make fuzz)
+#                                   and clang with its libFuzzer (make fuzz), clang-format
+#                                   and clang-tidy (the format and tidy checks)
 #   cmake/install-deps.sh all       also mingw-w64, Wine, Xvfb and ImageMagick (screenshots)
 #                                   for the Windows builds, NSIS and 7-Zip for the installer
 #                                   and its checks; and 32-bit Wine where this machine
@@ -13,7 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 native=(cmake make g++ libgtest-dev libbenchmark-dev libxml2-utils librsvg2-bin
-        clang libclang-rt-14-dev clang-format git)
+        clang libclang-rt-14-dev clang-format clang-tidy git)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686
          googletest wine wine64 xvfb xauth x11-utils imagemagick nsis p7zip-full)

@@ -194,8 +194,7 @@ private:
         }
         if (word == "mode") {
             step_.op = TraceOp::kMode;
-            if (!Numbers({{96, 98}}, {"mouse mode"})) return false;
-            return true;
+            return Numbers({{96, 98}}, {"mouse mode"});
         }
         if (word == "display") {
             if (tokens_.size() == a + 1 && !tokens_[a].quoted && tokens_[a].text == "fail") {

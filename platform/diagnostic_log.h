@@ -21,7 +21,7 @@ public:
     // its line end included.
     using DebugOutput = std::function<void(const char*)>;
 
-    static constexpr size_t kDefaultFileBound = 256 * 1024;  // bytes
+    static constexpr size_t kDefaultFileBound = size_t{256} * 1024;  // bytes
 
     DiagnosticLog() = default;
     ~DiagnosticLog();

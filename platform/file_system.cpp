@@ -82,4 +82,26 @@ bool FileWatch::Check(FileSystem& files, const std::string& path, uint32_t now) 
     return true;
 }
 
+namespace {
+
+class LocalFiles : public FileSystem {
+public:
+    bool QueryIdentity(const std::string& path, FileIdentity& identity) override {
+        return QueryLocalIdentity(path, identity);
+    }
+    bool ReadWhole(const std::string& path, std::string& content) override {
+        return ReadWholeFile(path, content);
+    }
+    bool CreateNew(const std::string& path, const std::string& content) override {
+        return CreateNewFile(path, content);
+    }
+};
+
+}  // namespace
+
+FileSystem& LocalFileSystem() {
+    static LocalFiles files;
+    return files;
+}
+
 }  // namespace tactra

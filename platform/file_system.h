@@ -35,10 +35,14 @@ public:
     virtual bool CreateNew(const std::string& path, const std::string& content) = 0;
 };
 
-// The process's own file system: GetFileAttributesExA on Windows, stat natively.
+// The process's own file system: the identity from QueryLocalIdentity, the bytes
+// from ReadWholeFile, new files from CreateNewFile.
 FileSystem& LocalFileSystem();
 
-// The portable halves of the local file system.
+// The platform's half of the local file system: GetFileAttributesExA on Windows
+// (the directory entry, without opening the file), stat natively.
+bool QueryLocalIdentity(const std::string& path, FileIdentity& identity);
+// The portable halves.
 bool ReadWholeFile(const std::string& path, std::string& content);
 bool CreateNewFile(const std::string& path, const std::string& content);
 

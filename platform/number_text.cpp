@@ -44,7 +44,8 @@ int32_t AtoiNumber(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-bool ParseStrictNumber(std::string_view s, int64_t low, int64_t high, int64_t& value) {
+bool ParseStrictNumber(std::string_view text, int64_t low, int64_t high, int64_t& value) {
+    std::string_view s = text;
     bool negative = false;
     if (!s.empty() && s[0] == '-') {
         negative = true;

@@ -28,13 +28,12 @@ constexpr NamedKey kNamedKeys[] = {
 void FillKeyNames(KeyNameTable& table) {
     for (std::string& name : table) name.clear();
     for (const NamedKey& k : kNamedKeys) table[static_cast<size_t>(k.code)] = k.name;
-    for (int i = 0; i <= 9; ++i) {
-        table[static_cast<size_t>(48 + i)] = std::string(1, static_cast<char>('0' + i));
-        table[static_cast<size_t>(96 + i)] = "NUM" + std::to_string(i);
+    for (size_t i = 0; i <= 9; ++i) {
+        table[48 + i] = std::string(1, static_cast<char>('0' + i));
+        table[96 + i] = "NUM" + std::to_string(i);
     }
-    for (int i = 0; i < 26; ++i)
-        table[static_cast<size_t>(65 + i)] = std::string(1, static_cast<char>('A' + i));
-    for (int i = 1; i <= 12; ++i) table[static_cast<size_t>(111 + i)] = "F" + std::to_string(i);
+    for (size_t i = 0; i < 26; ++i) table[65 + i] = std::string(1, static_cast<char>('A' + i));
+    for (size_t i = 1; i <= 12; ++i) table[111 + i] = "F" + std::to_string(i);
 }
 
 const KeyNameTable& DefaultKeyNames() {

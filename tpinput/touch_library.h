@@ -43,7 +43,11 @@ constexpr int32_t kCalibrateDown = 2;
 constexpr int32_t kCalibrateUp = 4;
 
 // The invalid-handle value (all bits set) that the records' hSource carries.
-inline void* InvalidHandle() { return reinterpret_cast<void*>(~static_cast<uintptr_t>(0)); }
+inline void* InvalidHandle() {
+    // The value is the point: no object lives there.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return reinterpret_cast<void*>(~static_cast<uintptr_t>(0));
+}
 
 // Port: the system's major version.
 class OsVersion {

@@ -881,7 +881,9 @@ private:
             bool found = false;
             for (int pass = 0; pass < 2 && !found; ++pass) {
                 for (int k = 0; k <= kTries && !found; ++k) {
-                    const double dy = (k % 2 == 0 ? 1 : -1) * ((k + 1) / 2) * kStep;
+                    // Alternately below and above, one step further every second try.
+                    const int steps = (k + 1) / 2;
+                    const double dy = (k % 2 == 0 ? 1 : -1) * steps * kStep;
                     for (int side = 0; side < 2 && !found; ++side) {
                         const Box b = fit(side == 0 ? a.x + 9 : a.x - 9 - w, a.y - h - 3 + dy);
                         bool free = true;
