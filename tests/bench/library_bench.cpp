@@ -29,9 +29,7 @@ void BM_LibraryPerReportPath(benchmark::State& st) {
     CalibrationFile calibration(LocalFileSystem(), clock);
     const LibraryPorts ports = s.Ports(clock, calibration);
     TouchLibraryState state;
-    state.logicalMaxX = 4095;
-    state.logicalMaxY = 4095;
-    CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
+    s.Register(state);
     int64_t i = 0;
     for (auto _ : st) {
         const int phase = static_cast<int>(i % 64);

@@ -197,9 +197,7 @@ inline int LibraryReports(const uint8_t* data, size_t size) {
     CalibrationFile calibration(LocalFileSystem(), clock);
     const LibraryPorts ports = s.Ports(clock, calibration);
     TouchLibraryState state;
-    state.logicalMaxX = 4095;
-    state.logicalMaxY = 4095;
-    CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
+    s.Register(state);
     int writes = 0;  // a file write costs more than the rest of an input: a few suffice
     while (!in.Empty()) {
         const uint8_t op = in.Byte();

@@ -48,6 +48,13 @@ public:
         return ports;
     }
 
+    // A library registered with mouse emulation (mode 99) for a panel of 0..4095.
+    static void Register(TouchLibraryState& state) {
+        state.logicalMaxX = 4095;
+        state.logicalMaxY = 4095;
+        CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
+    }
+
     DisplayMode mode{1024, 768, 0};
     bool displayFails = false;
     uint32_t major = 5;

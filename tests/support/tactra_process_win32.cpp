@@ -153,16 +153,20 @@ DWORD TactraProcess::ExitCode() const {
     return code;
 }
 
-void TactraProcess::Kill() {
-    if (pi_.hProcess) {
-        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(pi_.hProcess, 1);
-            WaitForSingleObject(pi_.hProcess, 5000);
+void EndProcess(PROCESS_INFORMATION& pi) {
+    if (pi.hProcess) {
+        if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, 1);
+            WaitForSingleObject(pi.hProcess, 5000);
         }
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
     }
-    pi_ = {};
+    pi = {};
+}
+
+void TactraProcess::Kill() {
+    EndProcess(pi_);
     main_ = nullptr;
 }
 

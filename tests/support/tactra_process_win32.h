@@ -53,6 +53,8 @@ bool CopyInto(const char* path, const std::string& folder);
 HWND WaitForAnyWindow(const char* title, DWORD timeoutMs, DWORD exceptProcess = 0);
 // Ends the process that owns `window`.
 void KillWindowProcess(HWND window);
+// Ends a started process that still runs, closes both handles and clears `pi`.
+void EndProcess(PROCESS_INFORMATION& pi);
 
 // The number of handles process `pid` holds now, -1 when the system cannot tell.
 // GetProcessHandleCount is no use under Wine, which always answers 0; this counts

@@ -22,16 +22,7 @@ constexpr DWORD kProgramTimeoutMs = 20000;
 // A program started in a folder, with TPINPUT_REPLAY naming `trace` (or unset).
 class Program {
 public:
-    ~Program() {
-        if (pi_.hProcess) {
-            if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
-                TerminateProcess(pi_.hProcess, 1);
-                WaitForSingleObject(pi_.hProcess, 5000);
-            }
-            CloseHandle(pi_.hProcess);
-            CloseHandle(pi_.hThread);
-        }
-    }
+    ~Program() { EndProcess(pi_); }
     bool Start(const std::string& exe, const std::string& folder, const std::string& trace,
                const char* arguments = "") {
         SetEnvironmentVariableA("TPINPUT_REPLAY", trace.empty() ? nullptr : trace.c_str());
