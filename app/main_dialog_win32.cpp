@@ -35,7 +35,7 @@ bool FileExists(const std::string& path) {
 // beside Tactra.exe, where the installation puts it. It runs in the current
 // directory either way, where "Calibrate.ini" is read and written.
 std::string ProgramToLaunch(const char* name) {
-    const std::string here = PathInCurrentDirectory(name);
+    std::string here = PathInCurrentDirectory(name);
     if (FileExists(here)) return here;
     char module[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);

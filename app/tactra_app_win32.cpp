@@ -81,6 +81,7 @@ public:
 
 }  // namespace tactra
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): the system names them
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     tactra::CTACTRAApp app;
     return app.InitInstance(commandLine);

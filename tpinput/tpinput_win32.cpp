@@ -369,11 +369,11 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-BOOL WINAPI RegisterTouchWindow(HWND hwnd, ULONG mode) { return tactra::Register(hwnd, mode); }
+BOOL WINAPI RegisterTouchWindow(HWND window, ULONG mode) { return tactra::Register(window, mode); }
 
 BOOL WINAPI UnregisterTouchWindow(HWND) { return 1; }
 
-BOOL WINAPI IsTouchWindow(HWND hwnd, PULONG) { return hwnd == g_state.targetWindow ? 1 : 0; }
+BOOL WINAPI IsTouchWindow(HWND window, PULONG) { return window == g_state.targetWindow ? 1 : 0; }
 
 BOOL WINAPI GetTouchInputInfo(HANDLE handle, UINT count, TouchInputRecord* records, int size) {
     // The records of the latest touch message, for a client written for the
@@ -398,11 +398,11 @@ int WINAPI GetConnectedDeviceNum(int vendorId) {
     return tactra::CountLibraryPanels(static_cast<uint16_t>(vendorId & 0xFFFF));
 }
 
-int WINAPI VersionNumber(WORD words[3]) {
-    if (words == nullptr) return 0;
-    words[0] = g_state.vendorId;
-    words[1] = g_state.productId;
-    words[2] = g_state.versionNumber;
+int WINAPI VersionNumber(WORD ids[3]) {
+    if (ids == nullptr) return 0;
+    ids[0] = g_state.vendorId;
+    ids[1] = g_state.productId;
+    ids[2] = g_state.versionNumber;
     return 1;
 }
 

@@ -494,6 +494,7 @@ int Run(HINSTANCE instance) {
 }  // namespace
 }  // namespace tactra
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): the system names them
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int status = tactra::Run(instance);
     tactra::RestartTactra();

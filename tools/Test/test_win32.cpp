@@ -299,6 +299,7 @@ int Run(HINSTANCE instance, const char* commandLine, int show) {
 }  // namespace
 }  // namespace tactra
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): the system names them
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     const int status = tactra::Run(instance, commandLine, show);
     tactra::RestartTactra();
