@@ -3,13 +3,7 @@
 # the tool's options.
 file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR})
-file(STRINGS ${TRACE} head LIMIT_COUNT 2)
-set(args "")
-foreach(line IN LISTS head)
-  if(line MATCHES "^# args: (.*)$")
-    separate_arguments(args UNIX_COMMAND "${CMAKE_MATCH_1}")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/trace-args.cmake)
 string(REGEX REPLACE "\\.trace$" ".expected" expected_file ${TRACE})
 execute_process(COMMAND ${REPLAY} ${args} ${TRACE}
   WORKING_DIRECTORY ${WORKDIR}
