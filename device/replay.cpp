@@ -104,3 +104,19 @@ void TraceRecorder::Report(uint32_t tick, const uint8_t* data, size_t length) {
 }
 
 }  // namespace tactra
+
+namespace tactra {
+
+void TraceRecorder::Ids(uint32_t tick, uint16_t vendorId, uint16_t productId) {
+    WriteLine(FormatIdsLine(Relative(tick), vendorId, productId));
+}
+
+void TraceRecorder::Layout(uint32_t tick, const ContactLayout& layout) {
+    WriteLine(FormatLayoutLine(Relative(tick), FormatContactLayout(layout)));
+}
+
+void TraceRecorder::Input(uint32_t tick, const uint8_t* data, size_t length) {
+    WriteLine(FormatInputLine(Relative(tick), data, length));
+}
+
+}  // namespace tactra

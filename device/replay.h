@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/contact_layout.h"
 #include "device/trace.h"
 
 namespace tactra {
@@ -61,6 +62,11 @@ public:
     // line written.
     void Panel(uint32_t tick, int32_t logicalMaxX, int32_t logicalMaxY);
     void Report(uint32_t tick, const uint8_t* data, size_t length);
+    // A touch screen: its ids and its discovered layout at every opening (the system
+    // gives a program no way to read the descriptor), and each raw input report.
+    void Ids(uint32_t tick, uint16_t vendorId, uint16_t productId);
+    void Layout(uint32_t tick, const ContactLayout& layout);
+    void Input(uint32_t tick, const uint8_t* data, size_t length);
     // False once a write has failed.
     bool Ok() const { return ok_; }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "device/contact_layout.h"
+#include "device/report_descriptor.h"
 #include "device/touch_report.h"
 #include "platform/number_text.h"
 
@@ -259,6 +261,19 @@ private:
             return Count(1);
         }
         if (word == "report") return ParseReport(a);
+        if (word == "descriptor") return ParseDescriptor(a);
+        if (word == "layout") return ParseLayout(a);
+        if (word == "ids") {
+            step_.op = TraceOp::kIds;
+            return Numbers({{0, 0xFFFF}, {0, 0xFFFF}}, {"vendor ID", "product ID"});
+        }
+        if (word == "input") {
+            step_.op = TraceOp::kInput;
+            if (!screen_) return Fail("'input' needs a 'descriptor' or 'layout' before it");
+            if (!HexBytes(a)) return false;
+            if (step_.bytes.empty()) return Fail("'input' needs the report's bytes");
+            return true;
+        }
         if (word == "touch") return ParseTouch(a);
         if (word == "register") {
             step_.op = TraceOp::kRegister;
@@ -308,8 +323,7 @@ private:
         return Fail("no line '" + tag + "' ends the file text");
     }
 
-    bool ParseReport(size_t a) {
-        step_.op = TraceOp::kReport;
+    bool HexBytes(size_t a) {
         for (size_t i = a; i < tokens_.size(); ++i) {
             const std::string& t = tokens_[i].text;
             if (tokens_[i].quoted || t.size() != 2 || HexDigit(t[0]) < 0 || HexDigit(t[1]) < 0) {
@@ -317,6 +331,40 @@ private:
             }
             step_.bytes.push_back(static_cast<uint8_t>(HexDigit(t[0]) * 16 + HexDigit(t[1])));
         }
+        return true;
+    }
+
+    bool ParseDescriptor(size_t a) {
+        step_.op = TraceOp::kDescriptor;
+        if (!HexBytes(a)) return false;
+        ContactLayout layout;
+        std::string reason;
+        if (!ParseReportDescriptor(step_.bytes.data(), step_.bytes.size(), layout, reason)) {
+            return Fail("unusable descriptor: " + reason);
+        }
+        screen_ = true;
+        return true;
+    }
+
+    bool ParseLayout(size_t a) {
+        step_.op = TraceOp::kLayout;
+        std::string text;
+        for (size_t i = a; i < tokens_.size(); ++i) {
+            if (tokens_[i].quoted) return Fail("a layout has no strings");
+            if (!text.empty()) text += ' ';
+            text += tokens_[i].text;
+        }
+        ContactLayout layout;
+        std::string reason;
+        if (!ParseContactLayout(text, layout, reason)) return Fail("unusable layout: " + reason);
+        step_.texts.push_back(text);
+        screen_ = true;
+        return true;
+    }
+
+    bool ParseReport(size_t a) {
+        step_.op = TraceOp::kReport;
+        if (!HexBytes(a)) return false;
         PanelInputReport report;
         if (DecodePanelReport(step_.bytes.data(), step_.bytes.size(), report) !=
             DecodeResult::kOk) {
@@ -374,6 +422,7 @@ private:
     uint32_t tick_ = 0;
     TraceStep step_;
     Raw last_[2];
+    bool screen_ = false;  // a descriptor or layout has described a touch screen
 };
 
 }  // namespace
@@ -411,6 +460,27 @@ std::string FormatPanelLine(int32_t maxX, int32_t maxY) {
 
 std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length) {
     std::string line = "at " + std::to_string(tick) + " report";
+    char hex[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(hex, sizeof hex, " %02X", data[i]);
+        line += hex;
+    }
+    return line;
+}
+
+std::string FormatLayoutLine(uint32_t tick, const std::string& layoutText) {
+    return "at " + std::to_string(tick) + " layout " + layoutText;
+}
+
+std::string FormatIdsLine(uint32_t tick, uint16_t vendorId, uint16_t productId) {
+    char text[48];
+    std::snprintf(text, sizeof text, "at %u ids 0x%04X 0x%04X", static_cast<unsigned>(tick),
+                  static_cast<unsigned>(vendorId), static_cast<unsigned>(productId));
+    return text;
+}
+
+std::string FormatInputLine(uint32_t tick, const uint8_t* data, size_t length) {
+    std::string line = "at " + std::to_string(tick) + " input";
     char hex[4];
     for (size_t i = 0; i < length; ++i) {
         std::snprintf(hex, sizeof hex, " %02X", data[i]);

@@ -30,6 +30,10 @@ enum class TraceOp {
     kCalibrateStart,   // (library only)
     kCalibrateEvent,   // args: event type, point number (library only)
     kCalibrateFinish,  // (library only)
+    kDescriptor,       // bytes: a touch screen's report descriptor (checked when parsed)
+    kLayout,           // texts: a touch screen's contact layout in its text form
+    kIds,              // args: vendor ID, product ID (for the quirk table)
+    kInput,            // bytes: one input report of that screen
 };
 
 struct TraceStep {
@@ -62,6 +66,11 @@ bool LoadTraceFile(const std::string& path, const TraceOptions& options,
 // The lines a recorder writes (each without a line end).
 std::string FormatPanelLine(int32_t maxX, int32_t maxY);
 std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length);
+
+// The lines a recorder writes for a touch screen described by its layout.
+std::string FormatLayoutLine(uint32_t tick, const std::string& layoutText);
+std::string FormatIdsLine(uint32_t tick, uint16_t vendorId, uint16_t productId);
+std::string FormatInputLine(uint32_t tick, const uint8_t* data, size_t length);
 
 // `touch` shorthand: the report bytes for two contacts (identifiers 0 and 1).
 std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,

@@ -96,6 +96,12 @@ LibrarySession::~LibrarySession() = default;
 void LibrarySession::Run(const std::vector<TraceStep>& steps) {
     for (const TraceStep& step : steps) {
         if (step.tick > clock_.TickCount()) clock_.Set(step.tick);
+        PanelInputReport lifted;
+        GenericTouchScreen* screen = screen_.Screen();
+        if (screen != nullptr && registered_ && screen->Expire(clock_.TickCount(), lifted)) {
+            const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(lifted);
+            ProcessPanelReport(state_, ports_, bytes.data(), bytes.size());
+        }
         Apply(step);
     }
 }
@@ -113,6 +119,7 @@ void LibrarySession::Register(int32_t mode) {
 
 void LibrarySession::Apply(const TraceStep& step) {
     Surroundings& s = *surroundings_;
+    if (screen_.Apply(step, panelMaxX_, panelMaxY_)) return;
     switch (step.op) {
         case TraceOp::kOs:
             s.osMajor = static_cast<uint32_t>(step.args[0]);
@@ -129,6 +136,7 @@ void LibrarySession::Apply(const TraceStep& step) {
         case TraceOp::kPanel:
             panelMaxX_ = static_cast<int32_t>(step.args[0]);
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
+            screen_.Apply(step, panelMaxX_, panelMaxY_);
             break;
         case TraceOp::kFile: {
             const std::string path = PathInCurrentDirectory(step.texts[0].c_str());
@@ -147,7 +155,19 @@ void LibrarySession::Apply(const TraceStep& step) {
             Register(static_cast<int32_t>(step.args[0]));
             break;
         case TraceOp::kReport:
+        case TraceOp::kInput: {
             if (!registered_) Register(0);
+            std::vector<uint8_t> bytes = step.bytes;
+            if (step.op == TraceOp::kInput) {
+                GenericTouchScreen* screen = screen_.Screen();
+                PanelInputReport frame;
+                if (screen == nullptr ||
+                    screen->Feed(bytes.data(), bytes.size(), clock_.TickCount(), frame) !=
+                        ScreenOutcome::kFrame) {
+                    break;
+                }
+                bytes = TouchScreenScript::PanelBytes(frame);
+            }
             if (picture_) {
                 // The mode the library reads for this report, before its mouse events.
                 const bool known = !s.displayFails;
@@ -155,8 +175,9 @@ void LibrarySession::Apply(const TraceStep& step) {
                     clock_.TickCount(), known ? static_cast<int32_t>(s.display.width) : 0,
                     known ? static_cast<int32_t>(s.display.height) : 0, s.display.orientation);
             }
-            ProcessPanelReport(state_, ports_, step.bytes.data(), step.bytes.size());
+            ProcessPanelReport(state_, ports_, bytes.data(), bytes.size());
             break;
+        }
         case TraceOp::kCalibrateStart:
             ApplySetCalibrate(state_, ports_, 1);
             break;

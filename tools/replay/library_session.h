@@ -41,6 +41,7 @@ private:
     bool registered_ = false;
     int32_t panelMaxX_ = 4095;
     int32_t panelMaxY_ = 4095;
+    TouchScreenScript screen_;
 };
 
 }  // namespace tactra

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "device/report_descriptor.h"
 #include "device/report_pipeline.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
@@ -48,6 +49,45 @@ void PrintingInputSink::MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32
     if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
 }
 
+bool TouchScreenScript::Apply(const TraceStep& step, int32_t panelMaxX, int32_t panelMaxY) {
+    std::string reason;
+    switch (step.op) {
+        case TraceOp::kDescriptor:
+            // The parser has checked it already; a failure here leaves the screen as it was.
+            haveLayout_ =
+                ParseReportDescriptor(step.bytes.data(), step.bytes.size(), layout_, reason) ||
+                haveLayout_;
+            break;
+        case TraceOp::kLayout:
+            haveLayout_ = ParseContactLayout(step.texts[0], layout_, reason) || haveLayout_;
+            break;
+        case TraceOp::kIds:
+            vendorId_ = static_cast<uint16_t>(step.args[0]);
+            productId_ = static_cast<uint16_t>(step.args[1]);
+            if (!screen_) return true;
+            break;
+        case TraceOp::kPanel:
+            if (screen_) screen_->SetPanelRange(panelMaxX, panelMaxY);
+            return false;  // the panel's maxima matter to the caller too
+        default:
+            return false;
+    }
+    Rebuild(panelMaxX, panelMaxY);
+    return true;
+}
+
+void TouchScreenScript::Rebuild(int32_t panelMaxX, int32_t panelMaxY) {
+    if (!haveLayout_) return;
+    screen_ = std::make_unique<GenericTouchScreen>(layout_, FindQuirks(vendorId_, productId_));
+    screen_->SetPanelRange(panelMaxX, panelMaxY);
+}
+
+std::vector<uint8_t> TouchScreenScript::PanelBytes(const PanelInputReport& report) {
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(report, bytes);
+    return std::vector<uint8_t>(bytes, bytes + kPanelReportMinLength);
+}
+
 ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out,
                              SessionPicture* picture)
     : options_(options), out_(out), picture_(picture), sink_(clock_, out, picture) {
@@ -64,11 +104,20 @@ void ReplaySession::Run(const std::vector<TraceStep>& steps) {
     for (const TraceStep& step : steps) {
         // A directive happens at its tick, or later when the clock has moved past it.
         if (step.tick > clock_.TickCount()) clock_.Set(step.tick);
+        // A screen's contact that has been silent too long is lifted as time passes.
+        PanelInputReport lifted;
+        GenericTouchScreen* screen = screen_.Screen();
+        if (screen != nullptr && started_ && reading_ &&
+            screen->Expire(clock_.TickCount(), lifted)) {
+            const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(lifted);
+            Deliver(bytes.data(), bytes.size());
+        }
         Apply(step);
     }
 }
 
 void ReplaySession::Apply(const TraceStep& step) {
+    if (screen_.Apply(step, panelMaxX_, panelMaxY_)) return;
     switch (step.op) {
         case TraceOp::kOs:
             osMajor_ = static_cast<int>(step.args[0]);
@@ -95,6 +144,7 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kPanel:
             panelMaxX_ = static_cast<int32_t>(step.args[0]);
             panelMaxY_ = static_cast<int32_t>(step.args[1]);
+            screen_.Apply(step, panelMaxX_, panelMaxY_);
             break;
         case TraceOp::kForeground:
             foreground_.file = step.texts[0];
@@ -123,6 +173,9 @@ void ReplaySession::Apply(const TraceStep& step) {
             break;
         case TraceOp::kReport:
             HandleReport(step);
+            break;
+        case TraceOp::kInput:
+            HandleInput(step);
             break;
         default:
             // The library's directives; the parser refuses them without --library.
@@ -157,11 +210,29 @@ void ReplaySession::OpenPanel() {
 void ReplaySession::HandleReport(const TraceStep& step) {
     if (!started_) StartUp();
     if (!reading_) return;
+    Deliver(step.bytes.data(), step.bytes.size());
+}
+
+// A screen's report: a whole frame goes on as the panel's report would.
+void ReplaySession::HandleInput(const TraceStep& step) {
+    if (!started_) StartUp();
+    if (!reading_) return;
+    GenericTouchScreen* screen = screen_.Screen();
+    if (screen == nullptr) return;
+    PanelInputReport frame;
+    if (screen->Feed(step.bytes.data(), step.bytes.size(), clock_.TickCount(), frame) !=
+        ScreenOutcome::kFrame) {
+        return;  // dropped (and counted) or waiting for the rest of a hybrid frame
+    }
+    const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(frame);
+    Deliver(bytes.data(), bytes.size());
+}
+
+void ReplaySession::Deliver(const uint8_t* bytes, size_t length) {
     const uint32_t tick = clock_.TickCount();
     ReportBatch batch;
-    const ReportOutcome outcome =
-        ReportToBatch(batches_, step.bytes.data(), step.bytes.size(), limits_, scale_,
-                      kReplayPanelHandle, tick, records_, batch);
+    const ReportOutcome outcome = ReportToBatch(batches_, bytes, length, limits_, scale_,
+                                                kReplayPanelHandle, tick, records_, batch);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/calibration.h"
+#include "device/generic_screen.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
 #include "gesture/engine.h"
@@ -106,6 +107,25 @@ private:
     uint64_t writes_ = 0;
 };
 
+// What a trace's `descriptor`, `layout`, `ids` and `panel` say of a touch screen,
+// and the screen they make (shared by Tactra's and the library's replay).
+class TouchScreenScript {
+public:
+    // Takes the screen directives; false for any other step.
+    bool Apply(const TraceStep& step, int32_t panelMaxX, int32_t panelMaxY);
+    GenericTouchScreen* Screen() { return screen_.get(); }
+    // A frame of the screen's as the panel's report bytes.
+    static std::vector<uint8_t> PanelBytes(const PanelInputReport& report);
+
+private:
+    void Rebuild(int32_t panelMaxX, int32_t panelMaxY);
+    std::unique_ptr<GenericTouchScreen> screen_;
+    ContactLayout layout_;
+    bool haveLayout_ = false;
+    uint16_t vendorId_ = 0;
+    uint16_t productId_ = 0;
+};
+
 class ReplaySession {
 public:
     // `picture`, when given, is told of every batch and of what the session prints.
@@ -122,6 +142,8 @@ private:
     void StartUp();
     void OpenPanel();
     void HandleReport(const TraceStep& step);
+    void HandleInput(const TraceStep& step);
+    void Deliver(const uint8_t* bytes, size_t length);
     void PrintBatch(uint32_t tick, int count);
     void PrintGesture(Gesture g);
 
@@ -148,6 +170,8 @@ private:
     ScreenScale scale_;
     BatchBuilder batches_{ReaderRule::kTactra};
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
+    // A touch screen described by its descriptor or layout, when the trace has one.
+    TouchScreenScript screen_;
 
     // The main dialog's side.
     std::unique_ptr<ProfileStore> store_;

@@ -1,0 +1,222 @@
+#include "device/generic_screen.h"
+
+#include <algorithm>
+
+namespace tactra {
+
+GenericTouchScreen::GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks)
+    : layout_(layout), quirks_(quirks) {}
+
+void GenericTouchScreen::SetPanelRange(int32_t maxX, int32_t maxY) {
+    panelMaxX_ = std::clamp<int32_t>(maxX, 1, 65535);
+    panelMaxY_ = std::clamp<int32_t>(maxY, 1, 65535);
+}
+
+int GenericTouchScreen::Find(uint32_t key) const {
+    for (int i = 0; i < contactCount_; ++i) {
+        if (contacts_[i].key == key) return i;
+    }
+    return -1;
+}
+
+namespace {
+
+// A position's place in its logical range, as a fraction num / den (0 <= num <= den).
+void Fraction(int32_t value, const LayoutField& f, int64_t& num, int64_t& den) {
+    den = static_cast<int64_t>(f.logicalMax) - f.logicalMin;
+    num = std::clamp<int64_t>(static_cast<int64_t>(value) - f.logicalMin, 0, den);
+}
+
+}  // namespace
+
+void GenericTouchScreen::AddEntry(const DecodedContact& c, int finger, uint32_t position) {
+    if (quirks_.validBit == ValidBit::kInRange && c.hasInRange && !c.inRange) return;
+    if (quirks_.validBit == ValidBit::kConfidence && c.hasConfidence && !c.confidence) return;
+    uint32_t key = position;
+    if (!quirks_.contactIdUnusable && c.hasId) {
+        if (quirks_.idsStartAtOne && c.id == 0) return;  // an empty slot
+        key = c.id;
+    }
+    Entry e;
+    e.key = key;
+    e.touching = c.hasTipSwitch ? c.tipSwitch : (c.hasInRange ? c.inRange : true);
+    const FingerLayout& f = layout_.fingers[finger];
+    int64_t nx = 0, dx = 1, ny = 0, dy = 1;
+    Fraction(c.x, f.x, nx, dx);
+    Fraction(c.y, f.y, ny, dy);
+    if (quirks_.swapXY) {
+        std::swap(nx, ny);
+        std::swap(dx, dy);
+    }
+    int64_t x = nx * panelMaxX_ / dx;
+    int64_t y = ny * panelMaxY_ / dy;
+    if (quirks_.invertX) x = panelMaxX_ - x;
+    if (quirks_.invertY) y = panelMaxY_ - y;
+    e.x = static_cast<uint16_t>(x);
+    e.y = static_cast<uint16_t>(y);
+    // Within a frame a contact reported touching wins over an empty slot of its id.
+    for (int i = 0; i < entryCount_; ++i) {
+        if (entries_[i].key == key) {
+            if (e.touching) entries_[i] = e;
+            return;
+        }
+    }
+    if (entryCount_ < kMaxTrackedContacts) entries_[entryCount_++] = e;
+}
+
+ScreenOutcome GenericTouchScreen::Feed(const uint8_t* data, size_t length, uint32_t tick,
+                                       PanelInputReport& report) {
+    switch (DecodeContactReport(layout_, data, length, decoded_)) {
+        case LayoutDecodeResult::kTooShort:
+            ++counters_.tooShort;
+            return ScreenOutcome::kTooShort;
+        case LayoutDecodeResult::kUnknownReportId:
+            ++counters_.unknownReportId;
+            return ScreenOutcome::kUnknownReportId;
+        case LayoutDecodeResult::kOk:
+            break;
+    }
+    const int slots = decoded_.slotCount;
+    if (!decoded_.hasCount || quirks_.noContactCount) {
+        // Each report is a frame of its own; without a count it cannot be known to
+        // hold every contact, so only the quirk lifts the ones it leaves out.
+        entryCount_ = 0;
+        pending_ = false;
+        for (int i = 0; i < slots; ++i) AddEntry(decoded_.slots[i], i, static_cast<uint32_t>(i));
+        Commit(quirks_.liftWhenNotSeen, tick, report);
+        return ScreenOutcome::kFrame;
+    }
+    // The first report of a frame carries its contact count, the rest 0 (hybrid);
+    // a parallel screen's every report is a first one.
+    const int32_t count = decoded_.contactCount;
+    if (count > 0 || !pending_) {
+        if (pending_) ++counters_.abandonedFrames;
+        entryCount_ = 0;
+        expected_ = std::max<int32_t>(count, 0);
+        received_ = 0;
+        pending_ = true;
+    }
+    const int take = static_cast<int>(std::min<int64_t>(slots, expected_ - received_));
+    for (int i = 0; i < take; ++i) {
+        AddEntry(decoded_.slots[i], i, static_cast<uint32_t>(received_ + i));
+    }
+    received_ += take;
+    if (received_ < expected_) return ScreenOutcome::kPending;
+    pending_ = false;
+    Commit(true, tick, report);
+    return ScreenOutcome::kFrame;
+}
+
+bool GenericTouchScreen::Expire(uint32_t tick, PanelInputReport& report) {
+    bool held = false;
+    for (int i = 0; i < contactCount_; ++i) {
+        if (contacts_[i].touching && tick - contacts_[i].lastSeen > kContactTimeoutMs) {
+            if (slots_[0].contact == i || slots_[1].contact == i) held = true;
+        }
+    }
+    if (!held) return false;
+    entryCount_ = 0;
+    pending_ = false;
+    Commit(false, tick, report);
+    return true;
+}
+
+void GenericTouchScreen::Commit(bool liftNotSeen, uint32_t tick, PanelInputReport& report) {
+    bool seen[kMaxTrackedContacts] = {};
+    for (int e = 0; e < entryCount_; ++e) {
+        const Entry& entry = entries_[e];
+        int i = Find(entry.key);
+        if (i < 0) {
+            if (!entry.touching || contactCount_ == kMaxTrackedContacts) continue;
+            i = contactCount_++;
+            contacts_[i] = Contact();
+            contacts_[i].key = entry.key;
+            contacts_[i].arrival = nextArrival_++;
+        }
+        Contact& c = contacts_[i];
+        c.touching = entry.touching;
+        c.x = entry.x;
+        c.y = entry.y;
+        c.lastSeen = tick;
+        seen[i] = true;
+    }
+    entryCount_ = 0;
+    for (int i = 0; i < contactCount_; ++i) {
+        Contact& c = contacts_[i];
+        if (seen[i] || !c.touching) continue;
+        if (liftNotSeen) {
+            c.touching = false;
+            ++counters_.liftedNotSeen;
+        } else if (tick - c.lastSeen > kContactTimeoutMs) {
+            c.touching = false;
+            ++counters_.liftedTimedOut;
+        }
+    }
+
+    // Each of the two keeps its contact while it touches; a slot free before this
+    // frame takes the earliest-arrived touching contact that has none.
+    bool touching[2] = {false, false};
+    const bool wasFree[2] = {slots_[0].contact < 0, slots_[1].contact < 0};
+    for (int k = 0; k < 2; ++k) {
+        Slot& s = slots_[k];
+        if (wasFree[k]) continue;
+        const Contact& c = contacts_[s.contact];
+        s.x = c.x;
+        s.y = c.y;
+        touching[k] = c.touching;
+        if (!c.touching) s.contact = -1;
+    }
+    for (int k = 0; k < 2; ++k) {
+        if (!wasFree[k]) continue;
+        int best = -1;
+        for (int i = 0; i < contactCount_; ++i) {
+            if (!contacts_[i].touching || slots_[0].contact == i || slots_[1].contact == i) {
+                continue;
+            }
+            if (best < 0 || contacts_[i].arrival < contacts_[best].arrival) best = i;
+        }
+        if (best < 0) continue;
+        Slot& s = slots_[k];
+        const Contact& c = contacts_[best];
+        s.contact = best;
+        const uint32_t id = quirks_.idsStartAtOne ? c.key - 1 : c.key;
+        s.id = static_cast<uint8_t>(id & 0xFF);
+        s.x = c.x;
+        s.y = c.y;
+        touching[k] = true;
+    }
+    ignoredLast_ = 0;
+    for (int i = 0; i < contactCount_; ++i) {
+        if (contacts_[i].touching && slots_[0].contact != i && slots_[1].contact != i) {
+            ++ignoredLast_;
+        }
+    }
+    counters_.ignoredContacts += static_cast<uint32_t>(ignoredLast_);
+
+    // Lifted contacts are forgotten; the slots follow their contacts' new places.
+    int kept = 0;
+    int moved[kMaxTrackedContacts];
+    for (int i = 0; i < contactCount_; ++i) {
+        moved[i] = -1;
+        if (!contacts_[i].touching) continue;
+        moved[i] = kept;
+        contacts_[kept++] = contacts_[i];
+    }
+    contactCount_ = kept;
+    for (Slot& s : slots_) {
+        if (s.contact >= 0) s.contact = moved[s.contact];
+    }
+
+    ++counters_.frames;
+    report = PanelInputReport();
+    report.reportId = kPanelReportId;
+    PanelContact* out[2] = {&report.contact1, &report.contact2};
+    for (int k = 0; k < 2; ++k) {
+        out[k]->status = touching[k] ? 1 : 0;
+        out[k]->id = slots_[k].id;
+        out[k]->x = slots_[k].x;
+        out[k]->y = slots_[k].y;
+    }
+}
+
+}  // namespace tactra
