@@ -12,6 +12,10 @@
 #include <cstdio>
 
 #include "device/calibration.h"
+#include "device/contact_layout.h"
+#include "device/generic_screen.h"
+#include "device/report_descriptor.h"
+#include "device/report_pipeline.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
 #include "platform/clock.h"
@@ -260,6 +264,78 @@ inline int LibraryReports(const uint8_t* data, size_t size) {
                 break;
         }
         if (s.faults != 0) __builtin_trap();
+    }
+    return 0;
+}
+
+// Arbitrary bytes as a touch screen's life: two bytes give the length of a report
+// descriptor that follows, one byte the quirks, the rest a script of reports (a
+// tick step, a length, the bytes) and silences. A refused descriptor says why; an
+// accepted one gives a layout that passes its checks and reads back equal from its
+// text. Every report goes through the layout's decoding and the screen's frames
+// (which never read past a report), every frame through the panel's path to a batch.
+inline int DescriptorLayout(const uint8_t* data, size_t size) {
+    if (size > 16384) return 0;
+    ByteReader in(data, size);
+    const size_t length = static_cast<size_t>(in.Byte()) << 8 | in.Byte();
+    const std::string_view descriptor = in.Take(length);
+    ContactLayout layout;
+    std::string reason;
+    if (!ParseReportDescriptor(reinterpret_cast<const uint8_t*>(descriptor.data()),
+                               descriptor.size(), layout, reason)) {
+        if (reason.empty()) __builtin_trap();
+        // The same bytes as a layout's text form.
+        ParseContactLayout(std::string(descriptor), layout, reason);
+        return 0;
+    }
+    ContactLayout back;
+    if (!CheckContactLayout(layout, reason) ||
+        !ParseContactLayout(FormatContactLayout(layout), back, reason) || back != layout) {
+        __builtin_trap();
+    }
+    const uint8_t q = in.Byte();
+    DeviceQuirks quirks;
+    quirks.validBit = static_cast<ValidBit>(q % 3);
+    quirks.contactIdUnusable = q & 0x04;
+    quirks.idsStartAtOne = q & 0x08;
+    quirks.noContactCount = q & 0x10;
+    quirks.swapXY = q & 0x20;
+    quirks.invertX = q & 0x40;
+    quirks.liftWhenNotSeen = q & 0x80;
+    GenericTouchScreen screen(layout, quirks);
+    BatchBuilder builder(ReaderRule::kTactra);
+    const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
+    const ScreenScale scale = MakeScreenScale(1024, 768);
+    uint32_t tick = 0;
+    while (!in.Empty()) {
+        tick += in.Byte();
+        const uint8_t how = in.Byte();
+        PanelInputReport frame;
+        bool got = false;
+        if (how == 0xFF) {
+            got = screen.Expire(tick, frame);
+        } else {
+            // Most reports are whole; some cut short or longer.
+            const size_t n =
+                (how & 0x80) ? layout.inputReportLength : how % (layout.inputReportLength + 2u);
+            std::vector<uint8_t> report(n, 0);
+            const std::string_view bytes = in.Take(n);
+            std::copy(bytes.begin(), bytes.end(), report.begin());
+            if (!report.empty() && layout.reportId != 0 && (how & 0x40)) {
+                report[0] = layout.reportId;
+            }
+            got = screen.Feed(report.data(), report.size(), tick, frame) == ScreenOutcome::kFrame;
+        }
+        if (!got) continue;
+        uint8_t bytes[kPanelReportMinLength];
+        EncodePanelReport(frame, bytes);
+        TOUCHINPUT records[kTouchRecordCapacity] = {};
+        ReportBatch batch;
+        if (ReportToBatch(builder, bytes, sizeof bytes, limits, scale, nullptr, tick, records,
+                          batch) != ReportOutcome::kBatch ||
+            batch.count < 0 || batch.count > 2) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

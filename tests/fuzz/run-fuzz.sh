@@ -17,10 +17,16 @@ shm=/dev/shm
 scratch=$(mktemp -d "$shm/tactra-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
-# Seeds: the traces; for the profile target the profile files the traces write
+# Seeds: the traces; for the descriptor target the touch screens of the generic-*
+# traces (tests/fuzz/seeds: descriptor length, descriptor, quirks, reports); for the
+# profile target the profile files the traces write
 # (after the byte that chooses the section), and no file at all.
 seed() {
   local corpus=$1 target=$2
+  if [ "$target" = descriptor_layout ]; then
+    cp "$root"/tests/fuzz/seeds/descriptor_layout/* "$corpus"/
+    return
+  fi
   if [ "$target" != profile_file ]; then
     cp "$root"/tests/traces/*.trace "$root"/examples/*.trace "$corpus"/
     return
@@ -35,7 +41,7 @@ seed() {
   done
 }
 total=0
-for target in ${FUZZ_TARGETS:-trace_parser report_path replay_session profile_file library_reports}; do
+for target in ${FUZZ_TARGETS:-trace_parser report_path descriptor_layout replay_session profile_file library_reports}; do
   corpus=$scratch/corpus-$target
   mkdir -p "$corpus" "$scratch/work-$target"
   seed "$corpus" "$target"

@@ -14,8 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Replay(const std::string& target, int (*entry)(const uint8_t*, size_t)) {
-    const fs::path dir = fs::path(TACTRA_SOURCE_DIR) / "tests/fuzz/regressions" / target;
+int Replay(const std::string& target, int (*entry)(const uint8_t*, size_t),
+           const char* folder = "tests/fuzz/regressions") {
+    const fs::path dir = fs::path(TACTRA_SOURCE_DIR) / folder / target;
     int replayed = 0;
     if (!fs::exists(dir)) return 0;
     for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
@@ -33,6 +34,9 @@ int Replay(const std::string& target, int (*entry)(const uint8_t*, size_t)) {
 TEST(FuzzRegressions, ReplayThroughTheirTargets) {
     Replay("trace_parser", tactra::fuzz::TraceParser);
     Replay("report_path", tactra::fuzz::ReportPath);
+    Replay("descriptor_layout", tactra::fuzz::DescriptorLayout);
+    // The descriptor target's seeds (real screens) run natively too.
+    EXPECT_GT(Replay("descriptor_layout", tactra::fuzz::DescriptorLayout, "tests/fuzz/seeds"), 0);
     const fs::path home = fs::current_path();
     const fs::path work = fs::path(::testing::TempDir()) / "tactra-fuzz-regressions";
     fs::remove_all(work);
