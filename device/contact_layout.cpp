@@ -130,7 +130,8 @@ bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
     const DeviceModeFeature& m = layout.deviceMode;
     if (m.present && (m.reportLength == 0 || m.reportLength > kMaxLayoutReportBytes ||
                       m.bitSize < 1 || m.bitSize > kMaxLayoutFieldBits ||
-                      static_cast<uint64_t>(m.bitPosition) + m.bitSize > m.reportLength * 8u)) {
+                      static_cast<uint64_t>(m.bitPosition) + m.bitSize >
+                          static_cast<uint64_t>(m.reportLength) * 8)) {
         reason = "the Device Mode is not 1 to 32 bits inside its feature report";
         return false;
     }

@@ -1,11 +1,15 @@
 #include "device/generic_screen.h"
 
 #include <algorithm>
+#include <string>
 
 namespace tactra {
 
 GenericTouchScreen::GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks)
-    : layout_(layout), quirks_(quirks) {}
+    : layout_(layout), quirks_(quirks) {
+    std::string reason;
+    usable_ = CheckContactLayout(layout_, reason);
+}
 
 void GenericTouchScreen::SetPanelRange(int32_t maxX, int32_t maxY) {
     panelMaxX_ = std::clamp<int32_t>(maxX, 1, 65535);
@@ -66,6 +70,7 @@ void GenericTouchScreen::AddEntry(const DecodedContact& c, int finger, uint32_t 
 
 ScreenOutcome GenericTouchScreen::Feed(const uint8_t* data, size_t length, uint32_t tick,
                                        PanelInputReport& report) {
+    if (!usable_) return ScreenOutcome::kUnusableLayout;
     switch (DecodeContactReport(layout_, data, length, decoded_)) {
         case LayoutDecodeResult::kTooShort:
             ++counters_.tooShort;

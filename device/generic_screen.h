@@ -37,12 +37,15 @@ enum class ScreenOutcome {
     kPending,          // a hybrid frame waits for its next report
     kTooShort,         // dropped and counted
     kUnknownReportId,  // dropped and counted
+    kUnusableLayout,   // the layout failed CheckContactLayout: nothing is decoded
 };
 
 class GenericTouchScreen {
 public:
-    // `layout` must have passed CheckContactLayout (the parsers ensure it).
+    // A layout that fails CheckContactLayout (the parsers never give one) is kept but
+    // never decoded: every report is refused with kUnusableLayout.
     GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks);
+    bool Usable() const { return usable_; }
 
     // The panel range positions are scaled to (default kGenericPanelMax each).
     void SetPanelRange(int32_t maxX, int32_t maxY);
@@ -89,6 +92,7 @@ private:
 
     ContactLayout layout_;
     DeviceQuirks quirks_;
+    bool usable_ = false;
     int32_t panelMaxX_ = kGenericPanelMax;
     int32_t panelMaxY_ = kGenericPanelMax;
 

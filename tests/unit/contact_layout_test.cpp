@@ -4,6 +4,7 @@
 // tests/traces/generic-*.trace.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -341,6 +342,13 @@ TEST(GenericTouchScreen, FramesTrackingAndLifts) {
         EXPECT_EQ(rig.screen->Counters().unknownReportId, 1u);
         EXPECT_EQ(rig.screen->Counters().tooShort, 1u);
         EXPECT_EQ(rig.screen->Counters().frames, 0u);
+
+        ContactLayout broken = rig.layout;
+        broken.fingers[1].y.bitPosition = 8 * 200;  // past the report's end
+        GenericTouchScreen refused(broken, DeviceQuirks());
+        const Bytes whole(rig.layout.inputReportLength, 1);
+        EXPECT_EQ(refused.Feed(whole.data(), whole.size(), 0, rig.out),
+                  ScreenOutcome::kUnusableLayout);
     }
 }
 
