@@ -1,5 +1,6 @@
 #include "device/contact_layout.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/number_text.h"
@@ -136,6 +137,45 @@ bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
         return false;
     }
     return true;
+}
+
+bool LayoutHasRequiredUsages(const ContactLayout& layout, std::string& missing) {
+    missing.clear();
+    if (layout.fingerCount < 1) {
+        missing = "a Finger collection";
+        return false;
+    }
+    const FingerLayout& f = layout.fingers[0];
+    const std::pair<const LayoutField*, const char*> required[] = {
+        {&f.tipSwitch, "Tip Switch"},
+        {&f.contactId, "Contact Identifier"},
+        {&f.x, "X"},
+        {&f.y, "Y"}};
+    for (const auto& r : required) {
+        if (r.first->Present()) continue;
+        if (!missing.empty()) missing += ", ";
+        missing += r.second;
+    }
+    return missing.empty();
+}
+
+std::vector<uint8_t> MakeDeviceModeReport(const ContactLayout& layout, int32_t value) {
+    const DeviceModeFeature& m = layout.deviceMode;
+    if (!m.present || m.reportLength == 0 || m.bitSize == 0 ||
+        static_cast<uint64_t>(m.bitPosition) + m.bitSize >
+            static_cast<uint64_t>(m.reportLength) * 8) {
+        return {};
+    }
+    std::vector<uint8_t> report(m.reportLength, 0);
+    if (m.reportId != 0) report[0] = m.reportId;
+    const uint64_t bits = static_cast<uint32_t>(value);
+    for (uint8_t b = 0; b < m.bitSize && b < 32; ++b) {
+        if ((bits >> b) & 1) {
+            const uint32_t at = m.bitPosition + b;
+            report[at / 8] = static_cast<uint8_t>(report[at / 8] | (1u << (at % 8)));
+        }
+    }
+    return report;
 }
 
 std::string FormatContactLayout(const ContactLayout& layout) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tactra {
 
@@ -88,6 +89,15 @@ struct ContactLayout {
 // most kMaxLayoutReportBytes; a logical range with min < max for X and Y. False with
 // the reason in words.
 bool CheckContactLayout(const ContactLayout& layout, std::string& reason);
+
+// What discovery asks of a touch screen: Tip Switch, Contact Identifier, X and Y in
+// its first Finger collection. False with the missing usages named, for the log.
+bool LayoutHasRequiredUsages(const ContactLayout& layout, std::string& missing);
+
+// The feature report that sets the Device Mode to `value` (kDeviceModeMultiInput),
+// report ID first where the screen uses report IDs, the other bits zero; empty when
+// the layout has no Device Mode.
+std::vector<uint8_t> MakeDeviceModeReport(const ContactLayout& layout, int32_t value);
 
 // The text form, one line without the directive word:
 //   id=1 bytes=14 count=104:8:0:2 max=2 mode=3:8:8:3

@@ -5,6 +5,14 @@
 
 namespace tactra {
 
+std::string DescribeScreenCounters(const GenericScreenCounters& c) {
+    return std::to_string(c.frames) + " frames, dropped " + std::to_string(c.tooShort) +
+           " short and " + std::to_string(c.unknownReportId) + " of another report ID, " +
+           std::to_string(c.ignoredContacts) + " contacts beyond the two ignored, lifted " +
+           std::to_string(c.liftedNotSeen) + " not seen and " + std::to_string(c.liftedTimedOut) +
+           " silent, " + std::to_string(c.abandonedFrames) + " frames cut short";
+}
+
 GenericTouchScreen::GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks)
     : layout_(layout), quirks_(quirks) {
     std::string reason;

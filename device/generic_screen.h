@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "device/contact_layout.h"
 #include "device/quirks.h"
@@ -31,6 +32,9 @@ struct GenericScreenCounters {
     uint32_t liftedTimedOut = 0;   // contacts lifted after kContactTimeoutMs of silence
     uint32_t abandonedFrames = 0;  // hybrid frames a new frame cut short
 };
+
+// The counters in words, for the diagnostic log's verbose lines.
+std::string DescribeScreenCounters(const GenericScreenCounters& counters);
 
 enum class ScreenOutcome {
     kFrame,            // a frame is complete: the report holds it

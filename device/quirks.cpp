@@ -14,11 +14,12 @@ DeviceQuirks ValidWhen(ValidBit bit, bool contactIdUnusable = false) {
 // One row per device that deviates from the standard; keep them sorted by vendor and
 // product. Each row has a trace in tests/traces named after the device.
 const QuirkRow kQuirkRows[] = {
-    // Quanta 0408:3001: slots it does not use keep Tip Switch set; only Confidence
-    // tells a contact (tests/traces/generic-quanta-3001.trace).
+    // Quanta 0408:3001: Confidence, not Tip Switch, tells a contact, as the Linux
+    // kernel's generic driver treats this screen (tests/traces/generic-quanta-3001.trace).
     {0x0408, 0x3001, "Quanta 0408:3001", ValidWhen(ValidBit::kConfidence)},
-    // PixArt 093A:8002: In Range tells a contact, and its identifiers repeat across
-    // slots, so the slot's position is the contact (tests/traces/generic-pixart.trace).
+    // PixArt 093A:8002: In Range tells a contact and the slot's position identifies
+    // it, as the Linux kernel's generic driver treats this screen
+    // (tests/traces/generic-pixart.trace).
     {0x093A, 0x8002, "PixArt 093A:8002", ValidWhen(ValidBit::kInRange, true)},
 };
 

@@ -14,6 +14,11 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
         if (step.op == TraceOp::kPanel) {
             maxX = static_cast<int32_t>(step.args[0]);
             maxY = static_cast<int32_t>(step.args[1]);
+        } else if (step.op == TraceOp::kInput) {
+            // Refused rather than passed over: the session would replay nothing.
+            error.line = step.line;
+            error.reason = "a touch screen's 'input' reports are replayed only by tactra-replay";
+            return false;
         } else if (step.op == TraceOp::kReport) {
             if (step.bytes.size() > UINT16_MAX) {
                 error.line = step.line;

@@ -20,16 +20,16 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A minimal screen: report ID 1, per finger Tip Switch (1 bit, 7 padding), Contact
-// Identifier (8 bits), X and Y (16 bits each, 0..4095); a Contact Count byte at the
-// end; Device Mode in report 2. `fingers` Finger collections.
+// Identifier (8 bits, 0..255 written "25 FF"), X and Y (16 bits each, 0..4095); a Contact Count
+// byte at the end; Device Mode in report 2. `fingers` Finger collections.
 Bytes Screen(int fingers) {
     Bytes d = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x01};
     for (int i = 0; i < fingers; ++i) {
         const Bytes finger = {0x05, 0x0D, 0x09, 0x22, 0xA1, 0x02, 0x09, 0x42, 0x15, 0x00,
                               0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x75, 0x07,
-                              0x81, 0x03, 0x09, 0x51, 0x75, 0x08, 0x26, 0xFF, 0x00, 0x81,
-                              0x02, 0x05, 0x01, 0x26, 0xFF, 0x0F, 0x75, 0x10, 0x09, 0x30,
-                              0x81, 0x02, 0x09, 0x31, 0x81, 0x02, 0xC0};
+                              0x81, 0x03, 0x09, 0x51, 0x75, 0x08, 0x25, 0xFF, 0x81, 0x02,
+                              0x05, 0x01, 0x26, 0xFF, 0x0F, 0x75, 0x10, 0x09, 0x30, 0x81,
+                              0x02, 0x09, 0x31, 0x81, 0x02, 0xC0};
         d.insert(d.end(), finger.begin(), finger.end());
     }
     const Bytes tail = {0x05, 0x0D, 0x09, 0x54, 0x75, 0x08, 0x25, 0x0A, 0x81, 0x02, 0x85,
@@ -53,13 +53,17 @@ TEST(ReportDescriptor, ReadsFieldsCountAndDeviceMode) {
     EXPECT_EQ(l.fingers[1].tipSwitch.bitPosition, 8u + 48u);
     EXPECT_EQ(l.fingers[1].x.bitPosition, 8u + 48u + 16u);
     EXPECT_EQ(l.fingers[1].y.logicalMax, 4095);
-    EXPECT_EQ(l.fingers[0].contactId.logicalMax, 255);  // "26 FF 00" is 255, not -1
+    EXPECT_EQ(l.fingers[0].contactId.logicalMax,
+              255);  // "25 FF" beside a minimum of 0 is 255, not -1
     EXPECT_EQ(l.contactCount.bitPosition, 8u + 96u);
     EXPECT_EQ(l.contactCountMaximum, 10);
     ASSERT_TRUE(l.deviceMode.present);
     EXPECT_EQ(l.deviceMode.reportId, 3);
     EXPECT_EQ(l.deviceMode.bitPosition, 8u);
     EXPECT_EQ(l.deviceMode.reportLength, 2);
+    EXPECT_EQ(MakeDeviceModeReport(l, kDeviceModeMultiInput), (Bytes{3, 2}));
+    std::string missing;
+    EXPECT_TRUE(LayoutHasRequiredUsages(l, missing)) << missing;
 }
 
 TEST(ReportDescriptor, PushPopUsageRangesAndSignedFields) {
@@ -87,6 +91,10 @@ TEST(ReportDescriptor, PushPopUsageRangesAndSignedFields) {
     EXPECT_EQ(l.fingers[0].y.logicalMax, 4095);
     EXPECT_FALSE(l.contactCount.Present());
     EXPECT_FALSE(l.deviceMode.present);
+    EXPECT_TRUE(MakeDeviceModeReport(l, kDeviceModeMultiInput).empty());
+    std::string missing;
+    EXPECT_FALSE(LayoutHasRequiredUsages(l, missing));
+    EXPECT_EQ(missing, "Contact Identifier");
 }
 
 TEST(ReportDescriptor, RefusesWhatItCannotUse) {
@@ -94,7 +102,7 @@ TEST(ReportDescriptor, RefusesWhatItCannotUse) {
     truncated.resize(truncated.size() - 3);  // ends inside "85 03"... and open collections
     Bytes cut = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x26, 0xFF};
     Bytes wide = Screen(1);
-    wide[45] = 0x21;  // X's report size 16 -> 33
+    wide[44] = 0x21;  // X's report size 16 -> 33
     Bytes deep(static_cast<size_t>(kMaxCollectionDepth + 1) * 2, 0xA1);
     for (size_t i = 1; i < deep.size(); i += 2) deep[i] = 0x02;
     Bytes pushes(static_cast<size_t>(kMaxGlobalStackDepth + 1), 0xA4);

@@ -58,6 +58,16 @@ TEST(ReplayScriptTest, BadFileRefusedWithNameLineAndReason) {
 
     EXPECT_FALSE(LoadReplayScript("replay_test_missing.trace", script, message));
     EXPECT_EQ(message, "replay_test_missing.trace:0: cannot read the file");
+
+    // A touch screen's reports would replay as nothing: refused at their line.
+    const std::string screen =
+        WriteTemp("replay_test_screen.trace",
+                  "layout id=0 bytes=4 finger x=0:16:0:9 y=16:16:0:9\nat 5 input 01 00 02 00\n");
+    EXPECT_FALSE(LoadReplayScript(screen, script, message));
+    EXPECT_EQ(message, screen +
+                           ":2: a touch screen's 'input' reports are replayed only by "
+                           "tactra-replay");
+    std::remove(screen.c_str());
 }
 
 TEST(TraceRecorderTest, RecordedReportsReplayAsRead) {
