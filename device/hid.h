@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "device/contact_layout.h"
 
 namespace tactra {
 
@@ -42,6 +45,11 @@ struct PanelDevice {
     int32_t logicalMaxX = 0;
     int32_t logicalMaxY = 0;
     HidAttributes attributes;
+    // A touch screen other than the panel, read through its contact layout; its
+    // positions reach the reader scaled to 0..kGenericPanelMax, as the maxima say.
+    bool touchScreen = false;
+    ContactLayout layout;
+    std::string path;  // the opened device's path
 };
 
 // What a device's descriptor says, as far as the panel needs it.

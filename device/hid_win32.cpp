@@ -8,9 +8,13 @@ extern "C" {
 }
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include "device/generic_screen.h"
+#include "device/report_descriptor.h"
 #include "platform/diagnostic_log.h"
 
 namespace tactra {
@@ -128,7 +132,302 @@ Query QueryDescriptor(HANDLE handle, PanelDescriptor& descriptor) {
     return Query::kOk;
 }
 
+// The usages of a touch screen, as the HID parsing functions take them.
+constexpr USAGE kDigitizersPage = 0x0D;
+constexpr USAGE Low(uint32_t usage) { return static_cast<USAGE>(usage & 0xFFFF); }
+constexpr USAGE Page(uint32_t usage) { return static_cast<USAGE>(usage >> 16); }
+
+// One input or feature field as the capabilities describe it.
+struct CapField {
+    USAGE page = 0;
+    USAGE usage = 0;
+    USHORT link = 0;
+    UCHAR reportId = 0;
+    bool button = false;
+    USHORT bitSize = 0;
+    LONG logicalMin = 0;
+    LONG logicalMax = 0;
+};
+
+// Each usage a capability covers, once (a range names several).
+void AddValueCaps(const std::vector<HIDP_VALUE_CAPS>& caps, std::vector<CapField>& out) {
+    for (const HIDP_VALUE_CAPS& c : caps) {
+        const USAGE first = c.IsRange ? c.Range.UsageMin : c.NotRange.Usage;
+        const USAGE last = c.IsRange ? c.Range.UsageMax : c.NotRange.Usage;
+        for (unsigned u = first; u <= last && u - first < 64; ++u) {
+            CapField f;
+            f.page = c.UsagePage;
+            f.usage = static_cast<USAGE>(u);
+            f.link = c.LinkCollection;
+            f.reportId = c.ReportID;
+            f.bitSize = c.BitSize;
+            f.logicalMin = c.LogicalMin;
+            f.logicalMax = c.LogicalMax;
+            out.push_back(f);
+        }
+    }
+}
+
+void AddButtonCaps(const std::vector<HIDP_BUTTON_CAPS>& caps, std::vector<CapField>& out) {
+    for (const HIDP_BUTTON_CAPS& c : caps) {
+        const USAGE first = c.IsRange ? c.Range.UsageMin : c.NotRange.Usage;
+        const USAGE last = c.IsRange ? c.Range.UsageMax : c.NotRange.Usage;
+        for (unsigned u = first; u <= last && u - first < 64; ++u) {
+            CapField f;
+            f.page = c.UsagePage;
+            f.usage = static_cast<USAGE>(u);
+            f.link = c.LinkCollection;
+            f.reportId = c.ReportID;
+            f.button = true;
+            f.bitSize = 1;
+            f.logicalMin = 0;
+            f.logicalMax = 1;
+            out.push_back(f);
+        }
+    }
+}
+
+// Sets the field in a report that holds only its report ID and finds the bits that
+// changed: the field's position and size, counted from the report's first bit.
+bool ProbeField(HIDP_REPORT_TYPE type, const CapField& f, PHIDP_PREPARSED_DATA preparsed,
+                USHORT reportLength, uint32_t& bitPosition, uint8_t& bitSize) {
+    if (reportLength < 2 || f.bitSize == 0 || f.bitSize > kMaxLayoutFieldBits) return false;
+    std::vector<char> report(reportLength, 0);
+    report[0] = static_cast<char>(f.reportId);
+    NTSTATUS status;
+    if (f.button) {
+        USAGE usage = f.usage;
+        ULONG count = 1;
+        status = HidP_SetUsages(type, f.page, f.link, &usage, &count, preparsed, report.data(),
+                                reportLength);
+    } else {
+        const ULONG all = f.bitSize >= 32 ? 0xFFFFFFFFul : ((1ul << f.bitSize) - 1);
+        status = HidP_SetUsageValue(type, f.page, f.link, f.usage, all, preparsed, report.data(),
+                                    reportLength);
+    }
+    if (status != HIDP_STATUS_SUCCESS) return false;
+    uint32_t first = 0, last = 0, set = 0;
+    for (uint32_t bit = 8; bit < static_cast<uint32_t>(reportLength) * 8; ++bit) {
+        if ((static_cast<uint8_t>(report[bit / 8]) >> (bit % 8) & 1) == 0) continue;
+        if (set == 0) first = bit;
+        last = bit;
+        ++set;
+    }
+    // One run of bits, as wide as the capability says.
+    if (set == 0 || set != last - first + 1 || set != f.bitSize) return false;
+    bitPosition = first;
+    bitSize = static_cast<uint8_t>(set);
+    return true;
+}
+
+LayoutField MakeLayoutField(const CapField& f, uint32_t bitPosition, uint8_t bitSize) {
+    LayoutField out;
+    out.bitPosition = bitPosition;
+    out.bitSize = bitSize;
+    out.logicalMin = f.logicalMin;
+    // An unsigned field's maximum as the descriptor means it ("26 FF 00" is 255).
+    out.logicalMax = f.logicalMin >= 0 && f.logicalMax < 0 && bitSize < 32
+                         ? static_cast<int32_t>(f.logicalMax & ((1l << bitSize) - 1))
+                         : f.logicalMax;
+    out.isSigned = out.logicalMin < 0;
+    return out;
+}
+
+LayoutField* FingerSlot(FingerLayout& finger, uint32_t usage) {
+    switch (usage) {
+        case kUsageTipSwitch:
+            return &finger.tipSwitch;
+        case kUsageInRange:
+            return &finger.inRange;
+        case kUsageConfidence:
+            return &finger.confidence;
+        case kUsageContactId:
+            return &finger.contactId;
+        case kUsageX:
+            return &finger.x;
+        case kUsageY:
+            return &finger.y;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
+
+Result ReadContactLayout(void* handle, ContactLayout& layout) {
+    PreparsedData preparsed(handle);
+    if (!preparsed.Ok()) return Result::Failure("its descriptor cannot be read");
+    HIDP_CAPS caps = {};
+    if (HidP_GetCaps(preparsed.Get(), &caps) != HIDP_STATUS_SUCCESS)
+        return Result::Failure("its capabilities cannot be read");
+    if (caps.UsagePage != Page(kUsageTouchScreen) || caps.Usage != Low(kUsageTouchScreen)) {
+        return Result::Failure("not a touch screen (usage page 0x%04X, usage 0x%04X)",
+                               caps.UsagePage, caps.Usage);
+    }
+    if (caps.InputReportByteLength < 2 || caps.InputReportByteLength > kMaxLayoutReportBytes)
+        return Result::Failure("an input report of %u bytes", caps.InputReportByteLength);
+
+    // The Finger collections, in the order the device describes them; an unnamed
+    // logical or physical collection straight inside the Touch Screen is one too.
+    ULONG nodeCount = caps.NumberLinkCollectionNodes;
+    std::vector<HIDP_LINK_COLLECTION_NODE> nodes(nodeCount);
+    if (nodeCount == 0 || HidP_GetLinkCollectionNodes(nodes.data(), &nodeCount, preparsed.Get()) !=
+                              HIDP_STATUS_SUCCESS) {
+        return Result::Failure("its collections cannot be read");
+    }
+    nodes.resize(nodeCount);
+    std::vector<int> fingerOf(nodes.size(), -1);
+    int fingers = 0;
+    for (size_t i = 1; i < nodes.size(); ++i) {
+        const HIDP_LINK_COLLECTION_NODE& n = nodes[i];
+        const USHORT parent = n.Parent;
+        if (parent < i && fingerOf[parent] >= 0) {
+            fingerOf[i] = fingerOf[parent];  // a collection inside a finger is that finger
+            continue;
+        }
+        const bool named = n.LinkUsagePage == kDigitizersPage && n.LinkUsage == Low(kUsageFinger);
+        const bool unnamed = n.LinkUsage == 0 && parent == 0 && n.CollectionType != 1;
+        if ((named || unnamed) && fingers < kMaxLayoutFingers) fingerOf[i] = fingers++;
+    }
+
+    std::vector<CapField> inputs;
+    USHORT count = caps.NumberInputValueCaps;
+    if (count > 0) {
+        std::vector<HIDP_VALUE_CAPS> values(count);
+        if (HidP_GetValueCaps(HidP_Input, values.data(), &count, preparsed.Get()) ==
+            HIDP_STATUS_SUCCESS) {
+            values.resize(count);
+            AddValueCaps(values, inputs);
+        }
+    }
+    count = caps.NumberInputButtonCaps;
+    if (count > 0) {
+        std::vector<HIDP_BUTTON_CAPS> buttons(count);
+        if (HidP_GetButtonCaps(HidP_Input, buttons.data(), &count, preparsed.Get()) ==
+            HIDP_STATUS_SUCCESS) {
+            buttons.resize(count);
+            AddButtonCaps(buttons, inputs);
+        }
+    }
+
+    // Windows puts a report ID byte before every report, 0 where the device uses none.
+    ContactLayout built;
+    bool haveId = false;
+    UCHAR touchId = 0;
+    FingerLayout found[kMaxLayoutFingers];
+    bool used[kMaxLayoutFingers] = {};
+    for (const CapField& f : inputs) {
+        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
+        const int finger = f.link < fingerOf.size() ? fingerOf[f.link] : -1;
+        if (finger < 0) continue;
+        LayoutField* slot = FingerSlot(found[finger], usage);
+        if (slot == nullptr || slot->Present()) continue;
+        // The layout's report is the one its first finger field lies in.
+        if (!haveId) {
+            haveId = true;
+            touchId = f.reportId;
+        }
+        if (f.reportId != touchId) continue;
+        uint32_t position = 0;
+        uint8_t size = 0;
+        if (!ProbeField(HidP_Input, f, preparsed.Get(), caps.InputReportByteLength, position, size))
+            continue;
+        *slot = MakeLayoutField(f, position, size);
+        used[finger] = true;
+    }
+    const uint32_t idBits = touchId != 0 ? 0 : 8;
+    auto shift = [idBits](LayoutField& f) {
+        if (f.Present()) f.bitPosition -= idBits;
+    };
+    for (int i = 0; i < fingers; ++i) {
+        if (!used[i] || !found[i].x.Present() || !found[i].y.Present()) continue;
+        FingerLayout& out = built.fingers[built.fingerCount++];
+        out = found[i];
+        shift(out.tipSwitch);
+        shift(out.inRange);
+        shift(out.confidence);
+        shift(out.contactId);
+        shift(out.x);
+        shift(out.y);
+    }
+    if (built.fingerCount == 0)
+        return Result::Failure("a touch screen lacking a Finger collection with X and Y");
+    built.reportId = touchId;
+    built.inputReportLength =
+        static_cast<uint16_t>(caps.InputReportByteLength - (touchId != 0 ? 0 : 1));
+    for (const CapField& f : inputs) {
+        if ((static_cast<uint32_t>(f.page) << 16 | f.usage) != kUsageContactCount ||
+            f.reportId != touchId || (f.link < fingerOf.size() && fingerOf[f.link] >= 0)) {
+            continue;
+        }
+        uint32_t position = 0;
+        uint8_t size = 0;
+        if (ProbeField(HidP_Input, f, preparsed.Get(), caps.InputReportByteLength, position,
+                       size)) {
+            built.contactCount = MakeLayoutField(f, position, size);
+            shift(built.contactCount);
+            break;
+        }
+    }
+
+    // Contact Count Maximum and Device Mode are features.
+    std::vector<CapField> features;
+    count = caps.NumberFeatureValueCaps;
+    if (count > 0) {
+        std::vector<HIDP_VALUE_CAPS> values(count);
+        if (HidP_GetValueCaps(HidP_Feature, values.data(), &count, preparsed.Get()) ==
+            HIDP_STATUS_SUCCESS) {
+            values.resize(count);
+            AddValueCaps(values, features);
+        }
+    }
+    built.contactCountMaximum = built.fingerCount;
+    bool haveMode = false, haveMax = false;
+    for (const CapField& f : features) {
+        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
+        if (usage == kUsageContactCountMaximum && !haveMax && f.logicalMax > 0) {
+            haveMax = true;
+            built.contactCountMaximum = f.logicalMax;
+        } else if (usage == kUsageDeviceMode && !haveMode) {
+            uint32_t position = 0;
+            uint8_t size = 0;
+            if (!ProbeField(HidP_Feature, f, preparsed.Get(), caps.FeatureReportByteLength,
+                            position, size)) {
+                continue;
+            }
+            haveMode = true;
+            DeviceModeFeature& m = built.deviceMode;
+            m.present = true;
+            m.reportId = f.reportId;
+            m.bitPosition = position - (f.reportId != 0 ? 0 : 8);
+            m.bitSize = size;
+            m.reportLength =
+                static_cast<uint16_t>(caps.FeatureReportByteLength - (f.reportId != 0 ? 0 : 1));
+        }
+    }
+
+    std::string missing;
+    if (!LayoutHasRequiredUsages(built, missing))
+        return Result::Failure("a touch screen lacking %s", missing.c_str());
+    std::string reason;
+    if (!CheckContactLayout(built, reason))
+        return Result::Failure("an unusable contact layout: %s", reason.c_str());
+    layout = built;
+    return Result::Success();
+}
+
+Result SetDeviceMode(const PanelDevice& device) {
+    if (!device.touchScreen || !device.layout.deviceMode.present) return Result::Success();
+    std::vector<uint8_t> report = MakeDeviceModeReport(device.layout, kDeviceModeMultiInput);
+    if (report.empty()) return Result::Failure("no Device Mode report can be made");
+    // The system's feature report carries an ID byte even where the device uses none.
+    if (device.layout.deviceMode.reportId == 0) report.insert(report.begin(), 0);
+    if (!HidD_SetFeature(device.handle, report.data(), static_cast<ULONG>(report.size())))
+        return Result::Failure("the Device Mode write failed (error %lu)", GetLastError());
+    return Result::Success();
+}
+
+namespace {}  // namespace
 
 void* InvalidPanelHandle() { return INVALID_HANDLE_VALUE; }
 
@@ -146,7 +445,8 @@ int GetInterfacePath(int index, char* buffer, size_t bufferSize) {
 
 bool GetInterfacePath(int index, std::string& path) { return ReadInterfacePath(index, path); }
 
-void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes* attributes) {
+void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes* attributes,
+                ContactLayout* screen) {
     if (path == nullptr) return INVALID_HANDLE_VALUE;
     HANDLE handle =
         CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -159,7 +459,8 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes
     HIDD_ATTRIBUTES attr = {};
     attr.Size = sizeof attr;
     const char* whyNot = nullptr;
-    if (!HidD_GetAttributes(handle, &attr))
+    const bool haveAttributes = HidD_GetAttributes(handle, &attr) != FALSE;
+    if (!haveAttributes)
         whyNot = "no attributes";
     else if (attr.VendorID != options.vendorId)
         whyNot = "another vendor";
@@ -171,9 +472,24 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes
         else if (query == Query::kRefused)
             whyNot = "not a panel's descriptor (short report or too few values)";
     }
+    if (screen != nullptr) screen->fingerCount = 0;
+    Result asScreen = Result::Failure("not looked at");
+    if (whyNot != nullptr && haveAttributes && options.acceptTouchScreens) {
+        ContactLayout layout;
+        asScreen = ReadContactLayout(handle, layout);
+        if (asScreen) {
+            whyNot = nullptr;
+            if (screen != nullptr) *screen = layout;
+        }
+    }
     if (whyNot != nullptr) {
-        ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s", path, attr.VendorID,
-                           attr.ProductID, whyNot);
+        if (options.acceptTouchScreens && haveAttributes) {
+            ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s; %s", path,
+                               attr.VendorID, attr.ProductID, whyNot, asScreen.ReasonText());
+        } else {
+            ProcessLog().Write("HID %s: vendor 0x%04X product 0x%04X skipped: %s", path,
+                               attr.VendorID, attr.ProductID, whyNot);
+        }
         CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }
@@ -204,16 +520,54 @@ void ResetPanelDevice(PanelDevice& device) {
     device.inputReportLength = 0;
     device.outputReportLength = 0;
     device.featureReportLength = 0;
+    device.touchScreen = false;
+    device.layout.fingerCount = 0;
 }
+
+namespace {
+
+void StoreReportLengths(HANDLE handle, PanelDevice& device) {
+    PreparsedData preparsed(handle);
+    HIDP_CAPS caps = {};
+    if (preparsed.Ok() && HidP_GetCaps(preparsed.Get(), &caps) == HIDP_STATUS_SUCCESS) {
+        if (caps.InputReportByteLength != 0) device.inputReportLength = caps.InputReportByteLength;
+        if (caps.OutputReportByteLength != 0) {
+            device.outputReportLength = caps.OutputReportByteLength;
+        }
+        if (caps.FeatureReportByteLength != 0) {
+            device.featureReportLength = caps.FeatureReportByteLength;
+        }
+    }
+}
+
+}  // namespace
 
 Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
                       HidAttributes* lastMatch) {
     bool kept = false;
+    // The first touch screen, held until the enumeration has found no panel.
+    HANDLE screenHandle = INVALID_HANDLE_VALUE;
+    std::string screenPath;
+    HidAttributes screenAttributes;
+    auto screenLayout = std::make_unique<ContactLayout>();
+    auto layout = std::make_unique<ContactLayout>();
     std::string path;
     for (int i = 0; GetInterfacePath(i, path); ++i) {
         HidAttributes attributes;
-        HANDLE handle = OpenPanel(path.c_str(), options, &attributes);
+        HANDLE handle = OpenPanel(path.c_str(), options, &attributes, layout.get());
         if (handle == INVALID_HANDLE_VALUE) continue;
+        if (layout->fingerCount > 0) {
+            if (kept || screenHandle != INVALID_HANDLE_VALUE) {
+                ProcessLog().Write("HID %s: a further touch screen, closed", path.c_str());
+                CloseHandle(handle);
+            } else {
+                screenHandle = handle;
+                screenPath = path;
+                screenAttributes = attributes;
+                *screenLayout = *layout;
+            }
+            continue;
+        }
         if (lastMatch != nullptr) *lastMatch = attributes;
         if (kept) {
             ProcessLog().Write("HID %s: a further panel, closed", path.c_str());
@@ -227,26 +581,50 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
         device.openFlag = 1;
         device.handle = handle;
         device.attributes = attributes;
-        PreparsedData preparsed(handle);
-        HIDP_CAPS caps = {};
-        if (preparsed.Ok() && HidP_GetCaps(preparsed.Get(), &caps) == HIDP_STATUS_SUCCESS) {
-            if (caps.InputReportByteLength != 0)
-                device.inputReportLength = caps.InputReportByteLength;
-            if (caps.OutputReportByteLength != 0) {
-                device.outputReportLength = caps.OutputReportByteLength;
-            }
-            if (caps.FeatureReportByteLength != 0) {
-                device.featureReportLength = caps.FeatureReportByteLength;
-            }
+        device.path = path;
+        StoreReportLengths(handle, device);
+    }
+    if (screenHandle != INVALID_HANDLE_VALUE) {
+        if (kept) {
+            ProcessLog().Write("HID %s: a touch screen beside the panel, closed",
+                               screenPath.c_str());
+            CloseHandle(screenHandle);
+        } else {
+            ProcessLog().Write(
+                "touch screen opened: %s, vendor 0x%04X product 0x%04X version 0x%04X, %d "
+                "finger(s)",
+                screenPath.c_str(), screenAttributes.vendorId, screenAttributes.productId,
+                screenAttributes.versionNumber, screenLayout->fingerCount);
+            kept = true;
+            if (lastMatch != nullptr) *lastMatch = screenAttributes;
+            device.openFlag = 1;
+            device.handle = screenHandle;
+            device.attributes = screenAttributes;
+            device.touchScreen = true;
+            device.layout = *screenLayout;
+            device.path = screenPath;
+            StoreReportLengths(screenHandle, device);
         }
     }
-    if (!kept) return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    if (!kept) {
+        if (options.acceptTouchScreens)
+            return Result::Failure("no panel of vendor 0x%04X and no touch screen found",
+                                   options.vendorId);
+        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    }
     return Result::Success();
 }
 
 Result ReadValueRanges(PanelDevice& device) {
     if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE)
         return Result::Failure("no open panel");
+    if (device.touchScreen) {
+        // A screen's positions reach the reader already scaled to the panel range.
+        device.logicalMaxX = kGenericPanelMax;
+        device.logicalMaxY = kGenericPanelMax;
+        ProcessLog().Write("touch screen layout: %s", FormatContactLayout(device.layout).c_str());
+        return Result::Success();
+    }
     PanelDescriptor descriptor;
     switch (QueryDescriptor(device.handle, descriptor)) {
         case Query::kOk:

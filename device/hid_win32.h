@@ -24,7 +24,20 @@ struct PanelOpenOptions {
     // capabilities that cannot be read). Only a caller that counts devices of
     // another vendor has reason to switch it off.
     bool requirePanelDescriptor = true;
+    // Also take a HID touch screen of any vendor whose capabilities give a usable
+    // contact layout (device/contact_layout.h); a panel of `vendorId` is preferred.
+    bool acceptTouchScreens = false;
 };
+
+// Reads the contact layout of an open device from its HID capabilities: a Digitizers
+// / Touch Screen top-level collection with Finger collections holding Tip Switch,
+// Contact Identifier, X and Y. Each field's bits are found by setting it in a zeroed
+// report, since the capabilities give no offsets. Fails with what the device lacked.
+Result ReadContactLayout(void* handle, ContactLayout& layout);
+
+// Sets an open touch screen's Device Mode feature to multi-input. Succeeds at once
+// for a screen without the feature.
+Result SetDeviceMode(const PanelDevice& device);
 
 // The device path of the `index`-th present HID interface, copied with its
 // terminator into `buffer`. Returns 1, or 0 when there is no such interface, the
@@ -34,11 +47,13 @@ int GetInterfacePath(int index, char* buffer, size_t bufferSize);
 bool GetInterfacePath(int index, std::string& path);
 
 // Opens the device at `path` and returns its handle when it is a panel (vendor ID
-// and, unless switched off, its descriptor); otherwise the invalid-handle value,
-// with any handle opened for the test closed again. On success the device's
-// attributes go to `attributes` when given.
+// and, unless switched off, its descriptor) or, with `acceptTouchScreens`, a usable
+// touch screen; otherwise the invalid-handle value, with any handle opened for the
+// test closed again. On success the device's attributes go to `attributes` when
+// given, and a touch screen's layout to `screen` (its fingerCount stays 0 for a
+// panel).
 void* OpenPanel(const char* path, const PanelOpenOptions& options = PanelOpenOptions(),
-                HidAttributes* attributes = nullptr);
+                HidAttributes* attributes = nullptr, ContactLayout* screen = nullptr);
 
 // Number of interfaces, from index 0 up to the first that yields no path, that
 // open as a panel. Each match's attributes go to `lastMatch` when given (the last
@@ -50,7 +65,9 @@ int CountPanels(const PanelOpenOptions& options = PanelOpenOptions(),
 void ResetPanelDevice(PanelDevice& device);
 
 // Keeps the first panel in enumeration order open in `device`, with its report
-// lengths and attributes; every later panel found is closed again. Each panel found
+// lengths and attributes; without a panel, the first touch screen (with
+// `acceptTouchScreens`; `device.touchScreen` and its layout set). Every other device
+// found is closed again. Each panel found
 // also leaves its attributes in `lastMatch` when given (the last one wins). Fails
 // when no panel was found (each interface skipped is logged with its reason).
 Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),

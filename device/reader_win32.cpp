@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "device/generic_screen.h"
 #include "device/hid_win32.h"
+#include "device/quirks.h"
 #include "device/report_pipeline.h"
 #include "platform/diagnostic_log.h"
 #include "platform/win32/win32_display.h"
@@ -46,6 +48,7 @@ HANDLE TakeHandle(void* volatile& place) {
 struct HidPanelSource::PendingRead {
     OVERLAPPED overlapped = {};
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool issued = false;  // a read that ReadWithin left waiting
     ~PendingRead() {
         if (done != nullptr) CloseHandle(done);
     }
@@ -67,10 +70,13 @@ Result HidPanelSource::Open(PanelDevice& device) {
     if (wake_ == nullptr || read_->done == nullptr)
         return Result::Failure("no events to read with");
     ResetEvent(wake_);
+    read_->issued = false;
     PanelOpenOptions options;
     options.overlapped = true;
+    options.acceptTouchScreens = true;
     if (CountPanels(options) == 0)
-        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+        return Result::Failure("no panel of vendor 0x%04X and no touch screen found",
+                               options.vendorId);
     if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
     if (Result ranges = ReadValueRanges(device); !ranges) {
         // The descriptor changed under us or cannot be read now: not a panel.
@@ -78,10 +84,61 @@ Result HidPanelSource::Open(PanelDevice& device) {
         ResetPanelDevice(device);
         return ranges;
     }
+    if (device.touchScreen) {
+        // A screen starts in mouse mode, also after it was plugged back; the reading
+        // goes on whether it took the Device Mode or not.
+        if (Result mode = SetDeviceMode(device); !mode)
+            ProcessLog().Write("device mode: %s", mode.ReasonText());
+        return Result::Success();
+    }
     // The start goes on whether the panel took the start report or not.
     if (Result start = SendStartReport(device); !start)
         ProcessLog().Write("start report: %s", start.ReasonText());
     return Result::Success();
+}
+
+Result HidPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                                  bool& timedOut) {
+    timedOut = false;
+    OVERLAPPED& overlapped = read_->overlapped;
+    DWORD read = 0;
+    if (!read_->issued) {
+        ZeroMemory(&overlapped, sizeof overlapped);
+        overlapped.hEvent = read_->done;
+        if (!ReadFile(device.handle, buffer, device.inputReportLength, nullptr, &overlapped)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING)
+                return Result::Failure("the touch screen read failed (error %lu)", error);
+        }
+        read_->issued = true;
+    }
+    const HANDLE waits[2] = {read_->done, wake_};
+    const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+    if (wait == WAIT_TIMEOUT) {
+        timedOut = true;
+        return Result::Success();
+    }
+    read_->issued = false;
+    if (wait != WAIT_OBJECT_0) {
+        CancelIo(device.handle);
+        GetOverlappedResult(device.handle, &overlapped, &read, TRUE);
+        return Result::Failure("stopped");
+    }
+    if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE))
+        return Result::Failure("the touch screen read failed (error %lu)", GetLastError());
+    if (read != device.inputReportLength) {
+        return Result::Failure("a read of %lu bytes, the touch screen's reports have %u", read,
+                               static_cast<unsigned>(device.inputReportLength));
+    }
+    return Result::Success();
+}
+
+void HidPanelSource::EndRead(const PanelDevice& device) {
+    if (!read_->issued) return;
+    read_->issued = false;
+    DWORD read = 0;
+    CancelIo(device.handle);
+    GetOverlappedResult(device.handle, &read_->overlapped, &read, TRUE);
 }
 
 Result HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
@@ -175,13 +232,38 @@ Result ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
 
 Result RecordingPanelSource::Open(PanelDevice& device) {
     Result opened = inner_.Open(device);
-    if (opened) recorder_.Panel(GetTickCount(), device.logicalMaxX, device.logicalMaxY);
+    if (!opened) return opened;
+    const uint32_t now = GetTickCount();
+    if (device.touchScreen) {
+        // The system gives a program no way to read a descriptor: the layout stands in.
+        recorder_.Ids(now, device.attributes.vendorId, device.attributes.productId);
+        recorder_.Layout(now, device.layout);
+    } else {
+        recorder_.Panel(now, device.logicalMaxX, device.logicalMaxY);
+    }
     return opened;
 }
 
 Result RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     Result read = inner_.Read(device, buffer);
     if (read) recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+    return read;
+}
+
+Result RecordingPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer,
+                                        uint32_t timeoutMs, bool& timedOut) {
+    Result read = inner_.ReadWithin(device, buffer, timeoutMs, timedOut);
+    if (read && !timedOut) {
+        if (!device.touchScreen) {
+            recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+        } else {
+            // As the device sent it: without the ID byte the system puts before an
+            // ID-less device's report.
+            const size_t skip = device.layout.reportId == 0 ? 1 : 0;
+            if (device.inputReportLength > skip)
+                recorder_.Input(GetTickCount(), buffer + skip, device.inputReportLength - skip);
+        }
+    }
     return read;
 }
 
@@ -220,7 +302,7 @@ Result PanelReader::StartReading(void* window) {
         device_.handle = InvalidPanelHandle();
         return opened;
     }
-    if (device_.inputReportLength < kPanelReportMinLength) {
+    if (!device_.touchScreen && device_.inputReportLength < kPanelReportMinLength) {
         const unsigned length = device_.inputReportLength;
         ClosePanelHandle(device_.handle);
         ResetPanelDevice(device_);
@@ -267,6 +349,11 @@ long PanelReader::ThreadLoop() {
         return -1;
     }
     const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
+    if (device_.touchScreen) {
+        ScreenLoop(window, setup);
+        EndThread();
+        return 0;
+    }
     uint8_t* buffer = report_.data();
     DiagnosticLog& log = ProcessLog();
     for (;;) {
@@ -301,6 +388,74 @@ long PanelReader::ThreadLoop() {
     }
     EndThread();
     return 0;
+}
+
+// A touch screen's reports: gathered into frames by the screen's layout, each frame
+// handed on as the panel's report would be. A silence of kContactTimeoutMs lifts the
+// contacts it left touching. Dropped reports are counted, never fatal.
+void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
+    HWND target = static_cast<HWND>(window);
+    DiagnosticLog& log = ProcessLog();
+    const ContactLayout& layout = device_.layout;
+    GenericTouchScreen screen(
+        layout, FindQuirks(device_.attributes.vendorId, device_.attributes.productId));
+    screen.SetPanelRange(kGenericPanelMax, kGenericPanelMax);
+    uint8_t* buffer = report_.data();
+    // The system puts a 0 ID byte before the report of a device that uses no IDs.
+    const size_t skip = layout.reportId == 0 ? 1 : 0;
+    const size_t length = report_.size() > skip ? report_.size() - skip : 0;
+    uint32_t dropped = 0;
+    for (;;) {
+        if (stopRequested_) break;
+        bool timedOut = false;
+        if (Result read = source_.ReadWithin(device_, buffer, kContactTimeoutMs, timedOut); !read) {
+            if (!stopRequested_) log.Write("reading ended: %s", read.ReasonText());
+            break;
+        }
+        if (stopRequested_) break;
+        PanelInputReport frame;
+        bool deliver = false;
+        if (timedOut) {
+            deliver = screen.Expire(GetTickCount(), frame);
+        } else {
+            const ScreenOutcome outcome = screen.Feed(buffer + skip, length, GetTickCount(), frame);
+            deliver = outcome == ScreenOutcome::kFrame;
+            if ((outcome == ScreenOutcome::kTooShort ||
+                 outcome == ScreenOutcome::kUnknownReportId) &&
+                log.Verbose()) {
+                log.Write("touch screen report dropped (%s): %s",
+                          outcome == ScreenOutcome::kTooShort ? "short" : "another report ID",
+                          DescribeScreenCounters(screen.Counters()).c_str());
+            }
+            if (outcome == ScreenOutcome::kUnusableLayout && dropped++ == 0)
+                log.Write("touch screen: its layout cannot be decoded");
+        }
+        if (!deliver) continue;
+        if (screen.IgnoredInLastFrame() > 0 && log.Verbose())
+            log.Write("touch screen: %d more contact(s) ignored", screen.IgnoredInLastFrame());
+        uint8_t bytes[kPanelReportMinLength];
+        EncodePanelReport(frame, bytes);
+        ReportBatch batch;
+        if (ReportToBatch(builder_, bytes, sizeof bytes, setup.limits, setup.scale, device_.handle,
+                          GetTickCount(), records_, batch) != ReportOutcome::kBatch) {
+            continue;
+        }
+        if (log.Verbose()) {
+            log.Write("frame: %d record(s), contact 1 %s at %d,%d, contact 2 %s at %d,%d",
+                      batch.count, batch.report.contact1.Touching() ? "down" : "up",
+                      batch.report.contact1.x, batch.report.contact1.y,
+                      batch.report.contact2.Touching() ? "down" : "up", batch.report.contact2.x,
+                      batch.report.contact2.y);
+        }
+        if (batch.count > 0) {
+            SendMessageA(target, touchMessage_, static_cast<WPARAM>(batch.count),
+                         reinterpret_cast<LPARAM>(records_));
+        }
+    }
+    // A read left waiting by a timeout is over before the handle and buffer go.
+    source_.EndRead(device_);
+    if (log.Verbose())
+        log.Write("touch screen: %s", DescribeScreenCounters(screen.Counters()).c_str());
 }
 
 // Running flag := 0, and whatever handles the restart procedure has not taken are

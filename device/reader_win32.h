@@ -47,6 +47,17 @@ public:
     virtual Result Read(const PanelDevice& device, uint8_t* buffer) = 0;
     // Makes a Read that waits return false soon, where the source can.
     virtual void Wake() {}
+    // As Read, but a wait longer than `timeoutMs` returns success with `timedOut`
+    // set; the read then stays issued for the next call, or for EndRead. (A touch
+    // screen's contacts are lifted after a silence.)
+    virtual Result ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                              bool& timedOut) {
+        (void)timeoutMs;
+        timedOut = false;
+        return Read(device, buffer);
+    }
+    // Ends a read that ReadWithin left issued; it is over when this returns.
+    virtual void EndRead(const PanelDevice& device) { (void)device; }
 };
 
 // The HID panel itself, opened for overlapped I/O: a read waits for its report or for
@@ -63,6 +74,9 @@ public:
     Result Open(PanelDevice& device) override;
     Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override;
+    Result ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                      bool& timedOut) override;
+    void EndRead(const PanelDevice& device) override;
 
 private:
     struct PendingRead;
@@ -101,7 +115,8 @@ private:
 };
 
 // Passes everything through and writes the panel's maxima at every opening and
-// every report read to a trace.
+// every report read to a trace; for a touch screen its ids and layout at every
+// opening and each raw report as an `input` line.
 class RecordingPanelSource : public PanelSource {
 public:
     RecordingPanelSource(PanelSource& inner, TraceRecorder& recorder)
@@ -109,6 +124,9 @@ public:
     Result Open(PanelDevice& device) override;
     Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override { inner_.Wake(); }
+    Result ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                      bool& timedOut) override;
+    void EndRead(const PanelDevice& device) override { inner_.EndRead(device); }
 
 private:
     PanelSource& inner_;
@@ -171,6 +189,7 @@ public:
     long ThreadLoop();
 
 private:
+    void ScreenLoop(void* window, const ReaderSetup& setup);
     void EndThread();
     void DropThreadAndPanel();
 

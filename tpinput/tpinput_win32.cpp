@@ -3,13 +3,18 @@
 // library core's ports.
 #define TPINPUT_DECLARE_FUNCTIONS
 #include <atomic>
+#include <cctype>
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "device/generic_screen.h"
 #include "device/hid.h"
 #include "device/hid_win32.h"
+#include "device/quirks.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_ports.h"
@@ -36,6 +41,8 @@ constexpr char kMessageWindowClass[] = "Message-Only Window";
 constexpr char kTouchMessageName[] = TPINPUT_TOUCH_MESSAGE;
 // The timer on the message window that paces a replayed trace.
 constexpr UINT_PTR kReplayTimerId = 1;
+// The timer that lifts a touch screen's silent contacts.
+constexpr UINT_PTR kScreenTimerId = 2;
 
 // The version cannot change while the process runs: it is asked once.
 class Win32OsVersion : public OsVersion {
@@ -85,6 +92,19 @@ LibraryReplay g_replay;
 // its handler gets the next report only after it has returned.
 std::atomic<bool> g_replayDelivering{false};
 
+// The touch screen that registration opened when no panel was attached: its reports
+// arrive as raw input from that device only, and go through its layout.
+struct RegisteredScreen {
+    GenericTouchScreen screen;
+    std::string path;            // its device path, to know its raw input by
+    HANDLE rawDevice = nullptr;  // its raw-input handle, once known
+    RegisteredScreen(const ContactLayout& layout, const DeviceQuirks& quirks)
+        : screen(layout, quirks) {}
+};
+std::unique_ptr<RegisteredScreen> g_screen;
+// Raw-input handles already found to be other devices.
+std::vector<HANDLE> g_otherRawDevices;
+
 LibraryPorts Ports() {
     LibraryPorts ports;
     ports.clock = &g_clock;
@@ -101,8 +121,13 @@ PanelOpenOptions LibraryOpenOptions(uint16_t vendorId) {
     options.vendorId = vendorId;
     options.overlapped = true;
     // Devices of another vendor are counted as they are; only the panel must carry
-    // the panel's descriptor.
-    options.requirePanelDescriptor = vendorId == kPanelVendorId;
+    // the panel's descriptor. Vendor 0 counts every usable touch screen: the panels
+    // and the touch screens of any maker.
+    options.requirePanelDescriptor = vendorId == kPanelVendorId || vendorId == 0;
+    if (vendorId == 0) {
+        options.vendorId = kPanelVendorId;
+        options.acceptTouchScreens = true;
+    }
     return options;
 }
 
@@ -137,7 +162,7 @@ bool ReplayReady() {
 int CountLibraryPanels(uint16_t vendorId) {
     if (ReplayRequested()) {
         // The replayed panel is the one device attached.
-        if (vendorId != kPanelVendorId || !ReplayReady()) return 0;
+        if ((vendorId != kPanelVendorId && vendorId != 0) || !ReplayReady()) return 0;
         HidAttributes replayed;
         replayed.vendorId = kPanelVendorId;
         StoreAttributes(replayed);
@@ -147,6 +172,38 @@ int CountLibraryPanels(uint16_t vendorId) {
     const int count = CountPanels(LibraryOpenOptions(vendorId), &lastMatch);
     if (count > 0) StoreAttributes(lastMatch);
     return count;
+}
+
+// The device path as raw input names it and as discovery does: the systems differ in
+// the first characters ("\\??\" or "\\?\") and in letter case.
+bool SameDevicePath(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() || a.size() < 4) return false;
+    for (size_t i = 4; i < a.size(); ++i) {
+        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Whether a raw-input report comes from the registered touch screen.
+bool FromRegisteredScreen(HANDLE device) {
+    if (g_screen->rawDevice != nullptr) return device == g_screen->rawDevice;
+    for (HANDLE other : g_otherRawDevices) {
+        if (other == device) return false;
+    }
+    UINT size = 0;
+    if (GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, nullptr, &size) != 0 || size == 0)
+        return false;
+    std::string name(size, '\0');
+    const UINT got = GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, &name[0], &size);
+    if (got == static_cast<UINT>(-1)) return false;
+    name.resize(std::strlen(name.c_str()));
+    if (SameDevicePath(name, g_screen->path)) {
+        g_screen->rawDevice = device;
+        return true;
+    }
+    if (g_otherRawDevices.size() < 64) g_otherRawDevices.push_back(device);
+    return false;
 }
 
 void RegisterRawInput() {
@@ -185,7 +242,33 @@ void HandleRawInput(HRAWINPUT input) {
     const DWORD reportSize = raw->data.hid.dwSizeHid;
     if (raw->data.hid.dwCount == 0 || reportSize == 0 || reportSize > size - dataOffset) return;
     LibraryPorts ports = Ports();
+    if (g_screen != nullptr) {
+        if (!FromRegisteredScreen(raw->header.hDevice)) return;
+        const ContactLayout& layout = g_screen->screen.Layout();
+        // The system puts a 0 ID byte before the report of a device that uses no IDs.
+        const size_t skip = layout.reportId == 0 ? 1 : 0;
+        if (reportSize <= skip) return;
+        PanelInputReport frame;
+        if (g_screen->screen.Feed(raw->data.hid.bRawData + skip, reportSize - skip, GetTickCount(),
+                                  frame) != ScreenOutcome::kFrame) {
+            return;  // dropped and counted, or the rest of a hybrid frame is to come
+        }
+        uint8_t bytes[kPanelReportMinLength];
+        EncodePanelReport(frame, bytes);
+        ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
+        return;
+    }
     ProcessPanelReport(g_state, ports, raw->data.hid.bRawData, reportSize);
+}
+
+// Lifts the registered screen's contacts that have been silent too long.
+void ExpireScreenContacts() {
+    PanelInputReport frame;
+    if (g_screen == nullptr || !g_screen->screen.Expire(GetTickCount(), frame)) return;
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(frame, bytes);
+    LibraryPorts ports = Ports();
+    ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
 }
 
 // Sets the replay timer of `window` to the next report's time, or ends it.
@@ -225,9 +308,13 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_INPUT) {
         // No debugger line per report: at 200 reports a second it would cost more
         // than the report's processing whenever a debugger listens.
-        if (g_state.vendorId == kPanelVendorId || g_state.vendorId == kAltPanelVendorId) {
+        if (g_screen != nullptr || g_state.vendorId == kPanelVendorId ||
+            g_state.vendorId == kAltPanelVendorId) {
             HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         }
+    } else if (message == WM_TIMER && wParam == kScreenTimerId) {
+        ExpireScreenContacts();
+        return 0;
     } else if (message == WM_DEVICECHANGE) {
         if (!g_replay.Started()) RegisterRawInput();
     } else if (message == WM_TIMER && wParam == kReplayTimerId) {
@@ -321,14 +408,17 @@ int Register(HWND hwnd, ULONG mode) {
     CreateMessageWindow();
     ResetDeviceState(g_state);
     if (ReplayRequested()) return RegisterReplay(hwnd, mode);
-    if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
+    // A panel, or without one any usable touch screen.
+    if (CountLibraryPanels(kPanelVendorId) == 0 && CountLibraryPanels(0) == 0) return 0;
 
     PanelDevice device;
     ResetPanelDevice(device);
     // Every panel the open step finds stores its attributes, as counting does: with
     // two panels the stored ones are the second's while the first is used.
     HidAttributes lastMatch;
-    if (!OpenFirstPanel(device, LibraryOpenOptions(kPanelVendorId), &lastMatch)) return 0;
+    PanelOpenOptions options = LibraryOpenOptions(kPanelVendorId);
+    options.acceptTouchScreens = true;
+    if (!OpenFirstPanel(device, options, &lastMatch)) return 0;
     g_state.panelHandle = device.handle;
     g_state.openFlag = 1;
     if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
@@ -343,12 +433,26 @@ int Register(HWND hwnd, ULONG mode) {
         g_state.logicalMaxY = device.logicalMaxY;
         if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
     }
+    g_screen.reset();
+    g_otherRawDevices.clear();
+    if (device.touchScreen) {
+        // The screen starts in mouse mode; its raw input follows its layout.
+        if (Result set = SetDeviceMode(device); !set)
+            OutputDebugStringA(("tpinput: device mode: " + set.Reason()).c_str());
+        g_screen = std::make_unique<RegisteredScreen>(
+            device.layout, FindQuirks(device.attributes.vendorId, device.attributes.productId));
+        g_screen->screen.SetPanelRange(kGenericPanelMax, kGenericPanelMax);
+        g_screen->path = device.path;
+    }
     ClosePanelHandle(device.handle);
     g_state.panelHandle = InvalidHandle();
 
     CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
                          static_cast<int32_t>(mode));
     RegisterRawInput();
+    if (g_screen != nullptr && g_state.messageWindow != nullptr)
+        SetTimer(static_cast<HWND>(g_state.messageWindow), kScreenTimerId, kContactTimeoutMs,
+                 nullptr);
     return 1;
 }
 

@@ -1,7 +1,13 @@
 // hid.dll of the panel simulator: a handle opened on a simulated interface's pipe is
 // that device; its attributes and capabilities come from the device list named by
 // TACTRA_SIMULATED_HID (simulated_hid.h). Only the functions that Tactra.exe and
-// tpinput.dll import are provided.
+// tpinput.dll import are provided. A device with a descriptor is a touch screen whose
+// capabilities come from the contact layout our own parser reads from it: link
+// collection 0 is the Touch Screen, 1..N its fingers; X, Y and Contact Identifier are
+// value capabilities of each finger, Contact Count one of the Touch Screen, Tip
+// Switch, In Range and Confidence buttons (values where wider than a bit), Device
+// Mode and Contact Count Maximum feature values. Setting a usage writes its bits at
+// the layout's position.
 //
 // Only Wine runs the simulator, and it has GetFileInformationByHandleEx whatever
 // Windows version it reports.
@@ -17,10 +23,14 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "device/contact_layout.h"
+#include "device/report_descriptor.h"
 #include "simulated_hid.h"
 
 namespace {
 
+using tactra::ContactLayout;
+using tactra::LayoutField;
 using tactra::sim::SimulatedDevice;
 
 const GUID kHidInterfaceClass = {
@@ -33,7 +43,101 @@ constexpr USAGE kTouchScreen = 0x04;
 struct Preparsed {
     DWORD magic = kPreparsedMagic;
     SimulatedDevice device;
+    bool screen = false;
+    ContactLayout layout;
+
+    // Report lengths as the system gives them: an ID byte first, 0 where none is used.
+    USHORT InputLength() const {
+        return static_cast<USHORT>(layout.inputReportLength + (layout.reportId == 0 ? 1 : 0));
+    }
+    USHORT FeatureLength() const {
+        const auto& m = layout.deviceMode;
+        return m.present ? static_cast<USHORT>(m.reportLength + (m.reportId == 0 ? 1 : 0))
+                         : device.featureReportLength;
+    }
 };
+
+// One field of a screen's layout as a capability.
+struct SimField {
+    HIDP_REPORT_TYPE type;
+    USAGE page;
+    USAGE usage;
+    USHORT link;
+    UCHAR reportId;
+    uint32_t bitPosition;  // in the system's report, ID byte included
+    uint8_t bitSize;       // 0: no bits (Contact Count Maximum is a value only)
+    int32_t logicalMin;
+    int32_t logicalMax;
+    bool Button() const { return bitSize == 1 && logicalMin == 0 && logicalMax == 1; }
+};
+
+std::vector<SimField> ScreenFields(const Preparsed& p) {
+    std::vector<SimField> fields;
+    const ContactLayout& l = p.layout;
+    const uint32_t idBits = l.reportId == 0 ? 8 : 0;
+    auto add = [&](USAGE page, USAGE usage, USHORT link, const LayoutField& f) {
+        if (!f.Present()) return;
+        fields.push_back({HidP_Input, page, usage, link, l.reportId, f.bitPosition + idBits,
+                          f.bitSize, f.logicalMin, f.logicalMax});
+    };
+    for (int i = 0; i < l.fingerCount; ++i) {
+        const auto& f = l.fingers[i];
+        const USHORT link = static_cast<USHORT>(i + 1);
+        add(kDigitizerPage, 0x42, link, f.tipSwitch);
+        add(kDigitizerPage, 0x32, link, f.inRange);
+        add(kDigitizerPage, 0x47, link, f.confidence);
+        add(kDigitizerPage, 0x51, link, f.contactId);
+        add(0x01, 0x30, link, f.x);
+        add(0x01, 0x31, link, f.y);
+    }
+    add(kDigitizerPage, 0x54, 0, l.contactCount);
+    const auto& m = l.deviceMode;
+    if (m.present) {
+        fields.push_back({HidP_Feature, kDigitizerPage, 0x52, 0, m.reportId,
+                          m.bitPosition + (m.reportId == 0 ? 8 : 0), m.bitSize, 0, 10});
+    }
+    fields.push_back(
+        {HidP_Feature, kDigitizerPage, 0x55, 0, m.reportId, 0, 0, 0, l.contactCountMaximum});
+    return fields;
+}
+
+template <typename Caps>
+void FillCommon(Caps& c, const SimField& f) {
+    std::memset(&c, 0, sizeof c);
+    c.UsagePage = f.page;
+    c.ReportID = f.reportId;
+    c.LinkCollection = f.link;
+    c.IsAbsolute = TRUE;
+    c.NotRange.Usage = f.usage;
+}
+
+// Writes `value` into the field's bits of `report`, as the system's parser does.
+NTSTATUS SetField(const Preparsed& p, HIDP_REPORT_TYPE type, USAGE page, USHORT link, USAGE usage,
+                  ULONG value, bool button, PCHAR report, ULONG length) {
+    if (report == nullptr) return HIDP_STATUS_NULL;
+    const ULONG expected = type == HidP_Feature ? p.FeatureLength() : p.InputLength();
+    if (length != expected) return HIDP_STATUS_INVALID_REPORT_LENGTH;
+    for (const SimField& f : ScreenFields(p)) {
+        if (f.type != type || f.page != page || f.usage != usage || f.link != link ||
+            f.bitSize == 0 || f.Button() != button) {
+            continue;
+        }
+        if (report[0] != 0 && static_cast<UCHAR>(report[0]) != f.reportId)
+            return HIDP_STATUS_INCOMPATIBLE_REPORT_ID;
+        report[0] = static_cast<char>(f.reportId);
+        for (uint8_t b = 0; b < f.bitSize; ++b) {
+            const uint32_t at = f.bitPosition + b;
+            if (at / 8 >= length) return HIDP_STATUS_INVALID_REPORT_LENGTH;
+            const char bit = static_cast<char>(1 << (at % 8));
+            if (((value >> b) & 1) != 0)
+                report[at / 8] = static_cast<char>(report[at / 8] | bit);
+            else
+                report[at / 8] = static_cast<char>(report[at / 8] & ~bit);
+        }
+        return HIDP_STATUS_SUCCESS;
+    }
+    return HIDP_STATUS_USAGE_NOT_FOUND;
+}
 
 Preparsed* FromPreparsed(PHIDP_PREPARSED_DATA data) {
     Preparsed* p = reinterpret_cast<Preparsed*>(data);
@@ -101,6 +205,16 @@ BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* data) {
     if (data == nullptr || !DeviceOf(handle, device)) return FALSE;
     Preparsed* p = new Preparsed;
     p->device = device;
+    if (!device.descriptor.empty()) {
+        std::string reason;
+        if (!tactra::ParseReportDescriptor(device.descriptor.data(), device.descriptor.size(),
+                                           p->layout, reason)) {
+            OutputDebugStringA(("simulated hid: " + device.path + ": " + reason).c_str());
+            delete p;
+            return FALSE;
+        }
+        p->screen = true;
+    }
     *data = reinterpret_cast<PHIDP_PREPARSED_DATA>(p);
     return TRUE;
 }
@@ -123,7 +237,119 @@ NTSTATUS NTAPI HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
     caps->OutputReportByteLength = p->device.outputReportLength;
     caps->FeatureReportByteLength = p->device.featureReportLength;
     caps->NumberInputValueCaps = static_cast<USHORT>(p->device.valueCapsLogicalMax.size());
+    caps->NumberLinkCollectionNodes = 1;
+    if (p->screen) {
+        caps->InputReportByteLength = p->InputLength();
+        caps->FeatureReportByteLength = p->FeatureLength();
+        caps->NumberLinkCollectionNodes = static_cast<USHORT>(1 + p->layout.fingerCount);
+        caps->NumberInputValueCaps = 0;
+        for (const SimField& f : ScreenFields(*p)) {
+            if (f.type == HidP_Feature)
+                ++caps->NumberFeatureValueCaps;
+            else if (f.Button())
+                ++caps->NumberInputButtonCaps;
+            else
+                ++caps->NumberInputValueCaps;
+        }
+    }
     return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE nodes, PULONG length,
+                                           PHIDP_PREPARSED_DATA data) {
+    const Preparsed* p = FromPreparsed(data);
+    if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+    if (length == nullptr) return HIDP_STATUS_NULL;
+    const ULONG count = p->screen ? 1 + static_cast<ULONG>(p->layout.fingerCount) : 1;
+    if (nodes == nullptr || *length < count) {
+        *length = count;
+        return HIDP_STATUS_BUFFER_TOO_SMALL;
+    }
+    for (ULONG i = 0; i < count; ++i) {
+        HIDP_LINK_COLLECTION_NODE& n = nodes[i];
+        std::memset(&n, 0, sizeof n);
+        n.LinkUsagePage = kDigitizerPage;
+        n.LinkUsage = i == 0 ? kTouchScreen : 0x22;
+        n.Parent = 0;
+        n.CollectionType = i == 0 ? 1 : 2;  // application, then logical
+        n.NumberOfChildren = i == 0 ? static_cast<USHORT>(count - 1) : 0;
+        n.FirstChild = i == 0 && count > 1 ? 1 : 0;
+        n.NextSibling = i > 0 && i + 1 < count ? static_cast<USHORT>(i + 1) : 0;
+    }
+    *length = count;
+    return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE type, PHIDP_BUTTON_CAPS caps, PUSHORT length,
+                                  PHIDP_PREPARSED_DATA data) {
+    const Preparsed* p = FromPreparsed(data);
+    if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+    if (length == nullptr) return HIDP_STATUS_NULL;
+    std::vector<SimField> buttons;
+    if (p->screen) {
+        for (const SimField& f : ScreenFields(*p)) {
+            if (f.type == type && f.Button()) buttons.push_back(f);
+        }
+    }
+    const size_t room = caps == nullptr ? 0 : *length;
+    const size_t count = buttons.size() < room ? buttons.size() : room;
+    for (size_t i = 0; i < count; ++i) FillCommon(caps[i], buttons[i]);
+    *length = static_cast<USHORT>(count);
+    return count < buttons.size() ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI HidP_SetUsageValue(HIDP_REPORT_TYPE type, USAGE page, USHORT link, USAGE usage,
+                                  ULONG value, PHIDP_PREPARSED_DATA data, PCHAR report,
+                                  ULONG length) {
+    const Preparsed* p = FromPreparsed(data);
+    if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+    if (!p->screen) return HIDP_STATUS_USAGE_NOT_FOUND;
+    return SetField(*p, type, page, link, usage, value, false, report, length);
+}
+
+NTSTATUS NTAPI HidP_SetUsages(HIDP_REPORT_TYPE type, USAGE page, USHORT link, PUSAGE usages,
+                              PULONG count, PHIDP_PREPARSED_DATA data, PCHAR report, ULONG length) {
+    const Preparsed* p = FromPreparsed(data);
+    if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+    if (usages == nullptr || count == nullptr) return HIDP_STATUS_NULL;
+    if (!p->screen) return HIDP_STATUS_USAGE_NOT_FOUND;
+    for (ULONG i = 0; i < *count; ++i) {
+        const NTSTATUS status = SetField(*p, type, page, link, usages[i], 1, true, report, length);
+        if (status != HIDP_STATUS_SUCCESS) {
+            *count = i;
+            return status;
+        }
+    }
+    return HIDP_STATUS_SUCCESS;
+}
+
+// The feature report goes to the device's pipe, where the test reads it back as it
+// reads the start report.
+BOOLEAN NTAPI HidD_SetFeature(HANDLE handle, PVOID report, ULONG length) {
+    SimulatedDevice device;
+    if (report == nullptr || !DeviceOf(handle, device)) return FALSE;
+    Preparsed p;
+    p.device = device;
+    std::string reason;
+    if (device.descriptor.empty() ||
+        !tactra::ParseReportDescriptor(device.descriptor.data(), device.descriptor.size(), p.layout,
+                                       reason) ||
+        length != p.FeatureLength()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD written = 0;
+    BOOL done = WriteFile(handle, report, length, nullptr, &overlapped);
+    if (!done && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(overlapped.hEvent, 2000) != WAIT_OBJECT_0) CancelIo(handle);
+        done = TRUE;
+    }
+    const bool ok =
+        done && GetOverlappedResult(handle, &overlapped, &written, TRUE) && written == length;
+    CloseHandle(overlapped.hEvent);
+    return ok ? TRUE : FALSE;
 }
 
 NTSTATUS NTAPI HidP_GetValueCaps(HIDP_REPORT_TYPE type, PHIDP_VALUE_CAPS caps, PUSHORT length,
@@ -131,6 +357,24 @@ NTSTATUS NTAPI HidP_GetValueCaps(HIDP_REPORT_TYPE type, PHIDP_VALUE_CAPS caps, P
     const Preparsed* p = FromPreparsed(data);
     if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
     if (length == nullptr) return HIDP_STATUS_NULL;
+    if (p->screen) {
+        std::vector<SimField> values;
+        for (const SimField& f : ScreenFields(*p)) {
+            if (f.type == type && !f.Button()) values.push_back(f);
+        }
+        const size_t room = caps == nullptr ? 0 : *length;
+        const size_t count = values.size() < room ? values.size() : room;
+        for (size_t i = 0; i < count; ++i) {
+            HIDP_VALUE_CAPS& c = caps[i];
+            FillCommon(c, values[i]);
+            c.BitSize = values[i].bitSize;
+            c.ReportCount = 1;
+            c.LogicalMin = values[i].logicalMin;
+            c.LogicalMax = values[i].logicalMax;
+        }
+        *length = static_cast<USHORT>(count);
+        return count < values.size() ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+    }
     if (type != HidP_Input) {
         *length = 0;
         return HIDP_STATUS_SUCCESS;

@@ -17,9 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "device/contact_layout.h"
 #include "device/hid_win32.h"
 #include "device/reader_win32.h"
+#include "device/report_descriptor.h"
 #include "device/trace.h"
+#include "platform/diagnostic_log.h"
 #include "panel_feeder.h"
 #include "tests/support/probe_window_win32.h"
 #include "tests/support/tactra_process_win32.h"
@@ -447,6 +450,262 @@ TEST_F(SimulatedTactra, ExitWhileReportsStreamEndsTheProgramWithinASecond) {
     EXPECT_LT(ms, 1000.0);
 }
 
+// ---------------------------------------------------------------- touch screens
+
+// A real screen as one of the generic-* traces describes it: its ids, its report
+// descriptor and its input reports with their ticks.
+struct TracedScreen {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::vector<uint8_t> descriptor;
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> inputs;
+};
+
+TracedScreen LoadScreen(const std::string& name) {
+    TracedScreen screen;
+    std::vector<TraceStep> steps;
+    TraceError error;
+    TraceOptions options;
+    options.library = true;
+    const std::string path = std::string(TACTRA_SOURCE_DIR) + "/tests/traces/" + name + ".trace";
+    EXPECT_TRUE(LoadTraceFile(path, options, steps, error))
+        << path << ":" << error.line << ": " << error.reason;
+    for (const TraceStep& step : steps) {
+        if (step.op == TraceOp::kIds) {
+            screen.vendorId = static_cast<uint16_t>(step.args[0]);
+            screen.productId = static_cast<uint16_t>(step.args[1]);
+        } else if (step.op == TraceOp::kDescriptor && screen.descriptor.empty()) {
+            screen.descriptor = step.bytes;
+        } else if (step.op == TraceOp::kInput) {
+            screen.inputs.emplace_back(step.tick, step.bytes);
+        }
+    }
+    return screen;
+}
+
+SimulatedDevice ScreenDevice(const std::string& path, const TracedScreen& screen) {
+    SimulatedDevice d;
+    d.path = path;
+    d.vendorId = screen.vendorId;
+    d.productId = screen.productId;
+    d.versionNumber = 0x0200;
+    d.outputReportLength = 0;
+    d.valueCapsLogicalMax.clear();
+    d.descriptor = screen.descriptor;
+    return d;
+}
+
+ContactLayout NativeLayout(const std::vector<uint8_t>& descriptor) {
+    ContactLayout layout;
+    std::string reason;
+    EXPECT_TRUE(ParseReportDescriptor(descriptor.data(), descriptor.size(), layout, reason))
+        << reason;
+    return layout;
+}
+
+// The feature report that sets the screen's Device Mode to multi-input, as the system
+// takes it (an ID byte first).
+std::vector<uint8_t> DeviceModeWrite(const std::vector<uint8_t>& descriptor) {
+    const ContactLayout layout = NativeLayout(descriptor);
+    std::vector<uint8_t> report = MakeDeviceModeReport(layout, kDeviceModeMultiInput);
+    if (!report.empty() && layout.deviceMode.reportId == 0) report.insert(report.begin(), 0);
+    return report;
+}
+
+// A screen that lacks Tip Switch: the descriptor with every Tip Switch usage made a
+// Barrel Switch.
+std::vector<uint8_t> WithoutTipSwitch(std::vector<uint8_t> descriptor) {
+    for (size_t i = 0; i + 1 < descriptor.size(); ++i) {
+        if (descriptor[i] == 0x09 && descriptor[i + 1] == 0x42) descriptor[i + 1] = 0x44;
+    }
+    return descriptor;
+}
+
+// The log lines this program writes while the object lives.
+class CapturedLog {
+public:
+    CapturedLog() {
+        ProcessLog().SetDebugOutput([this](const char* line) { lines_.emplace_back(line); });
+    }
+    ~CapturedLog() {
+        ProcessLog().SetDebugOutput([](const char* line) { OutputDebugStringA(line); });
+    }
+    CapturedLog(const CapturedLog&) = delete;
+    CapturedLog& operator=(const CapturedLog&) = delete;
+    bool Has(const std::string& a, const std::string& b) const {
+        for (const std::string& line : lines_) {
+            if (line.find(a) != std::string::npos && line.find(b) != std::string::npos) return true;
+        }
+        return false;
+    }
+    std::string All() const {
+        std::string text;
+        for (const std::string& line : lines_) text += line;
+        return text;
+    }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+class SimulatedScreen : public SimulatedTactra {
+protected:
+    // Feeds the screen's reports from `fromTick` on, paced by their ticks.
+    static void FeedInputs(PanelFeeder& screen, const TracedScreen& traced, uint32_t fromTick) {
+        uint32_t last = fromTick;
+        for (const auto& input : traced.inputs) {
+            if (input.first < fromTick) continue;
+            Pump(input.first - last);
+            last = input.first;
+            screen.Send(input.second);
+        }
+    }
+};
+
+// The fields the HID parsing functions give, probed bit by bit, make the layout our
+// own parser reads from the same descriptor, for every real screen of the traces.
+TEST_F(SimulatedScreen, DiscoveryReadsEachScreensLayoutAsTheDescriptorParserDoes) {
+    const char* names[] = {"generic-focaltech",      "generic-hanvon",   "generic-huitoo",
+                           "generic-hybrid",         "generic-irmtouch", "generic-irtouch",
+                           "generic-one-per-report", "generic-pixart",   "generic-pqlabs",
+                           "generic-quanta-3001",    "generic-rafi",     "generic-vanish"};
+    std::vector<SimulatedDevice> devices;
+    std::vector<TracedScreen> screens;
+    for (const char* name : names) {
+        screens.push_back(LoadScreen(name));
+        devices.push_back(ScreenDevice(PipePath(name), screens.back()));
+    }
+    Describe("layouts", devices);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        ASSERT_TRUE(Feeder(i).Plug());
+        PanelOpenOptions options;
+        options.acceptTouchScreens = true;
+        ContactLayout layout;
+        HidAttributes attributes;
+        void* handle = OpenPanel(devices[i].path.c_str(), options, &attributes, &layout);
+        ASSERT_NE(handle, InvalidPanelHandle());
+        ClosePanelHandle(handle);
+        EXPECT_EQ(attributes.vendorId, screens[i].vendorId);
+        const ContactLayout expected = NativeLayout(screens[i].descriptor);
+        EXPECT_TRUE(layout == expected) << "probed:  " << FormatContactLayout(layout)
+                                        << "\nparsed: " << FormatContactLayout(expected);
+        Feeder(i).Unplug();
+    }
+}
+
+// The panel wins over touch screens; without it the first usable screen is kept and
+// a screen lacking a required usage is skipped with what it lacked.
+TEST_F(SimulatedScreen, TheKnownPanelWinsAndAScreenLackingUsagesIsSkipped) {
+    const TracedScreen irm = LoadScreen("generic-irmtouch");
+    const TracedScreen pq = LoadScreen("generic-pqlabs");
+    TracedScreen lacking = LoadScreen("generic-focaltech");
+    lacking.descriptor = WithoutTipSwitch(lacking.descriptor);
+    Describe("choice", {
+                           Device(PipePath("mouse"), 0x046D, 0xC077, 8, 0, {}),
+                           ScreenDevice(PipePath("lacking"), lacking),
+                           ScreenDevice(PipePath("irm"), irm),
+                           ScreenDevice(PipePath("pq"), pq),
+                           Device(PipePath("panel"), 0x0EEF, 0x0001, 13, 2, {1, 4095, 4095}),
+                       });
+    for (auto& f : feeders_) ASSERT_TRUE(f->Plug());
+    PanelOpenOptions options;
+    options.overlapped = true;
+    options.acceptTouchScreens = true;
+    {
+        CapturedLog log;
+        EXPECT_EQ(CountPanels(options), 3) << "the panel and the two usable screens";
+        PanelDevice device;
+        ResetPanelDevice(device);
+        ASSERT_TRUE(OpenFirstPanel(device, options).Ok());
+        EXPECT_FALSE(device.touchScreen);
+        EXPECT_EQ(device.attributes.vendorId, 0x0EEF);
+        ClosePanelHandle(device.handle);
+        EXPECT_TRUE(log.Has("lacking", "lacking Tip Switch")) << log.All();
+        EXPECT_TRUE(log.Has("mouse", "lacking a Finger collection")) << log.All();
+    }
+    for (auto& f : feeders_) EXPECT_TRUE(f->WaitHeld(0, 5000)) << f->Path();
+
+    // Without the panel: the first usable screen, with its layout.
+    Feeder(4).Unplug();
+    PanelDevice device;
+    ResetPanelDevice(device);
+    ASSERT_TRUE(OpenFirstPanel(device, options).Ok());
+    EXPECT_TRUE(device.touchScreen);
+    EXPECT_EQ(device.attributes.vendorId, irm.vendorId);
+    EXPECT_EQ(device.path, Feeder(2).Path());
+    EXPECT_TRUE(device.layout == NativeLayout(irm.descriptor));
+    EXPECT_TRUE(Feeder(2).WaitHeld(1, 5000));
+    EXPECT_TRUE(Feeder(3).WaitHeld(0, 5000)) << "the second screen is closed again";
+    // Its Device Mode: multi-input, written as the feature report.
+    ASSERT_TRUE(SetDeviceMode(device).Ok());
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(Feeder(2).NextWrite(written, 5000));
+    EXPECT_EQ(written, DeviceModeWrite(irm.descriptor));
+    ClosePanelHandle(device.handle);
+
+    // Only the screen lacking Tip Switch: nothing to open.
+    Feeder(2).Unplug();
+    Feeder(3).Unplug();
+    ResetPanelDevice(device);
+    EXPECT_FALSE(OpenFirstPanel(device, options).Ok());
+}
+
+// Two real screens end to end through Tactra.exe: the Device Mode is set after the
+// opening, and a pinch reaches the application in front as Ctrl + wheel; after a
+// replug the Device Mode is set again and touch goes on.
+TEST_F(SimulatedScreen, PinchOnRealScreensReachesTheApplicationAsCtrlWheel) {
+    const TracedScreen screens[] = {LoadScreen("generic-irmtouch"), LoadScreen("generic-pqlabs")};
+    Describe("screens",
+             {ScreenDevice(PipePath("irm"), screens[0]), ScreenDevice(PipePath("pq"), screens[1])});
+    ProbeWindow probe("TactraSimulatedScreenProbe", "Touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+    std::ofstream(folder_ + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
+    ASSERT_TRUE(Feeder(0).Plug());
+    StartTactra();
+    for (int s = 0; s < 2; ++s) {
+        SCOPED_TRACE(s);
+        PanelFeeder& screen = Feeder(static_cast<size_t>(s));
+        if (s == 1) {
+            // The first screen goes; the second comes.
+            Feeder(0).Unplug();
+            Pump(300);
+            ASSERT_TRUE(screen.Plug());
+            DeviceChange();
+        }
+        ExpectReading(screen, DeviceModeWrite(screens[s].descriptor));
+        SetCursorPos(512, 384);
+        Pump(200);
+        ASSERT_TRUE(probe.BringToFront());
+        probe.Clear();
+        FeedInputs(screen, screens[s], 3000);  // the traces' pinch: rest, then spread
+        Pump(300);
+        screen.Send(std::vector<uint8_t>(screens[s].inputs.back().second.size(), 0));
+        WaitForCount(probe.Received(), 3, 10000);
+        Pump(800);  // the lift, or the silence, releases Ctrl
+        const std::vector<std::string>& got = probe.Received();
+        ASSERT_GE(got.size(), 3u);
+        size_t wheels = 0;
+        for (const std::string& line : got) {
+            if (line == "wheel 120 ctrl") ++wheels;
+            EXPECT_TRUE(line == "wheel 120 ctrl" || line == "key down 17" || line == "key up 17")
+                << line;
+        }
+        EXPECT_GE(wheels, 2u);
+        EXPECT_EQ(got.back(), "key up 17");
+    }
+    // Plugged back: the screen starts in mouse mode again and is set once more.
+    Feeder(1).Unplug();
+    Pump(300);
+    ASSERT_TRUE(Feeder(1).Plug());
+    DeviceChange();
+    ExpectReading(Feeder(1), DeviceModeWrite(screens[1].descriptor), 5000);
+    probe.Clear();
+    FeedInputs(Feeder(1), screens[1], 3000);
+    WaitForCount(probe.Received(), 2, 10000);
+    EXPECT_GE(probe.Received().size(), 2u) << "touch goes on after the replug";
+}
+
 // ---------------------------------------------------------------- the reading thread
 
 std::vector<std::vector<TOUCHINPUT>>* g_batches = nullptr;
@@ -709,6 +968,33 @@ TEST_F(SimulatedLibrary, CountingAndRegistrationStoreTheLastMatchAndCloseEveryHa
     EXPECT_EQ(register_(window_, 0), 0);
     EXPECT_EQ(Version(), second);
     EXPECT_EQ(isTouchWindow_(window_, nullptr), 1) << "the earlier registration stays";
+}
+
+// A touch screen of any maker: vendor 0 counts every usable one, the panel's vendor
+// only its panels, and registration opens the screen, sets its Device Mode and
+// closes it again.
+TEST_F(SimulatedLibrary, VendorZeroCountsEveryScreenAndRegistrationOpensOne) {
+    const TracedScreen pq = LoadScreen("generic-pqlabs");
+    const TracedScreen irm = LoadScreen("generic-irmtouch");
+    Describe("libscreen", {ScreenDevice(PipePath("pq"), pq), ScreenDevice(PipePath("irm"), irm),
+                           Device(PipePath("panel"), 0x0EEF, 0x0001, 13, 2, {1, 4095, 4095})});
+    for (auto& f : feeders_) ASSERT_TRUE(f->Plug());
+    EXPECT_EQ(count_(0x0EEF), 1);
+    EXPECT_EQ(count_(0), 3);
+    EXPECT_EQ(Version(), (std::vector<WORD>{0x0EEF, 0x0001, 0x0101}));
+    Feeder(2).Unplug();
+    EXPECT_EQ(count_(0x0EEF), 0);
+    EXPECT_EQ(count_(0), 2);
+    EXPECT_EQ(Version(), (std::vector<WORD>{irm.vendorId, irm.productId, 0x0200}));
+
+    EXPECT_EQ(register_(window_, 0), 1) << "a screen is registered without a panel";
+    EXPECT_EQ(Version(), (std::vector<WORD>{pq.vendorId, pq.productId, 0x0200}));
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(Feeder(0).NextWrite(written, 5000));
+    EXPECT_EQ(written, DeviceModeWrite(pq.descriptor));
+    EXPECT_FALSE(Feeder(1).NextWrite(written, 0)) << "only the opened screen is set";
+    EXPECT_EQ(HeldAfterSettling(), 0);
+    EXPECT_EQ(isTouchWindow_(window_, nullptr), 1);
 }
 
 }  // namespace

@@ -11,11 +11,15 @@
 // vendor, product, version: the HID attributes; input, output, feature: the report
 // lengths of the capabilities; values: the LogicalMax of each input value capability,
 // in order (none: `values=`). A key left out keeps the default shown above, which
-// describes a panel. The file is named by the environment variable
-// TACTRA_SIMULATED_HID; it is read again at every enumeration and every query, so a
-// test may change it between two of them.
+// describes a panel. `descriptor=HEX` (the bytes as hex digits, no blanks) makes the
+// device a touch screen described by that report descriptor: its capabilities then
+// come from the layout our own parser reads from it (input, feature and values are
+// ignored), and a feature report written to it goes to its pipe like an output report. The file is
+// named by the environment variable TACTRA_SIMULATED_HID; it is read again at every enumeration and
+// every query, so a test may change it between two of them.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +42,7 @@ struct SimulatedDevice {
     uint16_t outputReportLength = 2;
     uint16_t featureReportLength = 0;
     std::vector<int32_t> valueCapsLogicalMax{1, 4095, 4095};
+    std::vector<uint8_t> descriptor;  // empty: a device without one (a panel)
 };
 
 inline std::string FormatDevice(const SimulatedDevice& d) {
@@ -51,6 +56,14 @@ inline std::string FormatDevice(const SimulatedDevice& d) {
     for (size_t i = 0; i < d.valueCapsLogicalMax.size(); ++i) {
         if (i > 0) line += ',';
         line += std::to_string(d.valueCapsLogicalMax[i]);
+    }
+    if (!d.descriptor.empty()) {
+        line += " descriptor=";
+        char hex[3];
+        for (uint8_t b : d.descriptor) {
+            std::snprintf(hex, sizeof hex, "%02X", b);
+            line += hex;
+        }
     }
     return line;
 }
@@ -119,6 +132,16 @@ inline bool ParseDevice(const std::string& line, SimulatedDevice& device, std::s
             ok = detail::ParseWord(value.c_str(), device.outputReportLength);
         } else if (key == "feature") {
             ok = detail::ParseWord(value.c_str(), device.featureReportLength);
+        } else if (key == "descriptor") {
+            ok = !value.empty() && value.size() % 2 == 0;
+            device.descriptor.clear();
+            for (size_t at = 0; ok && at < value.size(); at += 2) {
+                long v = 0;
+                ok = detail::ParseNumber(("0x" + value.substr(at, 2)).c_str(), 0, 0xFF, v) &&
+                     std::isxdigit(static_cast<unsigned char>(value[at])) &&
+                     std::isxdigit(static_cast<unsigned char>(value[at + 1]));
+                device.descriptor.push_back(static_cast<uint8_t>(v));
+            }
         } else if (key == "values") {
             device.valueCapsLogicalMax.clear();
             size_t start = 0;
