@@ -211,6 +211,41 @@ Result ReplayPanelSource::Open(PanelDevice& device) {
     device.logicalMaxX = next.logicalMaxX;
     device.logicalMaxY = next.logicalMaxY;
     device.attributes.vendorId = kPanelVendorId;
+    if (script_.screen) {
+        // The screen's positions are scaled to the trace's panel maxima, as
+        // tactra-replay scales them.
+        device.touchScreen = true;
+        device.layout = script_.layout;
+        device.attributes.vendorId = script_.vendorId;
+        device.attributes.productId = script_.productId;
+    }
+    return Result::Success();
+}
+
+Result ReplayPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                                     bool& timedOut) {
+    timedOut = false;
+    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
+    const ReplayReport& report = script_.reports[next_];
+    const uint32_t begun = GetTickCount();
+    for (;;) {
+        const uint32_t now = GetTickCount();
+        const uint32_t elapsed = now - startTick_;
+        if (elapsed >= report.tick) break;
+        const uint32_t waited = now - begun;
+        if (waited >= timeoutMs) {
+            timedOut = true;
+            return Result::Success();
+        }
+        const uint32_t untilReport = report.tick - elapsed;
+        const uint32_t untilTimeout = timeoutMs - waited;
+        const DWORD wait =
+            WaitForSingleObject(wake_, untilReport < untilTimeout ? untilReport : untilTimeout);
+        if (wait != WAIT_TIMEOUT) return Result::Failure("stopped");
+    }
+    const size_t length = device.inputReportLength;
+    for (size_t i = 0; i < length; ++i) buffer[i] = i < report.bytes.size() ? report.bytes[i] : 0;
+    ++next_;
     return Result::Success();
 }
 
@@ -399,7 +434,8 @@ void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
     const ContactLayout& layout = device_.layout;
     GenericTouchScreen screen(
         layout, FindQuirks(device_.attributes.vendorId, device_.attributes.productId));
-    screen.SetPanelRange(kGenericPanelMax, kGenericPanelMax);
+    // The range the open step reported as the maxima: kGenericPanelMax for a device.
+    screen.SetPanelRange(device_.logicalMaxX, device_.logicalMaxY);
     uint8_t* buffer = report_.data();
     // The system puts a 0 ID byte before the report of a device that uses no IDs.
     const size_t skip = layout.reportId == 0 ? 1 : 0;

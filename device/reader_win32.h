@@ -87,7 +87,8 @@ private:
 
 // A trace replayed in real time: the report at tick T is delivered T milliseconds
 // after the first opening. The panel "opens" with the trace's `panel` maxima while
-// reports remain; the end of the trace ends the reading, and later openings find
+// reports remain (a touch screen's trace opens that screen, its `input` reports
+// read through its layout); the end of the trace ends the reading, and later openings find
 // no panel. The panel handle is an event object that is never signalled; the reads
 // wait for their time on an event of their own, which Wake sets.
 class ReplayPanelSource : public PanelSource {
@@ -103,6 +104,8 @@ public:
     Result Open(PanelDevice& device) override;
     Result Read(const PanelDevice& device, uint8_t* buffer) override;
     void Wake() override;
+    Result ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
+                      bool& timedOut) override;
 
     size_t Remaining() const { return script_.reports.size() - next_; }
 

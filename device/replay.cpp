@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "device/report_descriptor.h"
+
 namespace tactra {
 
 bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script,
@@ -10,16 +12,61 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
     ReplayScript built;
     int32_t maxX = kDefaultTraceLogicalMax;
     int32_t maxY = kDefaultTraceLogicalMax;
+    ContactLayout layout;
+    bool haveLayout = false;
+    bool panelReports = false;
+    auto fail = [&error](int line, const std::string& reason) {
+        error.line = line;
+        error.reason = reason;
+        return false;
+    };
     for (const TraceStep& step : steps) {
-        if (step.op == TraceOp::kPanel) {
+        if (step.op == TraceOp::kDescriptor || step.op == TraceOp::kLayout ||
+            step.op == TraceOp::kIds) {
+            if (built.screen)
+                return fail(step.line, "the touch screen changes after its first 'input' report");
+            std::string reason;
+            if (step.op == TraceOp::kIds) {
+                built.vendorId = static_cast<uint16_t>(step.args[0]);
+                built.productId = static_cast<uint16_t>(step.args[1]);
+            } else if (step.op == TraceOp::kDescriptor
+                           ? ParseReportDescriptor(step.bytes.data(), step.bytes.size(), layout,
+                                                   reason)
+                           : ParseContactLayout(step.texts[0], layout, reason)) {
+                haveLayout = true;
+            } else {
+                return fail(step.line, reason);
+            }
+        } else if (step.op == TraceOp::kPanel) {
             maxX = static_cast<int32_t>(step.args[0]);
             maxY = static_cast<int32_t>(step.args[1]);
         } else if (step.op == TraceOp::kInput) {
-            // Refused rather than passed over: the session would replay nothing.
-            error.line = step.line;
-            error.reason = "a touch screen's 'input' reports are replayed only by tactra-replay";
-            return false;
+            if (!haveLayout) return fail(step.line, "'input' needs a 'descriptor' or 'layout'");
+            if (panelReports)
+                return fail(step.line, "a trace with panel reports and a screen's 'input'");
+            if (!built.screen) {
+                built.screen = true;
+                built.layout = layout;
+            }
+            ReplayReport report;
+            report.tick = step.tick;
+            report.line = step.line;
+            report.logicalMaxX = maxX;
+            report.logicalMaxY = maxY;
+            // As the system delivers it: an ID byte first, 0 where the screen uses none.
+            if (layout.reportId == 0) report.bytes.push_back(0);
+            report.bytes.insert(report.bytes.end(), step.bytes.begin(), step.bytes.end());
+            if (report.bytes.size() > UINT16_MAX)
+                return fail(step.line, "an input report longer than 65535 bytes");
+            const size_t full = layout.inputReportLength + (layout.reportId == 0 ? 1u : 0u);
+            const size_t length = report.bytes.size() > full ? report.bytes.size() : full;
+            if (length > built.inputReportLength)
+                built.inputReportLength = static_cast<uint16_t>(length);
+            built.reports.push_back(std::move(report));
         } else if (step.op == TraceOp::kReport) {
+            if (built.screen)
+                return fail(step.line, "a trace with a screen's 'input' and panel reports");
+            panelReports = true;
             if (step.bytes.size() > UINT16_MAX) {
                 error.line = step.line;
                 error.reason = "a report of " + std::to_string(step.bytes.size()) +

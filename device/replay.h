@@ -28,11 +28,20 @@ struct ReplayScript {
     // The longest report; every read delivers this many bytes, shorter reports
     // padded with zeros, as a HID device delivers reports of one length.
     uint16_t inputReportLength = 0;
+    // A touch screen's trace (`descriptor` or `layout`, then `input` reports): its
+    // layout and ids. Its reports are as the system delivers them, a 0 ID byte put
+    // before those of a screen that uses no report IDs.
+    bool screen = false;
+    ContactLayout layout;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
 };
 
 // Takes the reports, with the panel's maxima in force for each, from parsed steps.
 // Directives that describe the rest of the system (display, foreground, files ...)
-// have no meaning for a panel and are passed over.
+// have no meaning for a panel and are passed over. A touch screen's trace is taken
+// with the layout in force at its first `input`; a trace that mixes `input` with
+// panel reports, or changes the screen after its first `input`, is refused.
 bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script,
                        TraceError& error);
 

@@ -26,6 +26,9 @@ public:
     // (4095 without one).
     int32_t LogicalMaxX() const;
     int32_t LogicalMaxY() const;
+    // A touch screen's trace: its reports go through this layout (see ReplayScript).
+    bool Screen() const { return script_.screen; }
+    const ReplayScript& Script() const { return script_; }
 
     // The first call starts the trace's clock at `now`; later calls keep it.
     void Start(uint32_t now);

@@ -223,6 +223,24 @@ void RegisterRawInput() {
     }
 }
 
+// One report of the registered touch screen, as the system delivers it; a frame it
+// completes goes on as the panel's report would.
+void FeedScreen(const uint8_t* data, size_t length) {
+    const ContactLayout& layout = g_screen->screen.Layout();
+    // The system puts a 0 ID byte before the report of a device that uses no IDs.
+    const size_t skip = layout.reportId == 0 ? 1 : 0;
+    if (length <= skip) return;
+    PanelInputReport frame;
+    if (g_screen->screen.Feed(data + skip, length - skip, GetTickCount(), frame) !=
+        ScreenOutcome::kFrame) {
+        return;  // dropped and counted, or the rest of a hybrid frame is to come
+    }
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(frame, bytes);
+    LibraryPorts ports = Ports();
+    ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
+}
+
 // The first report of a WM_INPUT's HID block, handed to the core. Anything that is
 // not HID input, or an empty block, is dropped.
 void HandleRawInput(HRAWINPUT input) {
@@ -241,23 +259,12 @@ void HandleRawInput(HRAWINPUT input) {
     if (size < dataOffset) return;
     const DWORD reportSize = raw->data.hid.dwSizeHid;
     if (raw->data.hid.dwCount == 0 || reportSize == 0 || reportSize > size - dataOffset) return;
-    LibraryPorts ports = Ports();
     if (g_screen != nullptr) {
-        if (!FromRegisteredScreen(raw->header.hDevice)) return;
-        const ContactLayout& layout = g_screen->screen.Layout();
-        // The system puts a 0 ID byte before the report of a device that uses no IDs.
-        const size_t skip = layout.reportId == 0 ? 1 : 0;
-        if (reportSize <= skip) return;
-        PanelInputReport frame;
-        if (g_screen->screen.Feed(raw->data.hid.bRawData + skip, reportSize - skip, GetTickCount(),
-                                  frame) != ScreenOutcome::kFrame) {
-            return;  // dropped and counted, or the rest of a hybrid frame is to come
-        }
-        uint8_t bytes[kPanelReportMinLength];
-        EncodePanelReport(frame, bytes);
-        ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
+        if (FromRegisteredScreen(raw->header.hDevice))
+            FeedScreen(raw->data.hid.bRawData, reportSize);
         return;
     }
+    LibraryPorts ports = Ports();
     ProcessPanelReport(g_state, ports, raw->data.hid.bRawData, reportSize);
 }
 
@@ -294,6 +301,10 @@ void DeliverReplay(HWND window) {
     while (window == g_state.messageWindow) {
         const ReplayReport* report = g_replay.TakeDue(GetTickCount());
         if (report == nullptr) break;
+        if (g_screen != nullptr) {
+            FeedScreen(report->bytes.data(), report->bytes.size());
+            continue;
+        }
         ProcessPanelReport(g_state, ports, report->bytes.data(), report->bytes.size());
     }
     g_replayDelivering = false;
@@ -397,10 +408,22 @@ int RegisterReplay(HWND hwnd, ULONG mode) {
     g_state.openFlag = 1;
     g_state.logicalMaxX = g_replay.LogicalMaxX();
     g_state.logicalMaxY = g_replay.LogicalMaxY();
+    if (g_replay.Screen() && g_screen == nullptr) {
+        // A touch screen's trace: its reports go through its layout, its positions
+        // scaled to the trace's panel maxima; the contacts stay across registrations.
+        const ReplayScript& script = g_replay.Script();
+        g_screen = std::make_unique<RegisteredScreen>(
+            script.layout, FindQuirks(script.vendorId, script.productId));
+        g_screen->screen.SetPanelRange(g_state.logicalMaxX, g_state.logicalMaxY);
+    }
     CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
                          static_cast<int32_t>(mode));
     g_replay.Start(GetTickCount());
     ArmReplayTimer(static_cast<HWND>(g_state.messageWindow));
+    if (g_screen != nullptr && g_state.messageWindow != nullptr) {
+        SetTimer(static_cast<HWND>(g_state.messageWindow), kScreenTimerId, kContactTimeoutMs,
+                 nullptr);
+    }
     return 1;
 }
 

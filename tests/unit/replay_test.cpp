@@ -59,14 +59,28 @@ TEST(ReplayScriptTest, BadFileRefusedWithNameLineAndReason) {
     EXPECT_FALSE(LoadReplayScript("replay_test_missing.trace", script, message));
     EXPECT_EQ(message, "replay_test_missing.trace:0: cannot read the file");
 
-    // A touch screen's reports would replay as nothing: refused at their line.
+    // A touch screen's trace replays through its layout; mixed with panel reports, or
+    // with a screen that changes after its first report, it is refused at that line.
     const std::string screen =
         WriteTemp("replay_test_screen.trace",
                   "layout id=0 bytes=4 finger x=0:16:0:9 y=16:16:0:9\nat 5 input 01 00 02 00\n");
+    ASSERT_TRUE(LoadReplayScript(screen, script, message)) << message;
+    EXPECT_TRUE(script.screen);
+    EXPECT_EQ(script.layout.inputReportLength, 4);
+    ASSERT_EQ(script.reports.size(), 1u);
+    EXPECT_EQ(script.reports[0].bytes, (std::vector<uint8_t>{0, 1, 0, 2, 0}))
+        << "as the system delivers it: a 0 ID byte first";
+    EXPECT_EQ(script.inputReportLength, 5);
+    WriteTemp(screen,
+              "layout id=0 bytes=4 finger x=0:16:0:9 y=16:16:0:9\nat 5 input 01 00 02 00\n"
+              "at 9 touch 1,1 -\n");
     EXPECT_FALSE(LoadReplayScript(screen, script, message));
-    EXPECT_EQ(message, screen +
-                           ":2: a touch screen's 'input' reports are replayed only by "
-                           "tactra-replay");
+    EXPECT_EQ(message, screen + ":3: a trace with a screen's 'input' and panel reports");
+    WriteTemp(screen,
+              "layout id=0 bytes=4 finger x=0:16:0:9 y=16:16:0:9\nat 5 input 01 00 02 00\n"
+              "ids 1 2\n");
+    EXPECT_FALSE(LoadReplayScript(screen, script, message));
+    EXPECT_EQ(message, screen + ":3: the touch screen changes after its first 'input' report");
     std::remove(screen.c_str());
 }
 

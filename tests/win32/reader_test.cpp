@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -192,6 +193,51 @@ TEST_F(ReaderTest, RecordedSessionReplaysToTheSameBatches) {
             EXPECT_EQ(a.dwFlags, b.dwFlags);
         }
     }
+    std::remove(recordedPath.c_str());
+}
+
+// A touch screen's trace goes through its layout (a screen without report IDs, one
+// contact per report): its frames arrive as the panel's would, a contact silent for
+// 100 ms is lifted, and a recording writes the screen's ids, layout and reports as
+// the screen sent them, which replay to the same batches.
+TEST_F(ReaderTest, ScreenTraceReplaysThroughItsLayoutAndRecordsAsSent) {
+    const char kScreen[] =
+        "ids 0x1234 0x5678\n"
+        "layout id=0 bytes=6 finger tip=0:1:0:1 cid=8:8:0:255 x=16:16:0:4095 y=32:16:0:4095\n"
+        "at 0   input 01 05 00 08 00 06\n"   // contact 5 down at 2048,1536
+        "at 10  input 01 05 10 08 00 06\n"   // it moves, then falls silent
+        "at 400 input 00 07 00 00 00 00\n";  // nothing touching
+    std::string message;
+    auto source = ReplayPanelSource::Load(WriteFile("reader_screen.trace", kScreen), message);
+    ASSERT_TRUE(source) << message;
+    const std::string recordedPath = TempPath("reader_screen_recorded.trace");
+    std::vector<Batch> first;
+    {
+        TraceRecorder recorder;
+        ASSERT_TRUE(recorder.Open(recordedPath, message)) << message;
+        RecordingPanelSource recording(*source, recorder);
+        first = Replay(recording);
+    }
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(Flags(first[0]), (std::vector<uint32_t>{0x1A}));
+    EXPECT_EQ(Flags(first[1]), (std::vector<uint32_t>{0x19}));
+    EXPECT_EQ(Flags(first[2]), (std::vector<uint32_t>{0x1C})) << "lifted after the silence";
+    EXPECT_EQ(first[0].records[0].x, 51212);
+    EXPECT_GE(first[2].records[0].dwTime - first[1].records[0].dwTime, 100u);
+    EXPECT_LT(first[2].records[0].dwTime - startTick_, 400u);
+
+    std::ifstream in(recordedPath, std::ios::binary);
+    const std::string recorded((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    in.close();
+    EXPECT_NE(recorded.find("ids 0x1234 0x5678"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("layout id=0 bytes=6 "), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("input 01 05 00 08 00 06\n"), std::string::npos) << recorded;
+    auto again = ReplayPanelSource::Load(recordedPath, message);
+    ASSERT_TRUE(again) << message;
+    const std::vector<Batch> second = Replay(*again);
+    ASSERT_EQ(second.size(), first.size());
+    for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(Flags(second[i]), Flags(first[i]));
     std::remove(recordedPath.c_str());
 }
 
