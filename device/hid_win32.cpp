@@ -233,6 +233,85 @@ LayoutField MakeLayoutField(const CapField& f, uint32_t bitPosition, uint8_t bit
     return out;
 }
 
+// Contact Count Maximum (left as it is when absent) and the Device Mode feature.
+void ReadFeatures(PHIDP_PREPARSED_DATA preparsed, const HIDP_CAPS& caps, int32_t& countMaximum,
+                  DeviceModeFeature& mode) {
+    std::vector<CapField> features;
+    USHORT count = caps.NumberFeatureValueCaps;
+    if (count > 0) {
+        std::vector<HIDP_VALUE_CAPS> values(count);
+        if (HidP_GetValueCaps(HidP_Feature, values.data(), &count, preparsed) ==
+            HIDP_STATUS_SUCCESS) {
+            values.resize(count);
+            AddValueCaps(values, features);
+        }
+    }
+    bool haveMax = false;
+    for (const CapField& f : features) {
+        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
+        if (usage == kUsageContactCountMaximum && !haveMax && f.logicalMax > 0) {
+            haveMax = true;
+            countMaximum = f.logicalMax;
+        } else if (usage == kUsageDeviceMode && !mode.present) {
+            uint32_t position = 0;
+            uint8_t size = 0;
+            if (!ProbeField(HidP_Feature, f, preparsed, caps.FeatureReportByteLength, position,
+                            size)) {
+                continue;
+            }
+            // Positions and length as the device sends the report, as for the input.
+            mode.present = true;
+            mode.reportId = f.reportId;
+            mode.bitPosition = position - (f.reportId != 0 ? 0 : 8);
+            mode.bitSize = size;
+            mode.reportLength =
+                static_cast<uint16_t>(caps.FeatureReportByteLength - (f.reportId != 0 ? 0 : 1));
+        }
+    }
+}
+
+// Writes the Device Mode report for `mode` to an open interface.
+Result WriteDeviceMode(HANDLE handle, const DeviceModeFeature& mode) {
+    ContactLayout carrier;
+    carrier.deviceMode = mode;
+    std::vector<uint8_t> report = MakeDeviceModeReport(carrier, kDeviceModeMultiInput);
+    if (report.empty()) return Result::Failure("no Device Mode report can be made");
+    // The system's feature report carries an ID byte even where the device uses none.
+    if (mode.reportId == 0) report.insert(report.begin(), 0);
+    if (!HidD_SetFeature(handle, report.data(), static_cast<ULONG>(report.size())))
+        return Result::Failure("the Device Mode write failed (error %lu)", GetLastError());
+    return Result::Success();
+}
+
+// The Device Mode of a Device Configuration top-level collection (0x0D/0x0E) at `path`
+// that belongs to the same device as `attributes`; false when it is none.
+bool SiblingDeviceMode(const std::string& path, const HidAttributes& attributes, HANDLE& handle,
+                       DeviceModeFeature& mode) {
+    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    HIDD_ATTRIBUTES attr = {};
+    attr.Size = sizeof attr;
+    bool found = false;
+    if (HidD_GetAttributes(handle, &attr) && attr.VendorID == attributes.vendorId &&
+        attr.ProductID == attributes.productId && attr.VersionNumber == attributes.versionNumber) {
+        PreparsedData preparsed(handle);
+        HIDP_CAPS caps = {};
+        if (preparsed.Ok() && HidP_GetCaps(preparsed.Get(), &caps) == HIDP_STATUS_SUCCESS &&
+            caps.UsagePage == Page(kUsageDeviceConfiguration) &&
+            caps.Usage == Low(kUsageDeviceConfiguration)) {
+            int32_t ignored = 0;
+            ReadFeatures(preparsed.Get(), caps, ignored, mode);
+            found = mode.present;
+        }
+    }
+    if (!found) {
+        CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+    return found;
+}
+
 LayoutField* FingerSlot(FingerLayout& finger, uint32_t usage) {
     switch (usage) {
         case kUsageTipSwitch:
@@ -371,40 +450,8 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
     }
 
     // Contact Count Maximum and Device Mode are features.
-    std::vector<CapField> features;
-    count = caps.NumberFeatureValueCaps;
-    if (count > 0) {
-        std::vector<HIDP_VALUE_CAPS> values(count);
-        if (HidP_GetValueCaps(HidP_Feature, values.data(), &count, preparsed.Get()) ==
-            HIDP_STATUS_SUCCESS) {
-            values.resize(count);
-            AddValueCaps(values, features);
-        }
-    }
     built.contactCountMaximum = built.fingerCount;
-    bool haveMode = false, haveMax = false;
-    for (const CapField& f : features) {
-        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
-        if (usage == kUsageContactCountMaximum && !haveMax && f.logicalMax > 0) {
-            haveMax = true;
-            built.contactCountMaximum = f.logicalMax;
-        } else if (usage == kUsageDeviceMode && !haveMode) {
-            uint32_t position = 0;
-            uint8_t size = 0;
-            if (!ProbeField(HidP_Feature, f, preparsed.Get(), caps.FeatureReportByteLength,
-                            position, size)) {
-                continue;
-            }
-            haveMode = true;
-            DeviceModeFeature& m = built.deviceMode;
-            m.present = true;
-            m.reportId = f.reportId;
-            m.bitPosition = position - (f.reportId != 0 ? 0 : 8);
-            m.bitSize = size;
-            m.reportLength =
-                static_cast<uint16_t>(caps.FeatureReportByteLength - (f.reportId != 0 ? 0 : 1));
-        }
-    }
+    ReadFeatures(preparsed.Get(), caps, built.contactCountMaximum, built.deviceMode);
 
     std::string missing;
     if (!LayoutHasRequiredUsages(built, missing))
@@ -417,14 +464,23 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
 }
 
 Result SetDeviceMode(const PanelDevice& device) {
-    if (!device.touchScreen || !device.layout.deviceMode.present) return Result::Success();
-    std::vector<uint8_t> report = MakeDeviceModeReport(device.layout, kDeviceModeMultiInput);
-    if (report.empty()) return Result::Failure("no Device Mode report can be made");
-    // The system's feature report carries an ID byte even where the device uses none.
-    if (device.layout.deviceMode.reportId == 0) report.insert(report.begin(), 0);
-    if (!HidD_SetFeature(device.handle, report.data(), static_cast<ULONG>(report.size())))
-        return Result::Failure("the Device Mode write failed (error %lu)", GetLastError());
-    return Result::Success();
+    if (!device.touchScreen) return Result::Success();
+    if (device.layout.deviceMode.present)
+        return WriteDeviceMode(device.handle, device.layout.deviceMode);
+    // The system makes each top-level collection an interface of its own: a screen's
+    // Device Mode usually lies in its Device Configuration collection beside it.
+    std::string path;
+    for (int i = 0; GetInterfacePath(i, path); ++i) {
+        if (path == device.path) continue;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        DeviceModeFeature mode;
+        if (!SiblingDeviceMode(path, device.attributes, handle, mode)) continue;
+        Result written = WriteDeviceMode(handle, mode);
+        CloseHandle(handle);
+        if (written) ProcessLog().Write("device mode set through %s", path.c_str());
+        return written;
+    }
+    return Result::Success();  // a screen without the feature
 }
 
 namespace {}  // namespace

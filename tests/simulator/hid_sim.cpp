@@ -52,9 +52,12 @@ struct Preparsed {
     }
     USHORT FeatureLength() const {
         const auto& m = layout.deviceMode;
-        return m.present ? static_cast<USHORT>(m.reportLength + (m.reportId == 0 ? 1 : 0))
-                         : device.featureReportLength;
+        return m.present && HasMode()
+                   ? static_cast<USHORT>(m.reportLength + (m.reportId == 0 ? 1 : 0))
+                   : device.featureReportLength;
     }
+    bool HasMode() const { return device.collection != "touch"; }
+    bool Config() const { return device.collection == "config"; }
 };
 
 // One field of a screen's layout as a capability.
@@ -74,6 +77,14 @@ struct SimField {
 std::vector<SimField> ScreenFields(const Preparsed& p) {
     std::vector<SimField> fields;
     const ContactLayout& l = p.layout;
+    const auto& m = l.deviceMode;
+    if (p.Config()) {
+        if (m.present) {
+            fields.push_back({HidP_Feature, kDigitizerPage, 0x52, 0, m.reportId,
+                              m.bitPosition + (m.reportId == 0 ? 8 : 0), m.bitSize, 0, 10});
+        }
+        return fields;
+    }
     const uint32_t idBits = l.reportId == 0 ? 8 : 0;
     auto add = [&](USAGE page, USAGE usage, USHORT link, const LayoutField& f) {
         if (!f.Present()) return;
@@ -91,8 +102,7 @@ std::vector<SimField> ScreenFields(const Preparsed& p) {
         add(0x01, 0x31, link, f.y);
     }
     add(kDigitizerPage, 0x54, 0, l.contactCount);
-    const auto& m = l.deviceMode;
-    if (m.present) {
+    if (m.present && p.HasMode()) {
         fields.push_back({HidP_Feature, kDigitizerPage, 0x52, 0, m.reportId,
                           m.bitPosition + (m.reportId == 0 ? 8 : 0), m.bitSize, 0, 10});
     }
@@ -241,7 +251,12 @@ NTSTATUS NTAPI HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
     if (p->screen) {
         caps->InputReportByteLength = p->InputLength();
         caps->FeatureReportByteLength = p->FeatureLength();
-        caps->NumberLinkCollectionNodes = static_cast<USHORT>(1 + p->layout.fingerCount);
+        caps->NumberLinkCollectionNodes =
+            static_cast<USHORT>(p->Config() ? 1 : 1 + p->layout.fingerCount);
+        if (p->Config()) {
+            caps->Usage = 0x0E;  // Device Configuration
+            caps->InputReportByteLength = 0;
+        }
         caps->NumberInputValueCaps = 0;
         for (const SimField& f : ScreenFields(*p)) {
             if (f.type == HidP_Feature)
@@ -260,7 +275,8 @@ NTSTATUS NTAPI HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE nodes, PUL
     const Preparsed* p = FromPreparsed(data);
     if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
     if (length == nullptr) return HIDP_STATUS_NULL;
-    const ULONG count = p->screen ? 1 + static_cast<ULONG>(p->layout.fingerCount) : 1;
+    const ULONG count =
+        p->screen && !p->Config() ? 1 + static_cast<ULONG>(p->layout.fingerCount) : 1;
     if (nodes == nullptr || *length < count) {
         *length = count;
         return HIDP_STATUS_BUFFER_TOO_SMALL;
@@ -269,7 +285,7 @@ NTSTATUS NTAPI HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE nodes, PUL
         HIDP_LINK_COLLECTION_NODE& n = nodes[i];
         std::memset(&n, 0, sizeof n);
         n.LinkUsagePage = kDigitizerPage;
-        n.LinkUsage = i == 0 ? kTouchScreen : 0x22;
+        n.LinkUsage = i == 0 ? (p->Config() ? 0x0E : kTouchScreen) : 0x22;
         n.Parent = 0;
         n.CollectionType = i == 0 ? 1 : 2;  // application, then logical
         n.NumberOfChildren = i == 0 ? static_cast<USHORT>(count - 1) : 0;
@@ -334,7 +350,7 @@ BOOLEAN NTAPI HidD_SetFeature(HANDLE handle, PVOID report, ULONG length) {
     if (device.descriptor.empty() ||
         !tactra::ParseReportDescriptor(device.descriptor.data(), device.descriptor.size(), p.layout,
                                        reason) ||
-        length != p.FeatureLength()) {
+        !p.HasMode() || length != p.FeatureLength()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

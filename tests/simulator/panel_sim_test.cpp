@@ -483,8 +483,10 @@ TracedScreen LoadScreen(const std::string& name) {
     return screen;
 }
 
-SimulatedDevice ScreenDevice(const std::string& path, const TracedScreen& screen) {
+SimulatedDevice ScreenDevice(const std::string& path, const TracedScreen& screen,
+                             const char* collection = "all") {
     SimulatedDevice d;
+    d.collection = collection;
     d.path = path;
     d.vendorId = screen.vendorId;
     d.productId = screen.productId;
@@ -653,11 +655,22 @@ TEST_F(SimulatedScreen, TheKnownPanelWinsAndAScreenLackingUsagesIsSkipped) {
 
 // Two real screens end to end through Tactra.exe: the Device Mode is set after the
 // opening, and a pinch reaches the application in front as Ctrl + wheel; after a
-// replug the Device Mode is set again and touch goes on.
+// replug the Device Mode is set again and touch goes on. The second screen shows as
+// the system shows such a device: its Touch Screen and its Device Configuration
+// collections as two interfaces, the Device Mode in the second.
 TEST_F(SimulatedScreen, PinchOnRealScreensReachesTheApplicationAsCtrlWheel) {
     const TracedScreen screens[] = {LoadScreen("generic-irmtouch"), LoadScreen("generic-pqlabs")};
-    Describe("screens",
-             {ScreenDevice(PipePath("irm"), screens[0]), ScreenDevice(PipePath("pq"), screens[1])});
+    Describe("screens", {ScreenDevice(PipePath("irm"), screens[0]),
+                         ScreenDevice(PipePath("pq"), screens[1], "touch"),
+                         ScreenDevice(PipePath("pqconfig"), screens[1], "config")});
+    // Waits for the Device Mode on `mode` and the screen held open for reading.
+    auto expectModeSet = [](PanelFeeder& mode, PanelFeeder& screen,
+                            const std::vector<uint8_t>& report) {
+        std::vector<uint8_t> written;
+        ASSERT_TRUE(mode.NextWrite(written, 10000)) << "no Device Mode";
+        EXPECT_EQ(written, report);
+        EXPECT_TRUE(screen.WaitHeld(1, 5000));
+    };
     ProbeWindow probe("TactraSimulatedScreenProbe", "Touch probe");
     ASSERT_NE(probe.Handle(), nullptr);
     std::ofstream(folder_ + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
@@ -671,9 +684,12 @@ TEST_F(SimulatedScreen, PinchOnRealScreensReachesTheApplicationAsCtrlWheel) {
             Feeder(0).Unplug();
             Pump(300);
             ASSERT_TRUE(screen.Plug());
+            ASSERT_TRUE(Feeder(2).Plug());
             DeviceChange();
         }
-        ExpectReading(screen, DeviceModeWrite(screens[s].descriptor));
+        expectModeSet(s == 0 ? screen : Feeder(2), screen, DeviceModeWrite(screens[s].descriptor));
+        std::vector<uint8_t> written;
+        EXPECT_FALSE(s == 1 && screen.NextWrite(written, 0)) << "nothing goes to the touch part";
         SetCursorPos(512, 384);
         Pump(200);
         ASSERT_TRUE(probe.BringToFront());
@@ -696,10 +712,12 @@ TEST_F(SimulatedScreen, PinchOnRealScreensReachesTheApplicationAsCtrlWheel) {
     }
     // Plugged back: the screen starts in mouse mode again and is set once more.
     Feeder(1).Unplug();
+    Feeder(2).Unplug();
     Pump(300);
+    ASSERT_TRUE(Feeder(2).Plug());
     ASSERT_TRUE(Feeder(1).Plug());
     DeviceChange();
-    ExpectReading(Feeder(1), DeviceModeWrite(screens[1].descriptor), 5000);
+    expectModeSet(Feeder(2), Feeder(1), DeviceModeWrite(screens[1].descriptor));
     probe.Clear();
     FeedInputs(Feeder(1), screens[1], 3000);
     WaitForCount(probe.Received(), 2, 10000);

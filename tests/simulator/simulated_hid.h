@@ -14,7 +14,11 @@
 // describes a panel. `descriptor=HEX` (the bytes as hex digits, no blanks) makes the
 // device a touch screen described by that report descriptor: its capabilities then
 // come from the layout our own parser reads from it (input, feature and values are
-// ignored), and a feature report written to it goes to its pipe like an output report. The file is
+// ignored), and a feature report written to it goes to its pipe like an output report.
+// `collection=touch` or `collection=config` makes it one of the two interfaces the
+// system makes of such a device: its Touch Screen collection without the Device Mode,
+// or its Device Configuration collection (0x0D/0x0E) with only the Device Mode
+// (default `all`: both in one). The file is
 // named by the environment variable TACTRA_SIMULATED_HID; it is read again at every enumeration and
 // every query, so a test may change it between two of them.
 #pragma once
@@ -43,6 +47,7 @@ struct SimulatedDevice {
     uint16_t featureReportLength = 0;
     std::vector<int32_t> valueCapsLogicalMax{1, 4095, 4095};
     std::vector<uint8_t> descriptor;  // empty: a device without one (a panel)
+    std::string collection = "all";   // all, touch or config (with a descriptor)
 };
 
 inline std::string FormatDevice(const SimulatedDevice& d) {
@@ -64,6 +69,7 @@ inline std::string FormatDevice(const SimulatedDevice& d) {
             std::snprintf(hex, sizeof hex, "%02X", b);
             line += hex;
         }
+        if (d.collection != "all") line += " collection=" + d.collection;
     }
     return line;
 }
@@ -132,6 +138,9 @@ inline bool ParseDevice(const std::string& line, SimulatedDevice& device, std::s
             ok = detail::ParseWord(value.c_str(), device.outputReportLength);
         } else if (key == "feature") {
             ok = detail::ParseWord(value.c_str(), device.featureReportLength);
+        } else if (key == "collection") {
+            ok = value == "all" || value == "touch" || value == "config";
+            device.collection = value;
         } else if (key == "descriptor") {
             ok = !value.empty() && value.size() % 2 == 0;
             device.descriptor.clear();
