@@ -662,12 +662,9 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
             StoreReportLengths(screenHandle, device);
         }
     }
-    if (!kept) {
-        if (options.acceptTouchScreens)
-            return Result::Failure("no panel of vendor 0x%04X and no touch screen found",
-                                   options.vendorId);
-        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
-    }
+    // The same words whether touch screens were looked for or not: the log's readers
+    // know them.
+    if (!kept) return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
     return Result::Success();
 }
 

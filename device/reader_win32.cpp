@@ -75,8 +75,7 @@ Result HidPanelSource::Open(PanelDevice& device) {
     options.overlapped = true;
     options.acceptTouchScreens = true;
     if (CountPanels(options) == 0)
-        return Result::Failure("no panel of vendor 0x%04X and no touch screen found",
-                               options.vendorId);
+        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
     if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
     if (Result ranges = ReadValueRanges(device); !ranges) {
         // The descriptor changed under us or cannot be read now: not a panel.
