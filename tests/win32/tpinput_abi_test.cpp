@@ -355,6 +355,35 @@ TEST_F(TpinputAbi, ReplayedReportsReachTheClientAsPlatformRecords) {
     DestroyWindow(receiver);
 }
 
+// A touch screen's trace (no report IDs, one contact per report) replays through its
+// layout: vendor 0 counts it, its frames arrive as the panel's reports would, and the
+// contact left silent is lifted by the library's own timer after 100 ms.
+TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
+    ReplayedTrace trace(
+        "ids 0x1234 0x5678\n"
+        "layout id=0 bytes=6 finger tip=0:1:0:1 cid=8:8:0:255 x=16:16:0:4095 y=32:16:0:4095\n"
+        "at 100 input 01 05 00 08 00 06\n"
+        "at 120 input 01 05 10 08 00 06\n");
+    HWND receiver = CreateReceiver();
+    ASSERT_NE(receiver, nullptr);
+    TpinputExports api;
+    ASSERT_TRUE(TpinputResolve(library_, &api));
+    g_library = library_;
+    EXPECT_EQ(api.getConnectedDeviceNum(0), 1);
+    ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
+    PumpUntil(3, 5000);
+    ASSERT_EQ(g_received.size(), 3u);
+    const uint32_t flags[] = {0x1A, 0x19, 0x1C};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(g_received[i].count, 1u);
+        const auto* record = reinterpret_cast<const TouchInputRecord*>(g_received[i].bytes.data());
+        EXPECT_EQ(record->dwFlags, flags[i]);
+        EXPECT_EQ(record->dwID, 5u);
+    }
+    DestroyWindow(receiver);
+}
+
 // A second registration from another thread while the first thread is inside a
 // touch message: the block stays where it is (zeroed for the new registration,
 // never freed), and the rest of the trace reaches the new window at the same lParam.
