@@ -448,49 +448,52 @@ void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
             break;
         }
         if (stopRequested_) break;
+        const uint32_t now = GetTickCount();
         PanelInputReport frame;
-        bool deliver = false;
-        if (timedOut) {
-            deliver = screen.Expire(GetTickCount(), frame);
-        } else {
-            const ScreenOutcome outcome = screen.Feed(buffer + skip, length, GetTickCount(), frame);
-            deliver = outcome == ScreenOutcome::kFrame;
-            if ((outcome == ScreenOutcome::kTooShort ||
-                 outcome == ScreenOutcome::kUnknownReportId) &&
-                log.Verbose()) {
-                log.Write("touch screen report dropped (%s): %s",
-                          outcome == ScreenOutcome::kTooShort ? "short" : "another report ID",
-                          DescribeScreenCounters(screen.Counters()).c_str());
-            }
-            if (outcome == ScreenOutcome::kUnusableLayout && dropped++ == 0)
-                log.Write("touch screen: its layout cannot be decoded");
+        // Contacts silent too long are lifted first, also while others keep reporting,
+        // as the replay tool lifts them whenever its clock moves.
+        if (screen.Expire(now, frame)) Deliver(target, setup, frame);
+        if (timedOut) continue;
+        const ScreenOutcome outcome = screen.Feed(buffer + skip, length, now, frame);
+        if ((outcome == ScreenOutcome::kTooShort || outcome == ScreenOutcome::kUnknownReportId) &&
+            log.Verbose()) {
+            log.Write("touch screen report dropped (%s): %s",
+                      outcome == ScreenOutcome::kTooShort ? "short" : "another report ID",
+                      DescribeScreenCounters(screen.Counters()).c_str());
         }
-        if (!deliver) continue;
+        if (outcome == ScreenOutcome::kUnusableLayout && dropped++ == 0)
+            log.Write("touch screen: its layout cannot be decoded");
+        if (outcome != ScreenOutcome::kFrame) continue;
         if (screen.IgnoredInLastFrame() > 0 && log.Verbose())
             log.Write("touch screen: %d more contact(s) ignored", screen.IgnoredInLastFrame());
-        uint8_t bytes[kPanelReportMinLength];
-        EncodePanelReport(frame, bytes);
-        ReportBatch batch;
-        if (ReportToBatch(builder_, bytes, sizeof bytes, setup.limits, setup.scale, device_.handle,
-                          GetTickCount(), records_, batch) != ReportOutcome::kBatch) {
-            continue;
-        }
-        if (log.Verbose()) {
-            log.Write("frame: %d record(s), contact 1 %s at %d,%d, contact 2 %s at %d,%d",
-                      batch.count, batch.report.contact1.Touching() ? "down" : "up",
-                      batch.report.contact1.x, batch.report.contact1.y,
-                      batch.report.contact2.Touching() ? "down" : "up", batch.report.contact2.x,
-                      batch.report.contact2.y);
-        }
-        if (batch.count > 0) {
-            SendMessageA(target, touchMessage_, static_cast<WPARAM>(batch.count),
-                         reinterpret_cast<LPARAM>(records_));
-        }
+        Deliver(target, setup, frame);
     }
     // A read left waiting by a timeout is over before the handle and buffer go.
     source_.EndRead(device_);
     if (log.Verbose())
         log.Write("touch screen: %s", DescribeScreenCounters(screen.Counters()).c_str());
+}
+
+// A screen's frame, as the panel's report, to the window.
+void PanelReader::Deliver(void* window, const ReaderSetup& setup, const PanelInputReport& frame) {
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(frame, bytes);
+    ReportBatch batch;
+    if (ReportToBatch(builder_, bytes, sizeof bytes, setup.limits, setup.scale, device_.handle,
+                      GetTickCount(), records_, batch) != ReportOutcome::kBatch) {
+        return;
+    }
+    DiagnosticLog& log = ProcessLog();
+    if (log.Verbose()) {
+        log.Write("frame: %d record(s), contact 1 %s at %d,%d, contact 2 %s at %d,%d", batch.count,
+                  batch.report.contact1.Touching() ? "down" : "up", batch.report.contact1.x,
+                  batch.report.contact1.y, batch.report.contact2.Touching() ? "down" : "up",
+                  batch.report.contact2.x, batch.report.contact2.y);
+    }
+    if (batch.count > 0) {
+        SendMessageA(static_cast<HWND>(window), touchMessage_, static_cast<WPARAM>(batch.count),
+                     reinterpret_cast<LPARAM>(records_));
+    }
 }
 
 // Running flag := 0, and whatever handles the restart procedure has not taken are

@@ -193,6 +193,7 @@ public:
 
 private:
     void ScreenLoop(void* window, const ReaderSetup& setup);
+    void Deliver(void* window, const ReaderSetup& setup, const PanelInputReport& frame);
     void EndThread();
     void DropThreadAndPanel();
 

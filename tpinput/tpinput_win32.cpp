@@ -223,9 +223,21 @@ void RegisterRawInput() {
     }
 }
 
+// Lifts the registered screen's contacts that have been silent too long.
+void ExpireScreenContacts() {
+    PanelInputReport frame;
+    if (g_screen == nullptr || !g_screen->screen.Expire(GetTickCount(), frame)) return;
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(frame, bytes);
+    LibraryPorts ports = Ports();
+    ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
+}
+
 // One report of the registered touch screen, as the system delivers it; a frame it
 // completes goes on as the panel's report would.
 void FeedScreen(const uint8_t* data, size_t length) {
+    // Contacts silent too long are lifted first, also while others keep reporting.
+    ExpireScreenContacts();
     const ContactLayout& layout = g_screen->screen.Layout();
     // The system puts a 0 ID byte before the report of a device that uses no IDs.
     const size_t skip = layout.reportId == 0 ? 1 : 0;
@@ -266,16 +278,6 @@ void HandleRawInput(HRAWINPUT input) {
     }
     LibraryPorts ports = Ports();
     ProcessPanelReport(g_state, ports, raw->data.hid.bRawData, reportSize);
-}
-
-// Lifts the registered screen's contacts that have been silent too long.
-void ExpireScreenContacts() {
-    PanelInputReport frame;
-    if (g_screen == nullptr || !g_screen->screen.Expire(GetTickCount(), frame)) return;
-    uint8_t bytes[kPanelReportMinLength];
-    EncodePanelReport(frame, bytes);
-    LibraryPorts ports = Ports();
-    ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
 }
 
 // Sets the replay timer of `window` to the next report's time, or ends it.
