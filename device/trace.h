@@ -30,6 +30,9 @@ enum class TraceOp {
     kCalibrateStart,   // (library only)
     kCalibrateEvent,   // args: event type, point number (library only)
     kCalibrateFinish,  // (library only)
+    kMonitor,          // texts: device name; args: x, y, width, height, orientation, 1 primary
+    kUnplugMonitor,    // texts: device name
+    kTouchEnabled,     // args: 1 on, 0 off
 };
 
 struct TraceStep {

@@ -1,6 +1,8 @@
 #include "tools/replay/replay_session.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +13,12 @@
 #include <unistd.h>
 #endif
 
+#include "device/monitor.h"
 #include "device/report_pipeline.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
+#include "profiles/ini.h"
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
 #include "tools/replay/session_picture.h"
@@ -35,6 +39,49 @@ bool ScriptedFileSystem::QueryIdentity(const std::string& path, FileIdentity& id
     const auto stamp = stamps_.find(path);
     identity.lastWriteTime = stamp == stamps_.end() ? 0 : stamp->second;
     return true;
+}
+
+bool ScriptedDisplay::ReadDesktop(DesktopLayout& layout) {
+    layout = DesktopLayout();
+    if (monitors.empty()) return false;
+    // The virtual screen is the smallest rectangle around every monitor.
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const MonitorInfo& m : monitors) {
+        left = std::min<int64_t>(left, m.rect.left);
+        top = std::min<int64_t>(top, m.rect.top);
+        right = std::max<int64_t>(right, int64_t{m.rect.left} + m.rect.width);
+        bottom = std::max<int64_t>(bottom, int64_t{m.rect.top} + m.rect.height);
+    }
+    layout.monitors = monitors;
+    layout.virtualScreen.left = static_cast<int32_t>(left);
+    layout.virtualScreen.top = static_cast<int32_t>(top);
+    layout.virtualScreen.width = static_cast<uint32_t>(right - left);
+    layout.virtualScreen.height = static_cast<uint32_t>(bottom - top);
+    return true;
+}
+
+void ScriptedDisplay::AttachMonitor(const MonitorInfo& monitor) {
+    DesktopLayout layout;
+    layout.monitors = monitors;
+    const MonitorInfo* known = FindMonitor(layout, monitor.name);
+    if (known != nullptr) {
+        monitors[static_cast<size_t>(known - layout.monitors.data())] = monitor;
+    } else {
+        monitors.push_back(monitor);
+    }
+    if (monitor.primary) {
+        current = DisplayMode{monitor.rect.width, monitor.rect.height, monitor.orientation};
+        fails = false;
+    }
+}
+
+void ScriptedDisplay::UnplugMonitor(const std::string& name) {
+    DesktopLayout layout;
+    layout.monitors = monitors;
+    const MonitorInfo* known = FindMonitor(layout, name);
+    if (known != nullptr) {
+        monitors.erase(monitors.begin() + (known - layout.monitors.data()));
+    }
 }
 
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
@@ -124,6 +171,24 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kReport:
             HandleReport(step);
             break;
+        case TraceOp::kMonitor: {
+            MonitorInfo monitor;
+            monitor.name = step.texts[0];
+            monitor.rect.left = static_cast<int32_t>(step.args[0]);
+            monitor.rect.top = static_cast<int32_t>(step.args[1]);
+            monitor.rect.width = static_cast<uint32_t>(step.args[2]);
+            monitor.rect.height = static_cast<uint32_t>(step.args[3]);
+            monitor.orientation = static_cast<int32_t>(step.args[4]);
+            monitor.primary = step.args[5] != 0;
+            display_.AttachMonitor(monitor);
+            break;
+        }
+        case TraceOp::kUnplugMonitor:
+            display_.UnplugMonitor(step.texts[0]);
+            break;
+        case TraceOp::kTouchEnabled:
+            SetTouchEnabled(step.args[0] != 0);
+            break;
         default:
             // The library's directives; the parser refuses them without --library.
             break;
@@ -141,17 +206,27 @@ void ReplaySession::StartUp() {
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
     InitDisplayState(display_, engine_.display);
+    engine_.touchEnabled = ReadTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)));
     clock_.Set(now);
     OpenPanel();
 }
 
-// Opening the panel loads the limits and the screen scale, and starts reading.
+// Opening the panel loads the limits, the monitor and the screen scale, and starts
+// reading.
 void ReplaySession::OpenPanel() {
-    limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
-    DisplayMode mode;
-    scale_ =
-        display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
+    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    limits_ = LoadCalibrationLimits(ini, panelMaxX_, panelMaxY_);
+    engine_.monitor.Choose(ReadMonitorName(ini));
+    scale_ = ReadScreenScale(display_, engine_.monitor.Name());
     reading_ = true;
+}
+
+// The tray item or the hot key: the engine lets go of what it holds, and the choice
+// is remembered in "Calibrate.ini" (where the folder lets it be written).
+void ReplaySession::SetTouchEnabled(bool enabled) {
+    if (started_) tactra::SetTouchEnabled(engine_, ports_, enabled);
+    if (!files_.readOnly)
+        WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
 }
 
 void ReplaySession::HandleReport(const TraceStep& step) {
@@ -173,8 +248,10 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     if (picture_) {
         // The display mode and the transform the engine applies to this batch.
         DisplayState shown = engine_.display;
-        ReadDisplayMode(display_, shown);
+        ReadDisplayTarget(display_, engine_.monitor.Name(), shown);
         picture_->SetScreen(tick, shown.width, shown.height, shown.orientation);
+        picture_->SetPlacement(shown.onMonitor, shown.monitorLeft, shown.monitorTop,
+                               shown.virtualScreen);
         picture_->AddBatch(tick, records_, count, &shown);
     }
     OnTouchInput(engine_, ports_, records_);

@@ -63,10 +63,19 @@ public:
         text = provider;
         return true;
     }
+    // The declared monitors; without any, the system lists none and only the primary
+    // display's mode is known.
+    bool ReadDesktop(DesktopLayout& layout) override;
+    // `monitor`: attaches a monitor, or changes one already attached; the primary one
+    // also sets the primary display's mode. `unplug-monitor`: detaches it.
+    void AttachMonitor(const MonitorInfo& monitor);
+    void UnplugMonitor(const std::string& name);
+
     DisplayMode current{1024, 768, 0};
     bool fails = false;
     bool hasProvider = false;
     std::string provider;
+    std::vector<MonitorInfo> monitors;
 };
 
 class ScriptedForeground : public ForegroundApp {
@@ -124,6 +133,7 @@ private:
     void HandleReport(const TraceStep& step);
     void PrintBatch(uint32_t tick, int count);
     void PrintGesture(Gesture g);
+    void SetTouchEnabled(bool enabled);
 
     ReplayOptions options_;
     std::ostream& out_;
