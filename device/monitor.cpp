@@ -3,13 +3,21 @@
 #include <cctype>
 #include <limits>
 
+#include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
 
 namespace tactra {
 
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
+int32_t ToInt32(uint32_t v) {
+    const uint32_t max = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(v > max ? max : v);
+}
+
+}  // namespace
+
+bool SameMonitorName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::toupper(static_cast<unsigned char>(a[i])) !=
@@ -19,17 +27,10 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-int32_t ToInt32(uint32_t v) {
-    const uint32_t max = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(v > max ? max : v);
-}
-
-}  // namespace
-
 const MonitorInfo* FindMonitor(const DesktopLayout& layout, const std::string& name) {
     if (name.empty()) return nullptr;
     for (const MonitorInfo& monitor : layout.monitors) {
-        if (SameName(monitor.name, name)) return &monitor;
+        if (SameMonitorName(monitor.name, name)) return &monitor;
     }
     return nullptr;
 }
@@ -55,6 +56,15 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName) {
         return MakeScreenScale(monitor.rect.width, monitor.rect.height);
     DisplayMode mode;
     return display.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
+}
+
+PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY) {
+    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    PanelMapping mapping;
+    mapping.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
+    mapping.monitor = ReadMonitorName(ini);
+    mapping.scale = ReadScreenScale(display, mapping.monitor);
+    return mapping;
 }
 
 DisplayTarget ReadDisplayTarget(Display& display, const std::string& monitorName,

@@ -13,8 +13,10 @@
 
 namespace tactra {
 
-// The monitor of `layout` named `name`; null for an empty name or when none is.
 // Device names are compared without regard to case, as the system compares them.
+bool SameMonitorName(const std::string& a, const std::string& b);
+
+// The monitor of `layout` named `name`; null for an empty name or when none is.
 const MonitorInfo* FindMonitor(const DesktopLayout& layout, const std::string& name);
 
 // The monitor named `name` and the virtual screen, when it is attached and both
@@ -25,6 +27,16 @@ bool FindAttachedMonitor(Display& display, const std::string& name, MonitorInfo&
 // The scale a panel opening maps positions with: the named monitor's size while it is
 // attached, otherwise the primary display's current mode (0 when that read fails).
 ScreenScale ReadScreenScale(Display& display, const std::string& monitorName);
+
+// What an opening of the panel loads from "Calibrate.ini" in the current directory
+// and the display: the limits, the chosen monitor and the scale the positions are
+// mapped with until the next opening.
+struct PanelMapping {
+    CalibrationLimits limits;
+    std::string monitor;  // empty: the primary display
+    ScreenScale scale;
+};
+PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY);
 
 enum class DisplayTarget {
     kFailed,   // nothing could be read: the state is as it was

@@ -1,9 +1,9 @@
 #include "device/trace.h"
 
-#include <cctype>
 #include <cstdio>
 #include <initializer_list>
 
+#include "device/monitor.h"
 #include "device/touch_report.h"
 #include "platform/number_text.h"
 
@@ -348,24 +348,14 @@ private:
         step_.args.push_back(primary ? 1 : 0);
         step_.texts.push_back(name);
         bool known = false;
-        for (const std::string& m : monitors_) known = known || SameMonitor(m, name);
+        for (const std::string& m : monitors_) known = known || SameMonitorName(m, name);
         if (!known) monitors_.push_back(name);
-        return true;
-    }
-
-    static bool SameMonitor(const std::string& a, const std::string& b) {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            if (std::toupper(static_cast<unsigned char>(a[i])) !=
-                std::toupper(static_cast<unsigned char>(b[i])))
-                return false;
-        }
         return true;
     }
 
     bool UnplugMonitor(const std::string& name) {
         for (size_t i = 0; i < monitors_.size(); ++i) {
-            if (SameMonitor(monitors_[i], name)) {
+            if (SameMonitorName(monitors_[i], name)) {
                 monitors_.erase(monitors_.begin() + static_cast<std::ptrdiff_t>(i));
                 return true;
             }

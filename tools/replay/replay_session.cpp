@@ -61,11 +61,11 @@ bool ScriptedDisplay::ReadDesktop(DesktopLayout& layout) {
 }
 
 void ScriptedDisplay::AttachMonitor(const MonitorInfo& monitor) {
-    DesktopLayout layout;
-    layout.monitors = monitors;
-    const MonitorInfo* known = FindMonitor(layout, monitor.name);
-    if (known != nullptr) {
-        monitors[static_cast<size_t>(known - layout.monitors.data())] = monitor;
+    const auto known = std::find_if(monitors.begin(), monitors.end(), [&](const MonitorInfo& m) {
+        return SameMonitorName(m.name, monitor.name);
+    });
+    if (known != monitors.end()) {
+        *known = monitor;
     } else {
         monitors.push_back(monitor);
     }
@@ -76,12 +76,10 @@ void ScriptedDisplay::AttachMonitor(const MonitorInfo& monitor) {
 }
 
 void ScriptedDisplay::UnplugMonitor(const std::string& name) {
-    DesktopLayout layout;
-    layout.monitors = monitors;
-    const MonitorInfo* known = FindMonitor(layout, name);
-    if (known != nullptr) {
-        monitors.erase(monitors.begin() + (known - layout.monitors.data()));
-    }
+    monitors.erase(
+        std::remove_if(monitors.begin(), monitors.end(),
+                       [&](const MonitorInfo& m) { return SameMonitorName(m.name, name); }),
+        monitors.end());
 }
 
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
@@ -187,7 +185,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             display_.UnplugMonitor(step.texts[0]);
             break;
         case TraceOp::kTouchEnabled:
-            SetTouchEnabled(step.args[0] != 0);
+            SwitchTouch(step.args[0] != 0);
             break;
         default:
             // The library's directives; the parser refuses them without --library.
@@ -214,17 +212,17 @@ void ReplaySession::StartUp() {
 // Opening the panel loads the limits, the monitor and the screen scale, and starts
 // reading.
 void ReplaySession::OpenPanel() {
-    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
-    limits_ = LoadCalibrationLimits(ini, panelMaxX_, panelMaxY_);
-    engine_.monitor.Choose(ReadMonitorName(ini));
-    scale_ = ReadScreenScale(display_, engine_.monitor.Name());
+    const PanelMapping mapping = LoadPanelMapping(display_, panelMaxX_, panelMaxY_);
+    limits_ = mapping.limits;
+    scale_ = mapping.scale;
+    engine_.monitor.Choose(mapping.monitor);
     reading_ = true;
 }
 
 // The tray item or the hot key: the engine lets go of what it holds, and the choice
 // is remembered in "Calibrate.ini" (where the folder lets it be written).
-void ReplaySession::SetTouchEnabled(bool enabled) {
-    if (started_) tactra::SetTouchEnabled(engine_, ports_, enabled);
+void ReplaySession::SwitchTouch(bool enabled) {
+    if (started_) SetTouchEnabled(engine_, ports_, enabled);
     if (!files_.readOnly)
         WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
 }

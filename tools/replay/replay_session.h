@@ -133,7 +133,7 @@ private:
     void HandleReport(const TraceStep& step);
     void PrintBatch(uint32_t tick, int count);
     void PrintGesture(Gesture g);
-    void SetTouchEnabled(bool enabled);
+    void SwitchTouch(bool enabled);
 
     ReplayOptions options_;
     std::ostream& out_;
