@@ -67,6 +67,10 @@ PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t log
     return mapping;
 }
 
+ScreenScale ReportScreenScale(Display& display, const PanelMapping& mapping) {
+    return mapping.monitor.empty() ? mapping.scale : ReadScreenScale(display, mapping.monitor);
+}
+
 DisplayTarget ReadDisplayTarget(Display& display, const std::string& monitorName,
                                 DisplayState& state) {
     MonitorInfo monitor;

@@ -30,13 +30,20 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName);
 
 // What an opening of the panel loads from "Calibrate.ini" in the current directory
 // and the display: the limits, the chosen monitor and the scale the positions are
-// mapped with until the next opening.
+// mapped with.
 struct PanelMapping {
     CalibrationLimits limits;
     std::string monitor;  // empty: the primary display
     ScreenScale scale;
 };
 PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY);
+
+// The scale for one report. Without a monitor it is the opening's, as it has always
+// been (a new display mode takes effect at the next opening). With one, it follows
+// the screen the positions go to at this report: the chosen monitor, or the primary
+// display while that monitor is away, so that a fallback maps onto the whole primary
+// display rather than onto a rectangle of the absent monitor's size.
+ScreenScale ReportScreenScale(Display& display, const PanelMapping& mapping);
 
 enum class DisplayTarget {
     kFailed,   // nothing could be read: the state is as it was

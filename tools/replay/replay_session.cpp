@@ -212,10 +212,8 @@ void ReplaySession::StartUp() {
 // Opening the panel loads the limits, the monitor and the screen scale, and starts
 // reading.
 void ReplaySession::OpenPanel() {
-    const PanelMapping mapping = LoadPanelMapping(display_, panelMaxX_, panelMaxY_);
-    limits_ = mapping.limits;
-    scale_ = mapping.scale;
-    engine_.monitor.Choose(mapping.monitor);
+    mapping_ = LoadPanelMapping(display_, panelMaxX_, panelMaxY_);
+    engine_.monitor.Choose(mapping_.monitor);
     reading_ = true;
 }
 
@@ -232,9 +230,9 @@ void ReplaySession::HandleReport(const TraceStep& step) {
     if (!reading_) return;
     const uint32_t tick = clock_.TickCount();
     ReportBatch batch;
-    const ReportOutcome outcome =
-        ReportToBatch(batches_, step.bytes.data(), step.bytes.size(), limits_, scale_,
-                      kReplayPanelHandle, tick, records_, batch);
+    const ReportOutcome outcome = ReportToBatch(
+        batches_, step.bytes.data(), step.bytes.size(), mapping_.limits,
+        ReportScreenScale(display_, mapping_), kReplayPanelHandle, tick, records_, batch);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
         reading_ = false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/calibration.h"
+#include "device/monitor.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
 #include "gesture/engine.h"
@@ -154,8 +155,7 @@ private:
     // Reader state.
     bool started_ = false;
     bool reading_ = false;
-    CalibrationLimits limits_;
-    ScreenScale scale_;
+    PanelMapping mapping_;
     BatchBuilder batches_{ReaderRule::kTactra};
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
 
