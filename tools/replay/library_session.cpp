@@ -126,6 +126,8 @@ void LibrarySession::Apply(const TraceStep& step) {
             s.display.height = static_cast<uint32_t>(step.args[1]);
             s.display.orientation = static_cast<int32_t>(step.args[2]);
             s.displayFails = false;
+            s.monitors.current = s.display;
+            s.monitors.ResizePrimaryMonitor();
             break;
         case TraceOp::kDisplayFail:
             s.displayFails = true;

@@ -75,6 +75,15 @@ void ScriptedDisplay::AttachMonitor(const MonitorInfo& monitor) {
     }
 }
 
+void ScriptedDisplay::ResizePrimaryMonitor() {
+    for (MonitorInfo& m : monitors) {
+        if (!m.primary) continue;
+        m.rect.width = current.width;
+        m.rect.height = current.height;
+        m.orientation = current.orientation;
+    }
+}
+
 void ScriptedDisplay::UnplugMonitor(const std::string& name) {
     monitors.erase(
         std::remove_if(monitors.begin(), monitors.end(),
@@ -129,6 +138,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             display_.current.height = static_cast<uint32_t>(step.args[1]);
             display_.current.orientation = static_cast<int32_t>(step.args[2]);
             display_.fails = false;
+            display_.ResizePrimaryMonitor();
             break;
         case TraceOp::kDisplayFail:
             display_.fails = true;

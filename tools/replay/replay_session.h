@@ -71,6 +71,8 @@ public:
     // also sets the primary display's mode. `unplug-monitor`: detaches it.
     void AttachMonitor(const MonitorInfo& monitor);
     void UnplugMonitor(const std::string& name);
+    // `display W H O` with monitors declared: the primary monitor takes the new mode.
+    void ResizePrimaryMonitor();
 
     DisplayMode current{1024, 768, 0};
     bool fails = false;
