@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the shipped programs under Xvfb, for a person to look at: Tactra's
 # main dialog, About box and both pages of "Application Configure", a target and
-# the check screen of Calibrate.exe, and Test.exe. Needs a wintest build
-# (the programs and tactra_screens), Wine, Xvfb and ImageMagick's `import`
-# (cmake/install-deps.sh installs them). The PNGs are not part of the repository.
+# the check screen of Calibrate.exe, and Test.exe. Needs a wintest build (its driver
+# tactra_screens) and the ship64 build of the programs it starts, Wine, Xvfb and
+# ImageMagick's `import` (cmake/install-deps.sh installs them). The PNGs are not part
+# of the repository.
 #   tests/screenshots.sh [BUILD_DIR] [OUT_DIR]    defaults: build/wintest, BUILD_DIR/screenshots
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)

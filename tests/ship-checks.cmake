@@ -44,6 +44,19 @@ add_test(NAME ship.imports.refuses-unlisted
 set_tests_properties(ship.imports.refuses-unlisted PROPERTIES
   PASS_REGULAR_EXPRESSION "imports KERNEL32.DLL!GetTickCount, which needs Windows 6.0.*imports USER32.DLL!mouse_event, which the allow-list does not have")
 
+# The 32-bit calling convention, which only the shipped DLL can show: each export
+# undecorated and popping its own arguments (stdcall). The check refuses a DLL whose
+# returns do not match: here, argument counts one off.
+add_test(NAME ship.stdcall
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DDLL=$<TARGET_FILE:tpinput>
+          -P ${CMAKE_SOURCE_DIR}/tests/check-stdcall.cmake)
+add_test(NAME ship.stdcall.refuses-mismatch
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DDLL=$<TARGET_FILE:tpinput>
+          "-DARGUMENTS=RegisterTouchWindow=3;SUSPENDTHREAD=1"
+          -P ${CMAKE_SOURCE_DIR}/tests/check-stdcall.cmake)
+set_tests_properties(ship.stdcall.refuses-mismatch PROPERTIES PASS_REGULAR_EXPRESSION
+  "RegisterTouchWindow returns with `ret +\\$0x8`, popping 8 bytes, not 12 \\(3 x 4\\).*SUSPENDTHREAD returns with `ret *`, popping 0 bytes, not 4 \\(1 x 4\\)")
+
 # The installer and the zip of `make dist`: the files that ship, byte for byte, and an
 # installer that needs no administrator rights.
 find_program(TACTRA_7Z NAMES 7z 7za REQUIRED)

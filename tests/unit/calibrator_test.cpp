@@ -160,6 +160,23 @@ TEST(CalibrationCheck, RefusesPointsThatCannotBeThePanelsCorners) {
          CalibrationCheck::kTargetsTooClose},
         // Exactly a quarter apart is accepted.
         {{{600, 500}, {1624, 500}, {600, 1524}, {1624, 1524}, {0, 0}}, CalibrationCheck::kOk},
+        // kMinTargetDistance (1024) off the axes, where each difference alone is under it: the
+        // nearest integer distances on either side (933² + 422² = 1024² - 3, 904² + 481² =
+        // 1024² + 1), for 1 and 2 and for 1 and 3.
+        {{{600, 500}, {1533, 922}, {580, 3600}, {3520, 3580}, {0, 0}},
+         CalibrationCheck::kTargetsTooClose},
+        {{{600, 500}, {1504, 981}, {580, 3600}, {3520, 3580}, {0, 0}}, CalibrationCheck::kOk},
+        {{{600, 500}, {3500, 520}, {1022, 1433}, {3520, 3580}, {0, 0}},
+         CalibrationCheck::kTargetsTooClose},
+        {{{600, 500}, {3500, 520}, {1081, 1404}, {3520, 3580}, {0, 0}}, CalibrationCheck::kOk},
+        // Equal limits count as reversed; one unit apart they are kept (MinX 1488, MaxX 1488
+        // or 1489; then MinY 1488, MaxY 1488 or 1489).
+        {{{2000, 500}, {976, 600}, {2000, 3600}, {976, 3600}, {0, 0}},
+         CalibrationCheck::kLimitsReversed},
+        {{{2000, 500}, {977, 600}, {2000, 3600}, {977, 3600}, {0, 0}}, CalibrationCheck::kOk},
+        {{{500, 2000}, {3600, 2000}, {600, 976}, {3600, 976}, {0, 0}},
+         CalibrationCheck::kLimitsReversed},
+        {{{500, 2000}, {3600, 2000}, {600, 977}, {3600, 977}, {0, 0}}, CalibrationCheck::kOk},
         // Left and right, or top and bottom, swapped: the limits come out reversed.
         {{{3500, 500}, {600, 520}, {3520, 3600}, {580, 3580}, {2048, 2048}},
          CalibrationCheck::kLimitsReversed},

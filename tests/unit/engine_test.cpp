@@ -218,6 +218,24 @@ TEST(Dispatcher, TimeLimitsHoldAcrossTheTickCountWrap) {
     }
 }
 
+// kInRangeReleaseMs (200): a record in range without contact releases the drag's button
+// only within 200 ms of the touch-down. No panel report gives such a record (the reader
+// marks a lift UP), so no trace reaches this limit; its edge is pinned here.
+TEST(SingleTouch, InRangeReleasesTheButtonOnlyBefore200Ms) {
+    constexpr uint32_t kInRange1 = 0x18;  // INRANGE | PRIMARY, neither DOWN, MOVE nor UP
+    for (const uint32_t tick : {199u, 200u}) {
+        Engine e;
+        e.Batch(0, kDown1, 500, 400, kAbsent2, 0, 0);
+        e.Batch(50, kMove1, 540, 400, kAbsent2, 0, 0);  // 40 px: a drag holds the button
+        ASSERT_TRUE(e.s.leftButtonDown);
+        e.Batch(tick, kInRange1, 540, 400, kAbsent2, 0, 0);
+        const bool released = tick == 199u;
+        EXPECT_EQ(CountMouse(e.sink, kMouseEventAbsolute | kMouseEventLeftUp), released ? 1u : 0u)
+            << tick;
+        EXPECT_EQ(e.s.leftButtonDown, !released) << tick;
+    }
+}
+
 // The positions follow the display mode read for the same batch; a failed read
 // keeps the last mode, and an orientation outside 0..3 keeps the last positions.
 TEST(Dispatcher, DisplayModeReadForEveryBatch) {
