@@ -186,12 +186,8 @@ Result RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
 }
 
 ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
-    ReaderSetup setup;
-    setup.limits = LoadCalibrationLimits(device.logicalMaxX, device.logicalMaxY);
     Win32Display display;
-    DisplayMode mode;
-    if (display.ReadCurrentMode(mode)) setup.scale = MakeScreenScale(mode.width, mode.height);
-    return setup;
+    return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY);
 }
 
 // ---------------------------------------------------------------- reader
@@ -227,6 +223,7 @@ Result PanelReader::StartReading(void* window) {
         return Result::Failure("the panel's reports (%u bytes) are shorter than %u bytes", length,
                                static_cast<unsigned>(kPanelReportMinLength));
     }
+    setup_ = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
     target_ = window;
     panel_ = device_.handle;
     report_.assign(device_.inputReportLength, 0);
@@ -266,7 +263,9 @@ long PanelReader::ThreadLoop() {
         EndThread();
         return -1;
     }
-    const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
+    // The thread's own display port: with a monitor chosen, every report is scaled to
+    // the screen its positions go to.
+    Win32Display display;
     uint8_t* buffer = report_.data();
     DiagnosticLog& log = ProcessLog();
     for (;;) {
@@ -278,9 +277,9 @@ long PanelReader::ThreadLoop() {
         if (stopRequested_) break;
         // A report too short or of another ID ends the reading.
         ReportBatch batch;
-        const ReportOutcome outcome =
-            ReportToBatch(builder_, buffer, report_.size(), setup.limits, setup.scale,
-                          device_.handle, GetTickCount(), records_, batch);
+        const ReportOutcome outcome = ReportToBatch(
+            builder_, buffer, report_.size(), setup_.limits, ReportScreenScale(display, setup_),
+            device_.handle, GetTickCount(), records_, batch);
         if (outcome != ReportOutcome::kBatch) {
             log.Write("reading ended: %s", outcome == ReportOutcome::kTooShort
                                                ? "a report shorter than the panel's"

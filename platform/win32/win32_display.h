@@ -1,6 +1,8 @@
 // Win32 adapter of the display port: the primary display's current mode from
-// EnumDisplaySettingsA, and the provider name of the highest-numbered display
-// adapter key that opens.
+// EnumDisplaySettingsA, the provider name of the highest-numbered display adapter
+// key that opens, and the monitors of the desktop (EnumDisplayMonitors,
+// GetMonitorInfoA, each monitor's own mode by its device name, and the virtual
+// screen from GetSystemMetrics).
 #pragma once
 
 #include <string>
@@ -20,6 +22,7 @@ class Win32Display : public Display {
 public:
     bool ReadCurrentMode(DisplayMode& mode) override;
     bool ReadAdapterProvider(std::string& provider) override;
+    bool ReadDesktop(DesktopLayout& layout) override;
 };
 
 }  // namespace tactra
