@@ -99,7 +99,8 @@ struct Session::Impl {
     Win32Clock clock;
     Win32InputSink sink;
     Win32ForegroundApp foreground;
-    Win32Display display;
+    // The engine looks for its monitor at every batch: the list is kept a while.
+    Win32Display display{kDesktopKeepMs};
     int osMajor = 5;
     std::unique_ptr<ProfileStore> profiles;
     std::unique_ptr<StoreProfileSource> profileSource;

@@ -264,8 +264,8 @@ long PanelReader::ThreadLoop() {
         return -1;
     }
     // The thread's own display port: with a monitor chosen, every report is scaled to
-    // the screen its positions go to.
-    Win32Display display;
+    // the screen its positions go to, as listed at most kDesktopKeepMs ago.
+    Win32Display display(kDesktopKeepMs);
     uint8_t* buffer = report_.data();
     DiagnosticLog& log = ProcessLog();
     for (;;) {

@@ -78,6 +78,18 @@ BOOL CALLBACK AddMonitor(HMONITOR handle, HDC /*dc*/, LPRECT /*clip*/, LPARAM co
 }  // namespace
 
 bool Win32Display::ReadDesktop(DesktopLayout& layout) {
+    if (desktopKeepMs_ == 0) return ListDesktop(layout);
+    const uint32_t now = GetTickCount();
+    if (!kept_ || now - keptTick_ >= desktopKeepMs_) {
+        keptResult_ = ListDesktop(keptLayout_);
+        keptTick_ = now;
+        kept_ = true;
+    }
+    layout = keptLayout_;
+    return keptResult_;
+}
+
+bool Win32Display::ListDesktop(DesktopLayout& layout) {
     layout = DesktopLayout();
     if (!EnumDisplayMonitors(nullptr, nullptr, AddMonitor,
                              reinterpret_cast<LPARAM>(&layout.monitors)) ||
