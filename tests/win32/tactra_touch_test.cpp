@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -115,7 +116,8 @@ std::string TapAt(int tick, int x, int y) {
 // near its bottom right corner clicks a probe window there, a place the primary
 // display does not reach. Touch starts off ([Touch] TouchEnabled=0): the first tap
 // sends nothing; "Touch enabled" from the tray menu turns it on and remembers it,
-// and the second tap clicks. Needs two monitors (TACTRA_WINE_SCREENS=2).
+// and the second tap clicks; the hot key turns it off again. Needs two monitors
+// (TACTRA_WINE_SCREENS=2).
 TEST(TactraTouch, TapOnTheChosenMonitorOnlyWhileTouchIsOn) {
     const std::vector<MONITORINFOEXA> monitors = Monitors();
     if (monitors.size() < 2) GTEST_SKIP() << "one monitor only: run with TACTRA_WINE_SCREENS=2";
@@ -169,6 +171,18 @@ TEST(TactraTouch, TapOnTheChosenMonitorOnlyWhileTouchIsOn) {
     GetPrivateProfileStringA("Touch", "TouchEnabled", "", enabled, sizeof enabled,
                              (folder + "\\Calibrate.ini").c_str());
     EXPECT_STREQ(enabled, "1");
+
+    // Ctrl+Alt+F12 turns it off again, and that is remembered too.
+    const BYTE keys[] = {VK_CONTROL, VK_MENU, VK_F12};
+    for (BYTE key : keys) keybd_event(key, 0, 0, 0);
+    for (int i = 2; i >= 0; --i) keybd_event(keys[i], 0, KEYEVENTF_KEYUP, 0);
+    const DWORD pressed = GetTickCount();
+    do {
+        Pump(50);
+        GetPrivateProfileStringA("Touch", "TouchEnabled", "", enabled, sizeof enabled,
+                                 (folder + "\\Calibrate.ini").c_str());
+    } while (std::strcmp(enabled, "0") != 0 && GetTickCount() - pressed < 3000);
+    EXPECT_STREQ(enabled, "0") << "the hot key";
 }
 
 // A trace that cannot be replayed is refused before anything runs, with the reason.
