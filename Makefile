@@ -39,6 +39,8 @@ test-native: native
 
 test-win: wintest
 	bash tests/wine-run.sh build/wintest
+	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/wine-run.sh build/wintest \
+	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
 
 test-win32: win32
 	ctest --test-dir build/win32 --output-on-failure
@@ -48,13 +50,16 @@ test-win32: win32
 # the exports' calling convention), the 32-bit Windows programs (built everywhere; run
 # against those very files under 32-bit Wine, reported skipped where the machine
 # cannot run them), and the x86_64 Windows programs under Wine against the files'
-# x86_64 twin (ship64); ctest's summary line closes the run.
+# x86_64 twin (ship64), and the cases that need two monitors again with two; ctest's summary
+# line closes each run.
 test: deps native win32 ship64 wintest
 	ctest --preset native
 	bash tests/fuzz/run-fuzz.sh 3
 	ctest --test-dir build/win32 --output-on-failure
 	bash tests/run-32bit-suites.sh
 	bash tests/wine-run.sh build/wintest
+	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/wine-run.sh build/wintest \
+	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
 
 # The installer and the zip of the shipped files, from the win32 build once its
 # checks have passed.

@@ -33,6 +33,13 @@ constexpr uint32_t kTrayCallbackMessage = 0x401;  // WM_USER + 1
 constexpr uint32_t kShowMessage = 0x402;          // WM_USER + 2
 constexpr uint32_t kOpenCommand = IDM_OPEN;
 constexpr uint32_t kAboutCommand = IDM_ABOUTBOX;
+constexpr uint32_t kTouchEnabledCommand = IDM_TOUCH_ENABLED;
+constexpr const char kTouchEnabledItem[] = "Touch enabled";
+// The tray icon's tips: as ever while touch is on, and while it is off.
+constexpr const char kTrayTip[] = "Qumix Touch";
+constexpr const char kTrayTipTouchOff[] = "Touch off";
+// The global hot key that turns touch off and on (Ctrl+Alt+F12), by its id.
+constexpr int kTouchHotKeyId = 1;
 
 int32_t MouseModeForTabletService(bool serviceFileExists);
 

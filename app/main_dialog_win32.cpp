@@ -10,6 +10,7 @@
 #include "app/messages_win32.h"
 #include "app/resource.h"
 #include "platform/current_directory.h"
+#include "platform/diagnostic_log.h"
 
 namespace tactra {
 
@@ -18,7 +19,8 @@ CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
 CTACTRADlg::CTACTRADlg(Session& session)
     : Dialog(IDD_TACTRA_DIALOG),
       session_(session),
-      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      touchOffIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TOUCH_OFF))) {}
 
 CTACTRADlg::~CTACTRADlg() = default;
 
@@ -71,7 +73,17 @@ BOOL CTACTRADlg::OnInitDialog() {
     SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
+    // The switch as it was left, before the icon shows it.
+    session_.LoadTouchSettings();
     AddTrayIcon();
+    // Another program may own the key already: touch then stays switchable from
+    // the tray menu only.
+    hotKeyRegistered_ =
+        RegisterHotKey(hwnd, kTouchHotKeyId, MOD_CONTROL | MOD_ALT, VK_F12) != FALSE;
+    if (!hotKeyRegistered_) {
+        ProcessLog().Write("the hot key Ctrl+Alt+F12 cannot be registered (error %lu)",
+                           GetLastError());
+    }
 
     // The service is started by the path that was checked: a bare name would make the
     // system search the program's own folder first, and run another file.
@@ -110,6 +122,7 @@ BOOL CTACTRADlg::OnInitDialog() {
     }
 
     session_.ReadDisplay();
+    ShowMonitorText();
     session_.StartSearching(hwnd);
 
     ShowWindow(hwnd, SW_HIDE);
@@ -133,10 +146,33 @@ void CTACTRADlg::AddTrayIcon() {
     NOTIFYICONDATAA nid = TrayRecord(Hwnd());
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = kTrayCallbackMessage;
-    nid.hIcon = icon_;
-    std::strcpy(nid.szTip, "Qumix Touch");
+    const bool on = session_.TouchEnabled();
+    nid.hIcon = on || touchOffIcon_ == nullptr ? icon_ : touchOffIcon_;
+    std::strcpy(nid.szTip, on ? kTrayTip : kTrayTipTouchOff);
     trayIconAdded_ = Shell_NotifyIconA(NIM_ADD, &nid) != FALSE;
 }
+
+void CTACTRADlg::UpdateTrayIcon() {
+    if (!trayIconAdded_) {
+        AddTrayIcon();
+        return;
+    }
+    NOTIFYICONDATAA nid = TrayRecord(Hwnd());
+    nid.uFlags = NIF_ICON | NIF_TIP;
+    const bool on = session_.TouchEnabled();
+    nid.hIcon = on || touchOffIcon_ == nullptr ? icon_ : touchOffIcon_;
+    std::strcpy(nid.szTip, on ? kTrayTip : kTrayTipTouchOff);
+    Shell_NotifyIconA(NIM_MODIFY, &nid);
+}
+
+void CTACTRADlg::ToggleTouch() {
+    const bool on = !session_.TouchEnabled();
+    session_.SetTouchEnabled(on);
+    ProcessLog().Write(on ? "touch on" : "touch off");
+    UpdateTrayIcon();
+}
+
+void CTACTRADlg::ShowMonitorText() { session_.ShowMonitor(Hwnd()); }
 
 void CTACTRADlg::RemoveTrayIcon() {
     NOTIFYICONDATAA nid = TrayRecord(Hwnd());
@@ -150,6 +186,9 @@ void CTACTRADlg::ShowTrayMenu() {
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
     AppendMenuA(menu, MF_STRING, kOpenCommand, "OPEN");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING | (session_.TouchEnabled() ? MF_CHECKED : MF_UNCHECKED),
+                kTouchEnabledCommand, kTouchEnabledItem);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDCANCEL, "EXIT");
     SetMenuDefaultItem(menu, 0, TRUE);
@@ -172,6 +211,7 @@ void CTACTRADlg::ShowMainDialog(LPARAM flag) {
     SetFocus(hwnd);
     SetWindowLongA(hwnd, GWL_EXSTYLE, 0);
     SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ShowMonitorText();
     int32_t width = 0, height = 0;
     session_.ScreenSize(width, height);
     const WindowOrigin origin = CentredOrigin(width, height, dialogWidth_, dialogHeight_);
@@ -220,6 +260,9 @@ bool CTACTRADlg::OnCommand(int id, int code, HWND control) {
         case kOpenCommand:
             ShowMainDialog(0);
             return true;
+        case kTouchEnabledCommand:
+            ToggleTouch();
+            return true;
         default:
             return Dialog::OnCommand(id, code, control);
     }
@@ -263,7 +306,14 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
             result = 0;
             return true;
         case WM_TIMER:
-            if (wParam == kStartTimerId) session_.RestartReading(Hwnd());
+            if (wParam == kStartTimerId) {
+                session_.RestartReading(Hwnd());
+                ShowMonitorText();
+            }
+            result = 0;
+            return true;
+        case WM_HOTKEY:
+            if (wParam == kTouchHotKeyId) ToggleTouch();
             result = 0;
             return true;
         case WM_SYSCOMMAND: {
@@ -291,6 +341,8 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
 
 void CTACTRADlg::OnDestroy() {
     session_.StopReading();
+    if (hotKeyRegistered_) UnregisterHotKey(Hwnd(), kTouchHotKeyId);
+    hotKeyRegistered_ = false;
     RemoveTrayIcon();
     if (mouseMode_ == kMouseModeTabletService && wisptisProcess_.hProcess) {
         DWORD exitCode = 0;

@@ -37,12 +37,18 @@ protected:
 private:
     void AddTrayIcon();
     void RemoveTrayIcon();
+    // The tray icon and tip of the touch switch's state.
+    void UpdateTrayIcon();
+    void ToggleTouch();
+    void ShowMonitorText();
     void ShowTrayMenu();
     void Launch(const char* program);
     void Hide() { ShowWindow(Hwnd(), SW_HIDE); }
 
     Session& session_;
     HICON icon_;
+    HICON touchOffIcon_;  // the tray icon while touch is off
+    bool hotKeyRegistered_ = false;
     // The mouse mode (m_iMouseFlags): 96, 97 or 98, decided at start-up.
     int32_t mouseMode_ = kMouseModeEmulate;
     int32_t dialogWidth_ = 0;  // the dialog's size as its resource made it

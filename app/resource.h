@@ -5,6 +5,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_TACTRA_DIALOG 102
 #define IDR_MAINFRAME 128
+#define IDI_TOUCH_OFF 130  // the tray icon while touch is off
 #define IDD_APPSET 129
 #define IDD_PAGE1 132
 #define IDD_PAGE2 133
@@ -19,6 +20,7 @@
 #define IDC_SETUP 1006
 #define IDC_ABOUT 1007
 #define IDC_CALIBRATION_HINT 1047
+#define IDC_TEXT_MONITOR 1049
 
 // Application Configure dialog
 #define IDC_TAB 1008
@@ -41,3 +43,4 @@
 // Notification area and menu
 #define IDM_ABOUTBOX 0x0010
 #define IDM_OPEN 1026
+#define IDM_TOUCH_ENABLED 1027

@@ -10,6 +10,7 @@
 #include "device/replay.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
+#include "platform/current_directory.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_foreground.h"
@@ -91,12 +92,15 @@ private:
 
 }  // namespace
 
+constexpr int kShownTexts = 5;
+
 struct Session::Impl {
     SessionOptions options;
     Win32Clock clock;
     Win32InputSink sink;
     Win32ForegroundApp foreground;
-    Win32Display display;
+    // The engine looks for its monitor at every batch: the list is kept a while.
+    Win32Display display{kDesktopKeepMs};
     int osMajor = 5;
     std::unique_ptr<ProfileStore> profiles;
     std::unique_ptr<StoreProfileSource> profileSource;
@@ -111,9 +115,16 @@ struct Session::Impl {
     std::unique_ptr<RecordingPanelSource> recording;
     std::unique_ptr<PanelReader> reader;
     DialogTimer timer;
-    // The Test group's texts as last shown: an unchanged text is not set again.
-    std::string shown[4];
-    bool shownValid[4] = {};
+    // The Test group's texts and the monitor's as last shown: an unchanged text is
+    // not set again.
+    std::string shown[kShownTexts];
+    bool shownValid[kShownTexts] = {};
+
+    void ShowText(HWND dialog, int slot, int id, const std::string& text) {
+        if (shownValid[slot] && text == shown[slot]) return;
+        shownValid[slot] = SetDlgItemTextA(dialog, id, text.c_str()) != 0;
+        shown[slot] = text;
+    }
 
     PanelReader& Reader() {
         if (!reader) {
@@ -168,10 +179,43 @@ int Session::RefreshProfileSections() {
 }
 
 void Session::ResetEngine(int32_t mouseMode) {
-    const DisplayState display = impl_->engine.display;
-    impl_->engine = GestureState();
-    impl_->engine.display = display;
-    impl_->engine.mouseMode = mouseMode;
+    const GestureState& old = impl_->engine;
+    GestureState fresh;
+    fresh.display = old.display;
+    fresh.monitor = old.monitor;
+    fresh.touchEnabled = old.touchEnabled;
+    fresh.mouseMode = mouseMode;
+    impl_->engine = fresh;
+}
+
+void Session::LoadTouchSettings() {
+    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    impl_->engine.touchEnabled = ReadTouchEnabled(ini);
+    impl_->engine.monitor.Choose(ReadMonitorName(ini));
+}
+
+bool Session::TouchEnabled() const { return impl_->engine.touchEnabled; }
+
+void Session::SetTouchEnabled(bool enabled) {
+    tactra::SetTouchEnabled(impl_->engine, impl_->ports, enabled);
+    WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
+}
+
+void Session::ShowMonitor(HWND dialog) {
+    impl_->ShowText(dialog, kShownTexts - 1, IDC_TEXT_MONITOR, MonitorText(true));
+}
+
+std::string Session::MonitorText(bool look) {
+    MonitorChoice& monitor = impl_->engine.monitor;
+    if (monitor.Name().empty()) return "Monitor: primary";
+    if (look) {
+        MonitorInfo found;
+        DesktopRect virtualScreen;
+        monitor.Saw(FindAttachedMonitor(impl_->display, monitor.Name(), found, virtualScreen));
+    }
+    std::string text = "Monitor: " + monitor.Name();
+    if (monitor.Missing()) text += " (not attached)";
+    return text;
 }
 
 void Session::SetMouseMode(int32_t mouseMode) { impl_->engine.mouseMode = mouseMode; }
@@ -190,7 +234,11 @@ void Session::StartSearching(HWND dialog) {
 
 void Session::RestartReading(HWND dialog) {
     impl_->timer.Bind(dialog);
-    impl_->Reader().Restart(impl_->timer, dialog);
+    PanelReader& reader = impl_->Reader();
+    reader.Restart(impl_->timer, dialog);
+    // Each opening reads the monitor anew; its batches reach the engine only once
+    // this thread is back in its message loop.
+    if (reader.Running()) impl_->engine.monitor.Choose(reader.Setup().monitor);
 }
 
 void Session::OnDeviceChange(HWND dialog) {
@@ -216,15 +264,12 @@ LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
         return 0;
     GestureState& engine = impl_->engine;
     const int result = OnTouchInput(engine, impl_->ports, records);
-    const int ids[4] = {IDC_TEXT_FILENAME, IDC_TEXT_TITLE, IDC_TEXT_XY1, IDC_TEXT_XY2};
-    const std::string texts[4] = {engine.fileName, engine.windowTitle,
-                                  SampleStatusText(1, engine.samples[kFinger1]),
-                                  SampleStatusText(2, engine.samples[kFinger2])};
-    for (int i = 0; i < 4; ++i) {
-        if (impl_->shownValid[i] && texts[i] == impl_->shown[i]) continue;
-        impl_->shownValid[i] = SetDlgItemTextA(dialog, ids[i], texts[i].c_str()) != 0;
-        impl_->shown[i] = texts[i];
-    }
+    const int ids[kShownTexts] = {IDC_TEXT_FILENAME, IDC_TEXT_TITLE, IDC_TEXT_XY1, IDC_TEXT_XY2,
+                                  IDC_TEXT_MONITOR};
+    const std::string texts[kShownTexts] = {
+        engine.fileName, engine.windowTitle, SampleStatusText(1, engine.samples[kFinger1]),
+        SampleStatusText(2, engine.samples[kFinger2]), MonitorText(false)};
+    for (int i = 0; i < kShownTexts; ++i) impl_->ShowText(dialog, i, ids[i], texts[i]);
     return result;
 }
 

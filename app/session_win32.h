@@ -42,8 +42,21 @@ public:
     // Re-reads the section list of "Tactra.ini", writing the default file first
     // when it is missing ("WM_APPLY", start-up). Returns 1.
     int RefreshProfileSections();
-    // Engine records and flags to their start values, with the mouse mode.
+    // Engine records and flags to their start values, with the mouse mode; the
+    // display, the chosen monitor and the touch switch stay as they are.
     void ResetEngine(int32_t mouseMode);
+    // The touch switch as "Calibrate.ini" remembers it (on without the key), and
+    // the monitor it names, until an opening of the panel reads it again.
+    void LoadTouchSettings();
+    bool TouchEnabled() const;
+    // "Touch enabled": turns touch off or on and remembers it in "Calibrate.ini".
+    void SetTouchEnabled(bool enabled);
+    // The monitor the panel drives, for the main dialog: "Monitor: primary", or its
+    // name, with "(not attached)" while it is missing. `look` looks for it now
+    // rather than going by the last batch.
+    std::string MonitorText(bool look);
+    // Shows MonitorText, looked for now, in the main dialog.
+    void ShowMonitor(HWND dialog);
     void SetMouseMode(int32_t mouseMode);
     // The display mode and adapter, with the adapter's orientation correction.
     void ReadDisplay();

@@ -82,6 +82,22 @@ CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY
                                  logicalMaxY);
 }
 
+std::string ReadMonitorName(const CIni& ini) {
+    return ini.ReadText(kCalibrationSection, kMonitorKey, "");
+}
+
+void WriteMonitorName(const CIni& ini, const std::string& name) {
+    ini.WriteText(kCalibrationSection, kMonitorKey, name.c_str());
+}
+
+bool ReadTouchEnabled(const CIni& ini) {
+    return ini.ReadNumber(kTouchSection, kTouchEnabledKey, 1) != 0;
+}
+
+void WriteTouchEnabled(const CIni& ini, bool enabled) {
+    ini.WriteNumber(kTouchSection, kTouchEnabledKey, enabled ? 1 : 0);
+}
+
 CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
     CalibrationLimits limits;
     limits.minX = Bound(points[0].x, points[2].x, -kCalibrationMargin);

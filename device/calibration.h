@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/touch_report.h"
 #include "profiles/ini.h"
@@ -38,6 +39,21 @@ MappedPoint MapPosition(const CalibrationLimits& limits, const ScreenScale& scal
 // "Calibrate.ini": section "Config" with the five calibration points and the limits.
 constexpr const char kCalibrationFileName[] = "Calibrate.ini";
 constexpr const char kCalibrationSection[] = "Config";
+
+// The monitor the panel drives: its device name in [Config] (absent or empty: the
+// primary display). Written by the calibration program's choice of monitor.
+constexpr const char kMonitorKey[] = "Monitor";
+// The touch switch ("Touch enabled") in a section of its own, so that no reader of
+// [Config] meets it: 1 on, 0 off; absent or empty: on.
+constexpr const char kTouchSection[] = "Touch";
+constexpr const char kTouchEnabledKey[] = "TouchEnabled";
+
+// Each of these reads or writes its one key; every other key and section of the
+// file stays as it is.
+std::string ReadMonitorName(const CIni& ini);
+void WriteMonitorName(const CIni& ini, const std::string& name);
+bool ReadTouchEnabled(const CIni& ini);
+void WriteTouchEnabled(const CIni& ini, bool enabled);
 
 // Raw units the limits lie beyond the mean of their two calibration targets.
 constexpr int32_t kCalibrationMargin = 512;

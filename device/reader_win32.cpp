@@ -302,12 +302,8 @@ Result RecordingPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buff
 }
 
 ReaderSetup CalibratedReaderSetup(const PanelDevice& device) {
-    ReaderSetup setup;
-    setup.limits = LoadCalibrationLimits(device.logicalMaxX, device.logicalMaxY);
     Win32Display display;
-    DisplayMode mode;
-    if (display.ReadCurrentMode(mode)) setup.scale = MakeScreenScale(mode.width, mode.height);
-    return setup;
+    return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY);
 }
 
 // ---------------------------------------------------------------- reader
@@ -343,6 +339,7 @@ Result PanelReader::StartReading(void* window) {
         return Result::Failure("the panel's reports (%u bytes) are shorter than %u bytes", length,
                                static_cast<unsigned>(kPanelReportMinLength));
     }
+    setup_ = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
     target_ = window;
     panel_ = device_.handle;
     report_.assign(device_.inputReportLength, 0);
@@ -382,9 +379,11 @@ long PanelReader::ThreadLoop() {
         EndThread();
         return -1;
     }
-    const ReaderSetup setup = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
+    // The thread's own display port: with a monitor chosen, every report is scaled to
+    // the screen its positions go to, as listed at most kDesktopKeepMs ago.
+    Win32Display display(kDesktopKeepMs);
     if (device_.touchScreen) {
-        ScreenLoop(window, setup);
+        ScreenLoop(window, display);
         EndThread();
         return 0;
     }
@@ -399,9 +398,9 @@ long PanelReader::ThreadLoop() {
         if (stopRequested_) break;
         // A report too short or of another ID ends the reading.
         ReportBatch batch;
-        const ReportOutcome outcome =
-            ReportToBatch(builder_, buffer, report_.size(), setup.limits, setup.scale,
-                          device_.handle, GetTickCount(), records_, batch);
+        const ReportOutcome outcome = ReportToBatch(
+            builder_, buffer, report_.size(), setup_.limits, ReportScreenScale(display, setup_),
+            device_.handle, GetTickCount(), records_, batch);
         if (outcome != ReportOutcome::kBatch) {
             log.Write("reading ended: %s", outcome == ReportOutcome::kTooShort
                                                ? "a report shorter than the panel's"
@@ -427,7 +426,7 @@ long PanelReader::ThreadLoop() {
 // A touch screen's reports: gathered into frames by the screen's layout, each frame
 // handed on as the panel's report would be. A silence of kContactTimeoutMs lifts the
 // contacts it left touching. Dropped reports are counted, never fatal.
-void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
+void PanelReader::ScreenLoop(void* window, Display& display) {
     HWND target = static_cast<HWND>(window);
     DiagnosticLog& log = ProcessLog();
     const ContactLayout& layout = device_.layout;
@@ -452,7 +451,7 @@ void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
         PanelInputReport frame;
         // Contacts silent too long are lifted first, also while others keep reporting,
         // as the replay tool lifts them whenever its clock moves.
-        if (screen.Expire(now, frame)) Deliver(target, setup, frame);
+        if (screen.Expire(now, frame)) Deliver(target, display, frame);
         if (timedOut) continue;
         const ScreenOutcome outcome = screen.Feed(buffer + skip, length, now, frame);
         if ((outcome == ScreenOutcome::kTooShort || outcome == ScreenOutcome::kUnknownReportId) &&
@@ -466,7 +465,7 @@ void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
         if (outcome != ScreenOutcome::kFrame) continue;
         if (screen.IgnoredInLastFrame() > 0 && log.Verbose())
             log.Write("touch screen: %d more contact(s) ignored", screen.IgnoredInLastFrame());
-        Deliver(target, setup, frame);
+        Deliver(target, display, frame);
     }
     // A read left waiting by a timeout is over before the handle and buffer go.
     source_.EndRead(device_);
@@ -475,12 +474,13 @@ void PanelReader::ScreenLoop(void* window, const ReaderSetup& setup) {
 }
 
 // A screen's frame, as the panel's report, to the window.
-void PanelReader::Deliver(void* window, const ReaderSetup& setup, const PanelInputReport& frame) {
+void PanelReader::Deliver(void* window, Display& display, const PanelInputReport& frame) {
     uint8_t bytes[kPanelReportMinLength];
     EncodePanelReport(frame, bytes);
     ReportBatch batch;
-    if (ReportToBatch(builder_, bytes, sizeof bytes, setup.limits, setup.scale, device_.handle,
-                      GetTickCount(), records_, batch) != ReportOutcome::kBatch) {
+    if (ReportToBatch(builder_, bytes, sizeof bytes, setup_.limits,
+                      ReportScreenScale(display, setup_), device_.handle, GetTickCount(), records_,
+                      batch) != ReportOutcome::kBatch) {
         return;
     }
     DiagnosticLog& log = ProcessLog();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/calibration.h"
+#include "device/monitor.h"
 #include "device/hid.h"
 #include "device/replay.h"
 #include "device/touch_report.h"
@@ -144,16 +145,14 @@ public:
     virtual void Set(uint32_t periodMs) = 0;
 };
 
-// What the reading thread maps with, read once at each thread start.
-struct ReaderSetup {
-    CalibrationLimits limits;
-    ScreenScale scale;
-};
+// What the reading thread maps with, read once at each opening of the panel: the
+// limits, the chosen monitor (empty: the primary display) and the opening's scale.
+using ReaderSetup = PanelMapping;
 using ReaderSetupHook = std::function<ReaderSetup(const PanelDevice& device)>;
 
 // The limits from "Calibrate.ini" in the current directory (the panel's logical
-// maxima when the file has none) and the scale of the current display mode (0 when
-// the query fails).
+// maxima when the file has none), its `Monitor=` and the scale of that monitor or
+// of the primary display's current mode (0 when the query fails).
 ReaderSetup CalibratedReaderSetup(const PanelDevice& device);
 
 class PanelReader {
@@ -164,7 +163,7 @@ public:
     PanelReader(const PanelReader&) = delete;
     PanelReader& operator=(const PanelReader&) = delete;
 
-    // Called at each thread start, on the reading thread.
+    // Called at each opening of the panel, before the reading thread starts.
     void SetSetupHook(ReaderSetupHook hook) { setupHook_ = std::move(hook); }
 
     // Opens the panel and starts the reading thread, which sends "WM_TOUCH" to
@@ -183,6 +182,8 @@ public:
     void* ThreadHandle() const;
     void* PanelHandle() const;
     const PanelDevice& Device() const { return device_; }
+    // What the latest opening maps with.
+    const ReaderSetup& Setup() const { return setup_; }
     // The registered message number of "WM_TOUCH".
     unsigned TouchMessage() const { return touchMessage_; }
     // The record buffer that every "WM_TOUCH" of this reader points to.
@@ -192,14 +193,16 @@ public:
     long ThreadLoop();
 
 private:
-    void ScreenLoop(void* window, const ReaderSetup& setup);
-    void Deliver(void* window, const ReaderSetup& setup, const PanelInputReport& frame);
+    void ScreenLoop(void* window, Display& display);
+    void Deliver(void* window, Display& display, const PanelInputReport& frame);
     void EndThread();
     void DropThreadAndPanel();
 
     PanelSource& source_;
     ReaderSetupHook setupHook_;
     PanelDevice device_;
+    // Written before the reading thread starts, read by it alone while it runs.
+    ReaderSetup setup_;
     // Shared with the reading thread; exchanged atomically so each is closed once.
     void* volatile thread_ = nullptr;
     void* volatile panel_ = nullptr;

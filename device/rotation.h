@@ -20,6 +20,13 @@ struct DisplayState {
     int32_t height = 0;
     int32_t orientation = 0;  // after the adapter's correction: 0..3 quarter turns
     int32_t atiAdapter = 0;   // 1 when the adapter reports quarter turns 1 and 3 swapped
+    // Set while positions go to a chosen monitor (device/monitor.h): the width,
+    // height and orientation above are then that monitor's, and absolute events go
+    // over the virtual desktop, on which the monitor's top left corner lies here.
+    bool onMonitor = false;
+    int32_t monitorLeft = 0;
+    int32_t monitorTop = 0;
+    DesktopRect virtualScreen;
 };
 
 // 1 when the adapter's provider is exactly kSwappedOrientationProvider, else 0

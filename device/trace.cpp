@@ -5,6 +5,7 @@
 
 #include "device/contact_layout.h"
 #include "device/report_descriptor.h"
+#include "device/monitor.h"
 #include "device/touch_report.h"
 #include "platform/number_text.h"
 
@@ -275,6 +276,19 @@ private:
             return true;
         }
         if (word == "touch") return ParseTouch(a);
+        if (word == "monitor") return ParseMonitor(a);
+        if (word == "unplug-monitor") {
+            step_.op = TraceOp::kUnplugMonitor;
+            if (!Count(2)) return false;
+            if (!UnplugMonitor(tokens_[a].text))
+                return Fail("no monitor '" + tokens_[a].text + "' is attached");
+            step_.texts.push_back(tokens_[a].text);
+            return true;
+        }
+        if (word == "touch-enabled") {
+            step_.op = TraceOp::kTouchEnabled;
+            return Numbers({{0, 1}}, {"touch switch"});
+        }
         if (word == "register") {
             step_.op = TraceOp::kRegister;
             return LibraryOnly() && Numbers({{INT32_MIN, INT32_MAX}}, {"registration mode"});
@@ -321,6 +335,47 @@ private:
         }
         lineNumber_ = fileLine;
         return Fail("no line '" + tag + "' ends the file text");
+    }
+
+    // monitor NAME X Y W H O [primary]
+    bool ParseMonitor(size_t a) {
+        step_.op = TraceOp::kMonitor;
+        const size_t n = tokens_.size() - first_;
+        const bool primary = n == 8;
+        if (n != 7 && !(primary && !tokens_[a + 6].quoted && tokens_[a + 6].text == "primary")) {
+            return Fail(
+                "'monitor' takes a name, X, Y, width, height, orientation and "
+                "optionally 'primary'");
+        }
+        const std::string& name = tokens_[a].text;
+        if (name.empty()) return Fail("a monitor needs a name");
+        const std::pair<int64_t, int64_t> ranges[5] = {
+            {-65535, 65535}, {-65535, 65535}, {1, 65535}, {1, 65535}, {0, 3}};
+        const char* names[5] = {"X", "Y", "width", "height", "orientation"};
+        for (size_t i = 0; i < 5; ++i) {
+            int64_t v = 0;
+            if (!Number(a + 1 + i, ranges[i].first, ranges[i].second, names[i], v)) return false;
+            step_.args.push_back(v);
+        }
+        // The system puts the primary monitor's top left corner at the desktop's origin.
+        if (primary && (step_.args[0] != 0 || step_.args[1] != 0))
+            return Fail("the primary monitor lies at 0 0");
+        step_.args.push_back(primary ? 1 : 0);
+        step_.texts.push_back(name);
+        bool known = false;
+        for (const std::string& m : monitors_) known = known || SameMonitorName(m, name);
+        if (!known) monitors_.push_back(name);
+        return true;
+    }
+
+    bool UnplugMonitor(const std::string& name) {
+        for (size_t i = 0; i < monitors_.size(); ++i) {
+            if (SameMonitorName(monitors_[i], name)) {
+                monitors_.erase(monitors_.begin() + static_cast<std::ptrdiff_t>(i));
+                return true;
+            }
+        }
+        return false;
     }
 
     bool HexBytes(size_t a) {
@@ -422,7 +477,8 @@ private:
     uint32_t tick_ = 0;
     TraceStep step_;
     Raw last_[2];
-    bool screen_ = false;  // a descriptor or layout has described a touch screen
+    bool screen_ = false;                // a descriptor or layout has described a touch screen
+    std::vector<std::string> monitors_;  // attached at this line, for `unplug-monitor`
 };
 
 }  // namespace

@@ -34,6 +34,9 @@ enum class TraceOp {
     kLayout,           // texts: a touch screen's contact layout in its text form
     kIds,              // args: vendor ID, product ID (for the quirk table)
     kInput,            // bytes: one input report of that screen
+    kMonitor,          // texts: device name; args: x, y, width, height, orientation, 1 primary
+    kUnplugMonitor,    // texts: device name
+    kTouchEnabled,     // args: 1 on, 0 off
 };
 
 struct TraceStep {

@@ -19,6 +19,18 @@ void SendAbsolute(GestureState& s, EnginePorts& ports, uint32_t flags, int32_t x
         if (flags & kMouseEventLeftUp) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
         return;
     }
+    if (s.display.onMonitor) {
+        const DisplayState& d = s.display;
+        const DesktopRect& v = d.virtualScreen;
+        ports.sink->MouseEvent(
+            kMouseEventAbsolute | kMouseEventVirtualDesk | flags,
+            VirtualDeskMouseCoordinate(x, d.monitorLeft, static_cast<uint32_t>(d.width), v.left,
+                                       v.width),
+            VirtualDeskMouseCoordinate(y, d.monitorTop, static_cast<uint32_t>(d.height), v.top,
+                                       v.height),
+            0);
+        return;
+    }
     ports.sink->MouseEvent(kMouseEventAbsolute | flags, AbsoluteMouseCoordinate(x, s.display.width),
                            AbsoluteMouseCoordinate(y, s.display.height), 0);
 }
@@ -49,6 +61,22 @@ void EndGesture(GestureState& s, EnginePorts& ports) {
     if (!s.twoFinger.InProgress()) return;
     ReleaseHeldModifiers(*ports.sink);
     s.twoFinger.End();
+}
+
+// The engine forgets a touch: fingers up, no marks, no gesture, no button.
+void ForgetTouch(GestureState& s) {
+    for (FingerRecord& f : s.fingers) f = FingerRecord();
+    s.twoFingerTap = false;
+    s.secondFingerSeen = false;
+    s.twoFinger.End();
+    s.leftButtonDown = false;
+    s.dragging = false;
+    s.rightClickSent = false;
+}
+
+bool AllLifted(const GestureState& s) {
+    return s.samples[kFinger1].phase == TouchPhase::kUp &&
+           s.samples[kFinger2].phase == TouchPhase::kUp;
 }
 
 void TouchDown(FingerRecord& f, const FingerSample& sample, uint32_t now) {
@@ -89,9 +117,16 @@ void Move(FingerRecord& f, const FingerSample& sample, uint32_t elapsed) {
 int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records) {
     ports.profiles->RefreshProfileSections();
     SelectAppProfile(s, ports);
-    ReadDisplayMode(*ports.display, s.display);
+    const DisplayTarget target = ReadDisplayTarget(*ports.display, s.monitor.Name(), s.display);
+    if (target != DisplayTarget::kFailed) s.monitor.Saw(target == DisplayTarget::kMonitor);
     FillSample(s, records[0], s.samples[kFinger1]);
     FillSample(s, records[1], s.samples[kFinger2]);
+    if (!s.touchEnabled) return 1;
+    if (s.waitForLift) {
+        // The lift that ends the passed-over touch is passed over too.
+        if (AllLifted(s)) s.waitForLift = false;
+        return 1;
+    }
     MTouchEventInput(s, ports, kFinger1);
     MTouchEventInput(s, ports, kFinger2);
     MTouchEventDispatch(s, ports);
@@ -99,6 +134,20 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
     // would meet finger 1's next touch, from anchors of a touch long gone.
     if (s.fingers[kFinger2].phase == TouchPhase::kUp) s.fingers[kFinger2].newSample = false;
     return 1;
+}
+
+void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled) {
+    if (enabled == s.touchEnabled) return;
+    s.touchEnabled = enabled;
+    if (enabled) {
+        s.waitForLift = !AllLifted(s);
+        return;
+    }
+    EndGesture(s, ports);
+    // Released where the pointer is: a drag's moves have already taken it there.
+    if (s.leftButtonDown) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
+    ForgetTouch(s);
+    s.waitForLift = false;
 }
 
 // Both fingers' records follow their samples alike. Finger 1 alone drives the

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/monitor.h"
 #include "device/rotation.h"
 #include "device/touch_report.h"
 #include "gesture/finger.h"
@@ -134,6 +135,15 @@ struct GestureState {
 
     int32_t mouseMode = kMouseModeEmulate;
     DisplayState display;
+    // The monitor the panel drives (none: the primary display), set at every
+    // opening of the panel from "Calibrate.ini".
+    MonitorChoice monitor;
+
+    // The touch switch: off, batches still arrive but nothing is played.
+    bool touchEnabled = true;
+    // Touch came back on while a finger was on the panel: that touch is passed
+    // over until every finger has lifted.
+    bool waitForLift = false;
 
     // The foreground application and its profile.
     std::string fileName = kUnknownApplication;
@@ -145,6 +155,12 @@ struct GestureState {
 // The "WM_TOUCH" handler: `records` points to two consecutive records (the second
 // carries UP when only one contact is present). Returns 1.
 int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records);
+
+// Turns touch off or on ("Touch enabled"). Off: a left button or modifier keys that
+// the engine holds are released at once, and the touch in progress is forgotten.
+// On again: a touch already on the panel is passed over until it ends, so that
+// nothing acts on a touch whose beginning the engine did not see.
+void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled);
 
 // Updates finger kFinger1 or kFinger2's record from its sample (MTouchEventInput1
 // and MTouchEventInput2 of the main dialog).

@@ -17,6 +17,26 @@ inline int32_t AbsoluteMouseCoordinate(int64_t pixel, uint32_t extent) {
     return static_cast<int32_t>(v);
 }
 
+// Absolute mouse coordinates over the whole virtual desktop (with
+// kMouseEventVirtualDesk) for a pixel of one monitor: the pixel is first held inside
+// the monitor, so that a position beyond its edge stays on it rather than reaching
+// its neighbour, then taken to the virtual desktop and scaled there. The scaling
+// rounds up: the system's own conversion back to a pixel truncates, and a truncated
+// value would land one pixel short, on the neighbouring monitor at the left or top
+// edge. Extents must not be 0.
+inline int32_t VirtualDeskMouseCoordinate(int64_t pixel, int32_t monitorOrigin,
+                                          uint32_t monitorExtent, int32_t virtualOrigin,
+                                          uint32_t virtualExtent) {
+    if (pixel < 0) pixel = 0;
+    if (pixel >= static_cast<int64_t>(monitorExtent))
+        pixel = static_cast<int64_t>(monitorExtent) - 1;
+    const int64_t desktop = static_cast<int64_t>(monitorOrigin) + pixel - virtualOrigin;
+    if (desktop <= 0) return 0;
+    const int64_t extent = static_cast<int64_t>(virtualExtent);
+    const int64_t v = (desktop * 65536 + extent - 1) / extent;
+    return v > 65535 ? 65535 : static_cast<int32_t>(v);
+}
+
 constexpr uint8_t kVkShift = 0x10;
 constexpr uint8_t kVkControl = 0x11;
 constexpr uint8_t kVkLMenu = 0xA4;  // left Alt
@@ -27,6 +47,7 @@ constexpr uint32_t kMouseEventLeftUp = 0x0004;
 constexpr uint32_t kMouseEventRightDown = 0x0008;
 constexpr uint32_t kMouseEventRightUp = 0x0010;
 constexpr uint32_t kMouseEventWheel = 0x0800;
+constexpr uint32_t kMouseEventVirtualDesk = 0x4000;  // absolute over the virtual desktop
 constexpr uint32_t kMouseEventAbsolute = 0x8000;
 
 constexpr int32_t kWheelDelta = 120;

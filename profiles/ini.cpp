@@ -58,6 +58,12 @@ int CIni::WriteNumber(const char* section, const char* key, int32_t value) const
     return WritePrivateProfileStringA(section, key, text, path_.c_str());
 }
 
+int CIni::WriteText(const char* section, const char* key, const char* text) const {
+    if (!section || !key || !text) return 0;
+    ++g_writeCount;
+    return WritePrivateProfileStringA(section, key, text, path_.c_str());
+}
+
 void CIni::ReadSectionNames(std::vector<std::string>& names) const {
     names.clear();
     // Probe the size the list needs...

@@ -31,6 +31,9 @@ public:
     // Writes the value as "%d"; the platform call's result, or 0 without writing when
     // section or key is null.
     int WriteNumber(const char* section, const char* key, int32_t value) const;
+    // Writes the text as the value; the platform call's result, or 0 without writing
+    // when section, key or text is null.
+    int WriteText(const char* section, const char* key, const char* text) const;
     // The section names in file order.
     void ReadSectionNames(std::vector<std::string>& names) const;
     // Removes a section with all its keys; the platform call's result.

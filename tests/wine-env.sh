@@ -2,6 +2,10 @@
 # their own, one persistent wineserver and an Xvfb on a free display, stopped by
 # wine_env_stop whatever the outcome.
 #   wine_env_start NAME PREFIX FIRST_DISPLAY LOG [command run once in a new prefix]
+# TACTRA_WINE_SCREENS=2 gives Wine a second monitor: Xinerama with two screens and
+# RandR off (with RandR, Wine lists only the first screen). Xvfb puts every screen at
+# the origin, so the second (1280 x 1024) overlaps the first (1024 x 768) and
+# reaches past it to the right and below.
 
 wine_env_start() {
   local name=$1 first=$3 log=$4
@@ -19,7 +23,11 @@ wine_env_start() {
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
   done
   [ -n "$display" ] || { echo "$name: no free X display" >&2; return 1; }
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$log" 2>&1 &
+  local screens=(-screen 0 1024x768x24)
+  if [ "${TACTRA_WINE_SCREENS:-1}" = 2 ]; then
+    screens=(+xinerama -extension RANDR -screen 0 1024x768x24 -screen 1 1280x1024x24)
+  fi
+  Xvfb ":$display" "${screens[@]}" -nolisten tcp >"$log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   export DISPLAY=":$display"

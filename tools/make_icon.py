@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
 """Draws Tactra's icon (two fingertips on a panel) and writes it as a .ico with a
-16x16 and a 32x32 image, 32 bits per pixel. No imaging library needed.
+16x16 and a 32x32 image, 32 bits per pixel. No imaging library needed. With --off it
+draws the tray's "Touch off" icon: the same picture in grey, struck through in red.
     tools/make_icon.py app/Tactra.ico
+    tools/make_icon.py --off app/TouchOff.ico
 """
 import struct
 import sys
+
+
+OFF = False
 
 
 def pixel(size, x, y):
@@ -16,7 +21,7 @@ def pixel(size, x, y):
         for sx in range(n):
             px = (x + (sx + 0.5) / n) / s
             py = (y + (sy + 0.5) / n) / s
-            c = sample(px, py)
+            c = sample_off(px, py) if OFF else sample(px, py)
             for i in range(4):
                 acc[i] += c[i]
     return tuple(int(round(v / (n * n))) for v in acc)
@@ -44,6 +49,16 @@ def sample(px, py):
             return (int(20 + 20 * t), int(90 + 40 * (1 - t)), int(200 - 30 * t), 255)
         return (10, 45, 110, 255)
     return (0, 0, 0, 0)
+
+
+def sample_off(px, py):
+    """The same design greyed, with a red stroke from the top left to the bottom right."""
+    # Distance from the diagonal x = y, inside the panel's square.
+    if 3 <= px <= 29 and 3 <= py <= 29 and abs(px - py) <= 2.2:
+        return (215, 30, 30, 255)
+    r, g, b, a = sample(px, py)
+    grey = int(round(0.3 * r + 0.59 * g + 0.11 * b))
+    return (grey, grey, grey, a)
 
 
 def bitmap(size):
@@ -76,4 +91,8 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "Tactra.ico")
+    args = sys.argv[1:]
+    if args and args[0] == "--off":
+        OFF = True
+        args = args[1:]
+    main(args[0] if args else ("TouchOff.ico" if OFF else "Tactra.ico"))

@@ -27,20 +27,30 @@ bool AddSample(CalibrationPoint& p, const CalibrationPoint& sample) {
 
 // Mouse input for contact 1's transition, when emulation is on.
 void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefore, MappedPoint p,
-                  const DisplayMode& mode) {
+                  const DisplayState& screen) {
     if (!touchingNow) {
         // The release carries no position, so it needs no screen size: a button
         // pressed earlier is always released.
         if (touchingBefore) ports.input->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
         return;
     }
-    if (mode.width == 0 || mode.height == 0) return;
-    // Positions are hundredths of a pixel.
-    const int32_t dx = AbsoluteMouseCoordinate(p.x / 100, mode.width);
-    const int32_t dy = AbsoluteMouseCoordinate(p.y / 100, mode.height);
-    ports.input->MouseEvent(kMouseEventMove | kMouseEventAbsolute, dx, dy, 0);
-    if (!touchingBefore)
-        ports.input->MouseEvent(kMouseEventLeftDown | kMouseEventAbsolute, dx, dy, 0);
+    if (screen.width <= 0 || screen.height <= 0) return;
+    const auto width = static_cast<uint32_t>(screen.width);
+    const auto height = static_cast<uint32_t>(screen.height);
+    // Positions are hundredths of a pixel of the monitor (or the primary display).
+    uint32_t absolute = kMouseEventAbsolute;
+    int32_t dx, dy;
+    if (screen.onMonitor) {
+        const DesktopRect& v = screen.virtualScreen;
+        absolute |= kMouseEventVirtualDesk;
+        dx = VirtualDeskMouseCoordinate(p.x / 100, screen.monitorLeft, width, v.left, v.width);
+        dy = VirtualDeskMouseCoordinate(p.y / 100, screen.monitorTop, height, v.top, v.height);
+    } else {
+        dx = AbsoluteMouseCoordinate(p.x / 100, width);
+        dy = AbsoluteMouseCoordinate(p.y / 100, height);
+    }
+    ports.input->MouseEvent(kMouseEventMove | absolute, dx, dy, 0);
+    if (!touchingBefore) ports.input->MouseEvent(kMouseEventLeftDown | absolute, dx, dy, 0);
 }
 
 }  // namespace
@@ -50,8 +60,9 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
     // to read the file.
     const bool changed = watch_.Check(files_, kCalibrationFileName, clock_.TickCount());
     if (changed || !loaded_ || logicalMaxX != logicalMaxX_ || logicalMaxY != logicalMaxY_) {
-        limits_ = LoadCalibrationLimits(CIni(PathInCurrentDirectory(kCalibrationFileName)),
-                                        logicalMaxX, logicalMaxY);
+        const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+        limits_ = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
+        monitor_ = ReadMonitorName(ini);
         loaded_ = true;
         logicalMaxX_ = logicalMaxX;
         logicalMaxY_ = logicalMaxY;
@@ -91,17 +102,29 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     if (!state.recordBlock) return false;  // not registered: nobody to send to
 
     const uint32_t osMajor = ports.os->MajorVersion();
-    DisplayMode mode;
-    if (!ports.display->ReadCurrentMode(mode)) mode = DisplayMode();
     state.limits = ports.calibration->LoadLimits(state.logicalMaxX, state.logicalMaxY);
+    state.monitor.Choose(ports.calibration->MonitorName());
+    // Read afresh for every report; a failed read leaves no size (W = H = 0).
+    DisplayState screen;
+    const DisplayTarget target = ReadDisplayTarget(*ports.display, state.monitor.Name(), screen);
+    if (target != DisplayTarget::kFailed) state.monitor.Saw(target == DisplayTarget::kMonitor);
 
     const bool before1 = state.batches.Touching1();
     TOUCHINPUT* records = state.recordBlock.get();
     ReportBatch batch;
     if (ReportToBatch(state.batches, data, length, state.limits,
-                      MakeScreenScale(mode.width, mode.height), InvalidHandle(),
-                      ports.clock->TickCount(), records, batch) != ReportOutcome::kBatch)
+                      MakeScreenScale(static_cast<uint32_t>(screen.width),
+                                      static_cast<uint32_t>(screen.height)),
+                      InvalidHandle(), ports.clock->TickCount(), records,
+                      batch) != ReportOutcome::kBatch)
         return false;
+    if (screen.onMonitor) {
+        // The client gets desktop positions: the monitor's place added.
+        for (int i = 0; i < 2; ++i) {
+            records[i].x = SaturateInt32(int64_t{records[i].x} + int64_t{screen.monitorLeft} * 100);
+            records[i].y = SaturateInt32(int64_t{records[i].y} + int64_t{screen.monitorTop} * 100);
+        }
+    }
     const PanelInputReport& report = batch.report;
 
     if (state.captureFlag) {
@@ -115,7 +138,7 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
             state.mouseEmulation = report.contact2.Touching() ? 0 : 1;
         }
         if (state.mouseEmulation == 1 && osMajor == kMouseEmulationOsMajor) {
-            EmulateMouse(ports, now1, before1, batch.p1, mode);
+            EmulateMouse(ports, now1, before1, batch.p1, screen);
         }
     }
 

@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "device/calibration.h"
+#include "device/monitor.h"
 #include "device/touch_report.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -63,6 +65,9 @@ public:
     // The file's limits, or 0 .. the logical maxima when any limit key is absent
     // (or the limits are unusable).
     virtual CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) = 0;
+    // `Monitor=` of the file as LoadLimits last read it: the monitor the positions
+    // go to (empty: the primary display).
+    virtual std::string MonitorName() = 0;
     // The five points and the limits derived from them.
     virtual void Write(const CalibrationPoint points[kCalibrationPointCount]) = 0;
 };
@@ -74,6 +79,7 @@ class CalibrationFile : public CalibrationStore {
 public:
     CalibrationFile(FileSystem& files, Clock& clock) : files_(files), clock_(clock) {}
     CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override;
+    std::string MonitorName() override { return monitor_; }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override;
 
 private:
@@ -84,6 +90,7 @@ private:
     int32_t logicalMaxX_ = 0;
     int32_t logicalMaxY_ = 0;
     CalibrationLimits limits_;
+    std::string monitor_;
 };
 
 // Port: the synchronous send of the touch message to the registered window.
@@ -142,6 +149,8 @@ struct TouchLibraryState {
     // batch builder; the limits are asked of the calibration store for every report.
     BatchBuilder batches{ReaderRule::kLibrary};
     CalibrationLimits limits{0, 0, 0, 0, 0, 0};
+    // The monitor of "Calibrate.ini", asked for every report like the limits.
+    MonitorChoice monitor;
 
     // Calibration capture.
     int32_t captureFlag = 0;
@@ -168,7 +177,11 @@ void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t
 
 // One report as raw input delivers it (the first report of the HID block). Sends
 // the touch message when the library is registered and the report is at least 13
-// bytes long; returns whether it was sent.
+// bytes long; returns whether it was sent. The records' positions are hundredths of
+// a pixel of the virtual desktop: with no monitor chosen (or the chosen one not
+// attached), the panel's axes scaled to the primary display's mode, as ever; on a
+// chosen monitor, scaled to that monitor's size and moved to its place. Mouse
+// emulation then goes over the virtual desktop onto that monitor.
 bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
                         size_t length);
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace tactra {
 
@@ -42,6 +43,65 @@ bool Win32Display::ReadAdapterProvider(std::string& provider) {
         return true;
     }
     return false;
+}
+
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC /*dc*/, LPRECT /*clip*/, LPARAM context) {
+    auto& monitors = *reinterpret_cast<std::vector<MonitorInfo>*>(context);
+    MONITORINFOEXA info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    // A monitor that went away while the list was being made is left out.
+    if (!GetMonitorInfoA(handle, &info)) return TRUE;
+    MonitorInfo monitor;
+    monitor.name.assign(info.szDevice, strnlen(info.szDevice, sizeof info.szDevice));
+    monitor.rect.left = info.rcMonitor.left;
+    monitor.rect.top = info.rcMonitor.top;
+    monitor.rect.width = info.rcMonitor.right > info.rcMonitor.left
+                             ? static_cast<uint32_t>(info.rcMonitor.right - info.rcMonitor.left)
+                             : 0;
+    monitor.rect.height = info.rcMonitor.bottom > info.rcMonitor.top
+                              ? static_cast<uint32_t>(info.rcMonitor.bottom - info.rcMonitor.top)
+                              : 0;
+    monitor.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    DEVMODEA devMode;
+    std::memset(&devMode, 0, sizeof devMode);
+    devMode.dmSize = sizeof devMode;
+    // Without its own mode the monitor keeps orientation 0.
+    if (EnumDisplaySettingsA(info.szDevice, ENUM_CURRENT_SETTINGS, &devMode))
+        monitor.orientation = static_cast<int32_t>(devMode.dmDisplayOrientation);
+    monitors.push_back(monitor);
+    return TRUE;
+}
+
+}  // namespace
+
+bool Win32Display::ReadDesktop(DesktopLayout& layout) {
+    if (desktopKeepMs_ == 0) return ListDesktop(layout);
+    const uint32_t now = GetTickCount();
+    if (!kept_ || now - keptTick_ >= desktopKeepMs_) {
+        keptResult_ = ListDesktop(keptLayout_);
+        keptTick_ = now;
+        kept_ = true;
+    }
+    layout = keptLayout_;
+    return keptResult_;
+}
+
+bool Win32Display::ListDesktop(DesktopLayout& layout) {
+    layout = DesktopLayout();
+    if (!EnumDisplayMonitors(nullptr, nullptr, AddMonitor,
+                             reinterpret_cast<LPARAM>(&layout.monitors)) ||
+        layout.monitors.empty())
+        return false;
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    layout.virtualScreen.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    layout.virtualScreen.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    layout.virtualScreen.width = width > 0 ? static_cast<uint32_t>(width) : 0;
+    layout.virtualScreen.height = height > 0 ? static_cast<uint32_t>(height) : 0;
+    return true;
 }
 
 }  // namespace tactra

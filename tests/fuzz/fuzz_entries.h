@@ -191,7 +191,8 @@ inline int ProfileFile(const uint8_t* data, size_t size) {
 // Arbitrary bytes as a script of the library's life: reports of any length and
 // content, registrations, calibration captures with down/move/up events of any
 // point (which write "Calibrate.ini" in the current directory, read again by the
-// next report), display changes, the clock, and GetTouchInputInfo's copy.
+// next report), display changes, a chosen monitor anywhere on a desktop of any
+// size, the clock, and GetTouchInputInfo's copy.
 inline int LibraryReports(const uint8_t* data, size_t size) {
     if (size > 8192) return 0;
     std::remove(kCalibrationFileName);
@@ -260,6 +261,24 @@ inline int LibraryReports(const uint8_t* data, size_t size) {
                 WriteWholeFile(kCalibrationFileName, in.Take(in.Byte()));
                 clock.Sleep(2000);
                 break;
+            case 10: {  // the monitor "M", chosen, on a virtual screen that may not hold it
+                if (++writes > 3) break;
+                MonitorInfo m;
+                m.name = "M";
+                m.rect = {static_cast<int16_t>(in.Int32()), static_cast<int16_t>(in.Int32()),
+                          static_cast<uint16_t>(in.Int32()) % 5000u,
+                          static_cast<uint16_t>(in.Int32()) % 5000u};
+                m.orientation = in.Byte() % 4;
+                s.layout.monitors = {m};
+                s.layout.virtualScreen = {static_cast<int16_t>(in.Int32()),
+                                          static_cast<int16_t>(in.Int32()),
+                                          static_cast<uint16_t>(in.Int32()) % 10000u,
+                                          static_cast<uint16_t>(in.Int32()) % 10000u};
+                s.hasDesktop = in.Byte() % 8 != 0;
+                WriteWholeFile(kCalibrationFileName, "[Config]\r\nMonitor=M\r\n");
+                clock.Sleep(2000);
+                break;
+            }
             default:
                 break;
         }

@@ -1,5 +1,5 @@
 // The display port as the tests script it: a mode, a failing read, an adapter's
-// provider name.
+// provider name, the desktop's monitors.
 #pragma once
 
 #include <string>
@@ -21,8 +21,14 @@ public:
         p = provider;
         return true;
     }
+    bool ReadDesktop(DesktopLayout& l) override {
+        l = layout;
+        return hasDesktop;
+    }
     DisplayMode mode{1024, 768, 0};
     bool fails = false;
+    bool hasDesktop = false;
+    DesktopLayout layout;
     bool hasProvider = false;
     std::string provider;
 };

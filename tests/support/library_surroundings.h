@@ -1,5 +1,5 @@
 // tpinput's surroundings for the benchmark and the fuzz target: a display whose
-// mode the caller sets (or makes fail), the system's major version, and mouse input
+// mode and monitors the caller sets (or makes fail), the system's major version, and mouse input
 // and touch messages counted. What the library must never do is counted as a fault:
 // a key event, an absolute mouse coordinate outside 0..65535, a touch message of
 // more than two records.
@@ -23,6 +23,10 @@ public:
         return !displayFails;
     }
     bool ReadAdapterProvider(std::string&) override { return false; }
+    bool ReadDesktop(DesktopLayout& l) override {
+        l = layout;
+        return hasDesktop;
+    }
     uint32_t MajorVersion() override { return major; }
     void KeyEvent(uint8_t, bool) override { ++faults; }
     void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t) override {
@@ -57,6 +61,8 @@ public:
 
     DisplayMode mode{1024, 768, 0};
     bool displayFails = false;
+    bool hasDesktop = false;
+    DesktopLayout layout;
     uint32_t major = 5;
     int64_t events = 0;
     int faults = 0;

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "device/calibration.h"
 
@@ -78,6 +80,49 @@ TEST_F(CalibrationFile, WrittenFromFiveTargetsInKeyOrder) {
     const CalibrationLimits l = LoadCalibrationLimits(ini_, 1, 1);
     EXPECT_EQ(l.minX, 78);
     EXPECT_EQ(l.maxY, 4102);
+}
+
+// The calibration, the chosen monitor and the touch switch share the file: each
+// writer changes only its own keys, whatever else the file holds.
+TEST_F(CalibrationFile, EachWriterKeepsTheKeysAndSectionsItDoesNotOwn) {
+    Write(
+        "[Config]\r\nMonitor=\\\\.\\DISPLAY2\r\nMinX=1\r\nMaxX=2\r\nMinY=3\r\nMaxY=4\r\n"
+        "[Touch]\r\nTouchEnabled=0\r\n");
+    const CalibrationPoint points[5] = {
+        {600, 500, 0}, {3500, 520, 0}, {580, 3600, 0}, {3520, 3580, 0}, {2000, 2001, 0}};
+    WriteCalibrationFile(ini_, points);
+    EXPECT_EQ(Read(),
+              "[Config]\r\nMonitor=\\\\.\\DISPLAY2\r\nMinX=78\r\nMaxX=4022\r\nMinY=-2\r\n"
+              "MaxY=4102\r\nPoint1X=600\r\nPoint1Y=500\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
+              "Point3X=580\r\nPoint3Y=3600\r\nPoint4X=3520\r\nPoint4Y=3580\r\n"
+              "Point5X=2000\r\nPoint5Y=2001\r\n[Touch]\r\nTouchEnabled=0\r\n");
+    EXPECT_EQ(ReadMonitorName(ini_), "\\\\.\\DISPLAY2");
+    EXPECT_FALSE(ReadTouchEnabled(ini_));
+
+    WriteTouchEnabled(ini_, true);
+    WriteMonitorName(ini_, "\\\\.\\DISPLAY1");
+    EXPECT_EQ(Read(),
+              "[Config]\r\nMonitor=\\\\.\\DISPLAY1\r\nMinX=78\r\nMaxX=4022\r\nMinY=-2\r\n"
+              "MaxY=4102\r\nPoint1X=600\r\nPoint1Y=500\r\nPoint2X=3500\r\nPoint2Y=520\r\n"
+              "Point3X=580\r\nPoint3Y=3600\r\nPoint4X=3520\r\nPoint4Y=3580\r\n"
+              "Point5X=2000\r\nPoint5Y=2001\r\n[Touch]\r\nTouchEnabled=1\r\n");
+    EXPECT_TRUE(ReadTouchEnabled(ini_));
+    EXPECT_EQ(LoadCalibrationLimits(ini_, 1, 1).maxX, 4022);
+}
+
+TEST_F(CalibrationFile, TouchSwitchIsOnUnlessItsOwnSectionSaysZero) {
+    for (const auto& [text, on] : std::initializer_list<std::pair<const char*, bool>>{
+             {"", true},
+             {"[Touch]\r\nTouchEnabled=\r\n", true},
+             {"[Touch]\r\nTouchEnabled=1\r\n", true},
+             {"[Touch]\r\nTouchEnabled=0\r\n", false},
+             // [Config] is not the switch's section.
+             {"[Config]\r\nTouchEnabled=0\r\nMonitor=\r\n", true}}) {
+        SCOPED_TRACE(text);
+        Write(text);
+        EXPECT_EQ(ReadTouchEnabled(ini_), on);
+        EXPECT_EQ(ReadMonitorName(ini_), "") << "absent or empty: the primary display";
+    }
 }
 
 TEST(CalibrationLimitsFromPoints, HalvingTruncatesTowardZero) {

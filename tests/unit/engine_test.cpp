@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/diagnostic_log.h"
 #include "platform/recording_input_sink.h"
 #include "tests/support/fake_display.h"
 
@@ -258,4 +259,52 @@ TEST(Dispatcher, DisplayModeReadForEveryBatch) {
     e.Batch(30, kMove1, 0, 0, kAbsent2, 0, 0);
     EXPECT_EQ(e.s.samples[kFinger1].x, 1024);
     EXPECT_EQ(e.s.samples[kFinger1].y, 768);
+}
+
+// A chosen monitor takes the positions while it is attached (its size, its own
+// orientation, events over the virtual desktop); otherwise the primary display's
+// mode does, as without a monitor. Each change is logged once.
+TEST(Dispatcher, ChosenMonitorWhileAttachedElseThePrimaryDisplayLoggedOnceEachWay) {
+    Engine e;
+    std::vector<std::string> log;
+    ProcessLog().SetDebugOutput([&](const char* line) { log.push_back(line); });
+    const MonitorInfo primary{"\\\\.\\DISPLAY1", {0, 0, 1024, 768}, 0, true};
+    const MonitorInfo upsideDown{"\\\\.\\DISPLAY2", {-1280, -256, 1280, 1024}, 2, false};
+    e.display.hasDesktop = true;
+    e.display.layout.monitors = {primary, upsideDown};
+    e.display.layout.virtualScreen = {-1280, -256, 2304, 1024};
+    e.s.monitor.Choose("\\\\.\\display2");
+
+    // Turned half round on the monitor: (100, 100) is its pixel (1180, 924).
+    const auto tap = [&](uint32_t tick) {
+        e.Batch(tick, kDown1, 100, 100, kAbsent2, 0, 0);
+        e.Batch(tick + 80, kUp1, 100, 100, kAbsent2, 0, 0);
+    };
+    tap(0);
+    e.display.layout.monitors = {primary};
+    e.display.layout.virtualScreen = {0, 0, 1024, 768};
+    tap(300);
+    e.display.hasDesktop = false;  // the monitors cannot be listed: as not attached
+    tap(600);
+    e.display.hasDesktop = true;
+    e.display.layout.monitors = {primary, upsideDown};
+    e.display.layout.virtualScreen = {-1280, -256, 2304, 1024};
+    e.Batch(900, kDown1, 100, 100, kAbsent2, 0, 0);
+    ProcessLog().SetDebugOutput(nullptr);
+
+    std::vector<InputEvent> expected;
+    for (const uint32_t flags : {0xC001u, 0xC001u, 0xC002u, 0xC004u}) {
+        expected.push_back(Mouse(flags, 33565, 59136));
+    }
+    for (int i = 0; i < 2; ++i) {
+        for (const uint32_t flags : {0x8001u, 0x8001u, 0x8002u, 0x8004u}) {
+            expected.push_back(Mouse(flags, 6400, 8533));
+        }
+    }
+    expected.push_back(Mouse(0xC001, 33565, 59136));
+    EXPECT_EQ(e.sink.Events(), expected);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{
+                  "Monitor \\\\.\\display2 is not attached: touch goes to the primary monitor\r\n",
+                  "Monitor \\\\.\\display2 is attached again: touch goes to it\r\n"}));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/rotation.h"
+#include "platform/input_sink.h"
 #include "tests/support/fake_display.h"
 
 using namespace tactra;
@@ -120,4 +121,41 @@ TEST(Rotation, AdapterCheckAgainWithAFailedReadDoesNotSwapTwice) {
     InitDisplayState(d, fresh);
     EXPECT_EQ(fresh.atiAdapter, 1);
     EXPECT_EQ(fresh.orientation, 3);
+}
+
+// A pixel of a monitor to an absolute coordinate over the virtual desktop: held on
+// the monitor, and rounded so that the system's truncating conversion back gives
+// the same pixel (truncating here would put the left edge of a right-hand monitor
+// on the pixel before it, the primary monitor's last).
+TEST(VirtualDesk, CoordinatesStayOnTheMonitorAndConvertBackToTheSamePixel) {
+    const struct {
+        int64_t pixel;
+        int32_t origin;
+        uint32_t extent;
+        int32_t virtualOrigin;
+        uint32_t virtualExtent;
+        int32_t expected;
+    } cases[] = {
+        {0, 1024, 1280, 0, 2304, 29128},         // the right monitor's left edge
+        {-5, 1024, 1280, 0, 2304, 29128},        // beyond it: held at it
+        {1280, 1024, 1280, 0, 2304, 65508},      // beyond the right edge: its last pixel
+        {640, -1280, 1280, -1280, 2304, 18205},  // a negative origin
+        {1279, -1280, 1280, -1280, 2304, 36381},
+        {0, 0, 1024, 0, 1024, 0},
+        {1023, 0, 1024, 0, 1024, 65472},
+        {5, -100, 10, 0, 100, 0},  // a monitor outside the virtual screen: its edge
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pixel);
+        EXPECT_EQ(VirtualDeskMouseCoordinate(c.pixel, c.origin, c.extent, c.virtualOrigin,
+                                             c.virtualExtent),
+                  c.expected);
+    }
+    for (const uint32_t width : {640u, 2304u, 3840u, 5120u, 7680u}) {
+        for (uint32_t p = 0; p < width; ++p) {
+            const int64_t v = VirtualDeskMouseCoordinate(p, 0, width, 0, width);
+            ASSERT_LE(v, 65535);
+            ASSERT_EQ(v * width / 65536, p) << "width " << width;
+        }
+    }
 }

@@ -148,6 +148,10 @@ TEST(SessionPicture, PositionsAreTheEnginesScreenPixels) {
     const std::string library =
         Draw(fs::path(TACTRA_SOURCE_DIR) / "tests" / "traces" / "library-mouse.trace");
     EXPECT_NE(library.find("<title>0: contact 1 at 512, 288</title>"), std::string::npos);
+    // On a chosen monitor they are drawn on it: the desktop's x 1664 is its 640.
+    const std::string onMonitor =
+        Draw(fs::path(TACTRA_SOURCE_DIR) / "tests" / "traces" / "library-monitor.trace");
+    EXPECT_NE(onMonitor.find("<title>0: contact 1 at 640, 512</title>"), std::string::npos);
 }
 
 TEST(SessionPicture, TitleTextIsEscapedForXml) {

@@ -30,12 +30,14 @@ struct FakeCalibration : CalibrationStore {
         l.maxY = l.yRange = maxY;
         return l;
     }
+    std::string MonitorName() override { return monitor; }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
         written.assign(points, points + kCalibrationPointCount);
         ++writes;
     }
     bool hasFile = false;
     CalibrationLimits file;
+    std::string monitor;
     std::vector<CalibrationPoint> written;
     int writes = 0;
 };

@@ -84,6 +84,16 @@ TEST(Trace, MalformedLinesAreRefusedWithTheirLineNumber) {
         {"keyboard 17 sideways\n", 1, "'down' or 'up'"},
         {"at 5\n", 1, "without a directive"},
         {"os 99999999999999999999\n", 1, "bad major version"},
+        {"monitor \\\\.\\DISPLAY2 1024 0 1280 1024 0 primary\n", 1, "lies at 0 0"},
+        {"monitor D 0 0 0 768 0\n", 1, "bad width"},
+        {"monitor D 0 0 1024 768 4\n", 1, "bad orientation"},
+        {"monitor D 0 0 1024 768 0 main\n", 1, "optionally 'primary'"},
+        {"monitor D 0 0 1024 768\n", 1, "optionally 'primary'"},
+        {"monitor \"\" 0 0 1024 768 0\n", 1, "needs a name"},
+        // Names compare without regard to case; a monitor unplugged is gone.
+        {"monitor \"D 1\" 0 0 9 9 0\nunplug-monitor \"d 1\"\nunplug-monitor \"D 1\"\n", 3,
+         "no monitor 'D 1' is attached"},
+        {"touch-enabled 2\n", 1, "bad touch switch"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

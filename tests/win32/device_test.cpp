@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "device/hid_win32.h"
@@ -88,6 +90,59 @@ TEST(DisplayAdapterTest, ReadsTheCurrentModeAndAProviderOrNothing) {
         EXPECT_LT(provider.size(), kProviderNameBufferSize);
     } else {
         EXPECT_EQ(provider, "unchanged");
+    }
+}
+
+// The desktop as the monitor functions list it: one primary monitor at the origin
+// with the primary mode's size, every monitor named and inside the virtual screen.
+// The time of one read is printed (the reader takes one per report while a monitor
+// is chosen), not asserted.
+TEST(DisplayAdapterTest, DesktopListsThePrimaryMonitorInsideTheVirtualScreen) {
+    Win32Display display;
+    DisplayMode mode;
+    ASSERT_TRUE(display.ReadCurrentMode(mode));
+    DesktopLayout layout;
+    ASSERT_TRUE(display.ReadDesktop(layout));
+    int primaries = 0;
+    const DesktopRect& v = layout.virtualScreen;
+    for (const MonitorInfo& monitor : layout.monitors) {
+        EXPECT_EQ(monitor.name.rfind("\\\\.\\DISPLAY", 0), 0u) << monitor.name;
+        EXPECT_GE(monitor.rect.left, v.left) << monitor.name;
+        EXPECT_GE(monitor.rect.top, v.top) << monitor.name;
+        EXPECT_LE(int64_t{monitor.rect.left} + monitor.rect.width, int64_t{v.left} + v.width);
+        EXPECT_LE(int64_t{monitor.rect.top} + monitor.rect.height, int64_t{v.top} + v.height);
+        if (!monitor.primary) continue;
+        ++primaries;
+        EXPECT_EQ(monitor.rect.left, 0);
+        EXPECT_EQ(monitor.rect.top, 0);
+        EXPECT_EQ(monitor.rect.width, mode.width);
+        EXPECT_EQ(monitor.rect.height, mode.height);
+        EXPECT_EQ(monitor.orientation, mode.orientation);
+    }
+    EXPECT_EQ(primaries, 1);
+
+    const int reads = 2000;
+    LARGE_INTEGER frequency, begin, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    for (int i = 0; i < reads; ++i) display.ReadDesktop(layout);
+    QueryPerformanceCounter(&end);
+    std::printf("ReadDesktop: %.1f us a read, %zu monitor(s)\n",
+                1e6 * static_cast<double>(end.QuadPart - begin.QuadPart) /
+                    static_cast<double>(frequency.QuadPart) / reads,
+                layout.monitors.size());
+
+    // A port that keeps the list answers with the same monitors.
+    Win32Display keeping(kDesktopKeepMs);
+    for (int i = 0; i < 3; ++i) {
+        DesktopLayout kept;
+        ASSERT_TRUE(keeping.ReadDesktop(kept));
+        ASSERT_EQ(kept.monitors.size(), layout.monitors.size());
+        for (size_t m = 0; m < kept.monitors.size(); ++m) {
+            EXPECT_EQ(kept.monitors[m].name, layout.monitors[m].name);
+            EXPECT_EQ(kept.monitors[m].rect.width, layout.monitors[m].rect.width);
+        }
+        EXPECT_EQ(kept.virtualScreen.width, v.width);
     }
 }
 

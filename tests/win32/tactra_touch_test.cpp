@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/probe_window_win32.h"
@@ -80,6 +83,106 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
 
     // The trace is over: Tactra searches for a panel again and keeps running.
     EXPECT_FALSE(app.WaitForExit(700));
+}
+
+// The attached monitors, the primary one first.
+std::vector<MONITORINFOEXA> Monitors() {
+    std::vector<MONITORINFOEXA> monitors;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR handle, HDC, LPRECT, LPARAM context) -> BOOL {
+            MONITORINFOEXA info = {};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoA(handle, &info))
+                reinterpret_cast<std::vector<MONITORINFOEXA>*>(context)->push_back(info);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors));
+    for (size_t i = 1; i < monitors.size(); ++i) {
+        if (monitors[i].dwFlags & MONITORINFOF_PRIMARY) std::swap(monitors[0], monitors[i]);
+    }
+    return monitors;
+}
+
+// A one-finger tap at a raw position of a 1024 x 768 panel, at `tick` ms.
+std::string TapAt(int tick, int x, int y) {
+    char line[128];
+    std::snprintf(line, sizeof line, "at %d touch %d,%d -\nat %d touch %d,%d -\nat %d touch - -\n",
+                  tick, x, y, tick + 40, x, y, tick + 80);
+    return line;
+}
+
+// With `Monitor=` naming the second monitor, the panel covers that monitor: a tap
+// near its bottom right corner clicks a probe window there, a place the primary
+// display does not reach. Touch starts off ([Touch] TouchEnabled=0): the first tap
+// sends nothing; "Touch enabled" from the tray menu turns it on and remembers it,
+// and the second tap clicks; the hot key turns it off again. Needs two monitors
+// (TACTRA_WINE_SCREENS=2).
+TEST(TactraTouch, TapOnTheChosenMonitorOnlyWhileTouchIsOn) {
+    const std::vector<MONITORINFOEXA> monitors = Monitors();
+    if (monitors.size() < 2) GTEST_SKIP() << "one monitor only: run with TACTRA_WINE_SCREENS=2";
+    const MONITORINFOEXA& second = monitors[1];
+    const RECT& m = second.rcMonitor;
+    const RECT& primary = monitors[0].rcMonitor;
+    // Raw 15/16 of the panel's width and height: the limits are the panel's range.
+    const int rawX = 960, rawY = 720;
+    const int x = m.left + static_cast<int>(int64_t{rawX} * (m.right - m.left) / 1024);
+    const int y = m.top + static_cast<int>(int64_t{rawY} * (m.bottom - m.top) / 768);
+    const POINT target = {x, y};
+    ASSERT_FALSE(PtInRect(&primary, target)) << "the second monitor lies within the first";
+
+    ProbeWindow probe("TactraMonitorProbe", "Monitor probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+    probe.RecordButtons(true);
+    MoveWindow(probe.Handle(), x - 50, y - 50, 100, 100, TRUE);
+
+    const std::string folder = TactraProcess::MakeEmptyFolder("monitor");
+    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
+    std::ofstream(folder + "\\Calibrate.ini", std::ios::binary)
+        << "[Config]\r\nMonitor=" << second.szDevice << "\r\n[Touch]\r\nTouchEnabled=0\r\n";
+    std::ofstream(folder + "\\session.trace", std::ios::binary)
+        << "panel 1024 768\n" + TapAt(2500, rawX, rawY) + TapAt(6000, rawX, rawY);
+
+    TactraProcess::SetWineVersion("winxp64");  // major version 5: the mouse is emulated
+    TactraProcess app;
+    ASSERT_TRUE(app.Start(folder, "--replay session.trace"));
+    const DWORD begin = GetTickCount();
+    ASSERT_TRUE(probe.BringToFront());
+    EXPECT_EQ(WindowText(GetDlgItem(app.MainDialog(), 1049)),
+              std::string("Monitor: ") + second.szDevice);
+
+    // Touch off: the first tap is read and passed over.
+    while (GetTickCount() - begin < 4000) Pump(50);
+    EXPECT_EQ(probe.Received(), std::vector<std::string>());
+    PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(1027, 0), 0);  // "Touch enabled"
+    while (probe.Received().size() < 2 && GetTickCount() - begin < 12000) Pump(50);
+    Pump(300);
+    ASSERT_EQ(probe.Received().size(), 2u);
+    int downX = -1, downY = -1, upX = -1, upY = -1;
+    EXPECT_EQ(std::sscanf(probe.Received()[0].c_str(), "left down %d %d", &downX, &downY), 2)
+        << probe.Received()[0];
+    EXPECT_EQ(std::sscanf(probe.Received()[1].c_str(), "left up %d %d", &upX, &upY), 2)
+        << probe.Received()[1];
+    // Virtual-desktop coordinates are 0..65535: a pixel either way is rounding.
+    EXPECT_NEAR(downX, 50, 1);
+    EXPECT_NEAR(downY, 50, 1);
+
+    char enabled[8] = {};
+    GetPrivateProfileStringA("Touch", "TouchEnabled", "", enabled, sizeof enabled,
+                             (folder + "\\Calibrate.ini").c_str());
+    EXPECT_STREQ(enabled, "1");
+
+    // Ctrl+Alt+F12 turns it off again, and that is remembered too.
+    const BYTE keys[] = {VK_CONTROL, VK_MENU, VK_F12};
+    for (BYTE key : keys) keybd_event(key, 0, 0, 0);
+    for (int i = 2; i >= 0; --i) keybd_event(keys[i], 0, KEYEVENTF_KEYUP, 0);
+    const DWORD pressed = GetTickCount();
+    do {
+        Pump(50);
+        GetPrivateProfileStringA("Touch", "TouchEnabled", "", enabled, sizeof enabled,
+                                 (folder + "\\Calibrate.ini").c_str());
+    } while (std::strcmp(enabled, "0") != 0 && GetTickCount() - pressed < 3000);
+    EXPECT_STREQ(enabled, "0") << "the hot key";
 }
 
 // A trace that cannot be replayed is refused before anything runs, with the reason.

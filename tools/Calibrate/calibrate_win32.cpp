@@ -4,16 +4,30 @@
 // and writes "Calibrate.ini". A check screen then shows where touches land with the
 // new calibration, and only "Accept" replaces the previous file.
 //
+// With several monitors it first asks on every one of them "Touch the screen you
+// want to use". A touch does not tell which screen the panel lies on, so the
+// screens are asked in turn: the one asked now says so, Enter or a few seconds
+// without a touch move on to the next, and a touch takes the one asked. A mouse
+// click on a screen takes that screen at once. The targets and the check then run
+// on that monitor only, and "Accept" stores its name as `Monitor=`. With a single
+// monitor there is nothing to choose: the targets come at once and `Monitor=` is
+// left as it is.
+//
 // Nothing is lost: the library writes the new file into a private folder first
 // (the current directory while it finishes the capture), where its points are
 // checked and the check screen maps through it; "Accept" finishes the capture
 // again in the real folder. Cancelling (Escape, or no touch for 30 s), "Retry"
 // and rejecting the result leave the previous "Calibrate.ini" as it was.
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "device/calibration.h"
 #include "device/calibrator.h"
+#include "device/monitor.h"
+#include "platform/saturate.h"
 #include "platform/win32/win32_display.h"
 #include "profiles/ini.h"
 #include "tools/common/client_win32.h"
@@ -25,6 +39,7 @@ namespace {
 constexpr char kWindowClass[] = "TactraCalibrate";
 constexpr char kProgramTitle[] = "Calibration";
 constexpr UINT kFinishMessage = WM_APP + 1;
+constexpr UINT kChosenMessage = WM_APP + 2;  // wParam: the index of the screen chosen
 constexpr UINT_PTR kTimeoutTimer = 1;
 constexpr UINT kTimeoutCheckMs = 500;
 constexpr int kInstructionId = 100;
@@ -43,8 +58,20 @@ constexpr COLORREF kTargetColour = RGB(200, 0, 0);
 constexpr COLORREF kCheckTargetColour = RGB(170, 170, 170);
 constexpr COLORREF kDotColour = RGB(0, 70, 220);
 constexpr COLORREF kMessageColour = RGB(200, 0, 0);
+constexpr char kChoiceClass[] = "TactraCalibrateMonitor";
+constexpr char kChoiceQuestion[] = "Touch the screen you want to use";
+constexpr UINT_PTR kChoiceTimer = 2;
+constexpr UINT kChoiceTurnMs = 4000;  // how long each screen is asked before the next
+constexpr COLORREF kAskedColour = RGB(200, 0, 0);
+constexpr COLORREF kWaitingColour = RGB(160, 160, 160);
 
-enum class Stage { kTargets, kCheck };
+enum class Stage { kChoice, kTargets, kCheck };
+
+// One full-screen window per monitor while the monitor is chosen.
+struct ChoiceScreen {
+    MonitorInfo monitor;
+    HWND window = nullptr;
+};
 
 struct Calibrator {
     HWND window = nullptr;
@@ -65,6 +92,13 @@ struct Calibrator {
     std::string workFolder;  // where the library writes the file that is checked first
     std::vector<ScreenPoint> dots;
     uint32_t checkActivity = 0;
+    // The choice of monitor: the screens, the one asked now, the time of the last
+    // touch or turn, and the name chosen (empty with a single monitor: unchanged).
+    std::vector<ChoiceScreen> screens;
+    size_t asked = 0;
+    uint32_t choiceActivity = 0;
+    std::string monitor;
+    bool choiceTouchDown = false;
 };
 
 Calibrator g;
@@ -83,22 +117,41 @@ void SetTitle(const char* stage) {
     SetWindowTextA(g.window, (std::string(kProgramTitle) + ": " + stage).c_str());
 }
 
-// The display mode and orientation, as Tactra reads them; the screen's size when
-// the mode cannot be read.
+// The display mode and orientation, as Tactra reads them: the chosen monitor's
+// while it is attached, else the primary display's; the screen's size when the
+// mode cannot be read.
 void ReadDisplay() {
     Win32Display display;
     InitDisplayState(display, g.display);
+    ReadDisplayTarget(display, g.monitor, g.display);
     if (g.display.width <= 0 || g.display.height <= 0) {
         g.display.width = GetSystemMetrics(SM_CXSCREEN);
         g.display.height = GetSystemMetrics(SM_CYSCREEN);
         g.display.orientation = 0;
+        g.display.onMonitor = false;
     }
+}
+
+// The top left corner of the screen the targets are on, on the desktop.
+POINT ScreenOrigin() {
+    POINT p = {0, 0};
+    if (g.display.onMonitor) p = {g.display.monitorLeft, g.display.monitorTop};
+    return p;
+}
+
+// Where a record of the check screen lies in the window: the library gives desktop
+// positions, the screen's own turn applies to the position on the monitor.
+ScreenPoint WindowPoint(const TouchInputRecord& r) {
+    const POINT origin = ScreenOrigin();
+    return RecordToScreen(g.display, SaturateInt32(int64_t{r.x} - int64_t{origin.x} * 100),
+                          SaturateInt32(int64_t{r.y} - int64_t{origin.y} * 100));
 }
 
 void PlaceWindows() {
     const int w = g.display.width;
     const int h = g.display.height;
-    MoveWindow(g.window, 0, 0, w, h, TRUE);
+    const POINT origin = ScreenOrigin();
+    MoveWindow(g.window, origin.x, origin.y, w, h, TRUE);
     const int lineHeight = kTextHeight + 6;
     // Between the top targets and the centre one.
     const int top = h / 4 - lineHeight;
@@ -136,6 +189,16 @@ void StartTargets(const char* message) {
     ShowWindow(g.accept, SW_HIDE);
     ShowWindow(g.retry, SW_HIDE);
     ShowTarget();
+}
+
+// The targets on the chosen monitor (the primary display without one).
+void StartTargetsOnMonitor() {
+    ReadDisplay();
+    PlaceWindows();
+    StartTargets("");
+    ShowWindow(g.window, SW_SHOW);
+    SetForegroundWindow(g.window);
+    SetFocus(g.window);
 }
 
 void ShowCheck() {
@@ -202,6 +265,9 @@ void Finish() {
         return;
     }
     g.library.setCalibrate(0);
+    // The check maps onto the chosen monitor, as the accepted file will.
+    if (!g.monitor.empty())
+        WriteMonitorName(CIni(FileIn(g.workFolder, "Calibrate.ini")), g.monitor);
     CalibrationPoint points[kCalibrationTargetCount];
     CalibrationLimits limits;
     const bool read = ReadCalibrationFile(FileIn(g.workFolder, "Calibrate.ini"), points, limits);
@@ -230,6 +296,7 @@ void Accept() {
     CalibrationPoint written[kCalibrationTargetCount];
     CalibrationLimits writtenLimits;
     const std::string home = FileIn(g.homeFolder, "Calibrate.ini");
+    if (!g.monitor.empty()) WriteMonitorName(CIni(home), g.monitor);
     if (!haveChecked || !ReadCalibrationFile(home, written, writtenLimits) ||
         !SameFile(checked, checkedLimits, written, writtenLimits)) {
         MessageBoxA(g.window, ("The new calibration could not be written to " + home + ".").c_str(),
@@ -246,7 +313,125 @@ void Retry() {
 
 void Cancel() {
     if (g.stage == Stage::kCheck) DropWorkFile();
+    for (ChoiceScreen& screen : g.screens) {
+        if (screen.window != nullptr) DestroyWindow(screen.window);
+        screen.window = nullptr;
+    }
     End();
+}
+
+void CloseChoiceScreens() {
+    for (ChoiceScreen& screen : g.screens) {
+        if (screen.window != nullptr) DestroyWindow(screen.window);
+        screen.window = nullptr;
+    }
+    g.screens.clear();
+    KillTimer(g.window, kChoiceTimer);
+}
+
+// The next screen is asked.
+void AskNext() {
+    if (g.screens.empty()) return;
+    g.asked = (g.asked + 1) % g.screens.size();
+    g.choiceActivity = GetTickCount();
+    for (const ChoiceScreen& screen : g.screens) InvalidateRect(screen.window, nullptr, TRUE);
+}
+
+void StartTargetsOnMonitor();
+
+void Choose(size_t index) {
+    if (g.stage != Stage::kChoice || index >= g.screens.size()) return;
+    g.monitor = g.screens[index].monitor.name;
+    // The targets come to the front before the question goes, so that closing the
+    // window in front does not leave the choice of the next one to the system.
+    StartTargetsOnMonitor();
+    CloseChoiceScreens();
+}
+
+LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    size_t index = 0;
+    while (index < g.screens.size() && g.screens[index].window != hwnd) ++index;
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            RECT r;
+            GetClientRect(hwnd, &r);
+            const bool asked = index == g.asked;
+            HGDIOBJ oldFont = SelectObject(dc, g.buttonFont);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, asked ? kAskedColour : kWaitingColour);
+            RECT text = r;
+            text.top = r.bottom / 2 - 3 * kTextHeight;
+            DrawTextA(dc, kChoiceQuestion, -1, &text, DT_CENTER | DT_SINGLELINE);
+            if (index < g.screens.size()) {
+                const std::string line =
+                    asked ? "This one? Touch it now. Enter asks the next screen; a mouse "
+                            "click takes a screen at once. Escape cancels."
+                          : "Wait until this screen asks, or click it with the mouse.";
+                text.top += 3 * kTextHeight;
+                SelectObject(dc, g.textFont);
+                DrawTextA(dc, line.c_str(), -1, &text, DT_CENTER | DT_SINGLELINE);
+                text.top += 2 * kTextHeight;
+                const std::string& name = g.screens[index].monitor.name;
+                DrawTextA(dc, name.c_str(), -1, &text, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+            }
+            SelectObject(dc, oldFont);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+            PostMessageA(g.window, kChosenMessage, index, 0);
+            return 0;
+        case WM_CLOSE:
+            Cancel();
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+// One window per monitor, each with the question; false with fewer than two
+// monitors, when there is nothing to ask.
+bool StartChoice(HINSTANCE instance) {
+    Win32Display display;
+    DesktopLayout layout;
+    if (!display.ReadDesktop(layout) || layout.monitors.size() < 2) return false;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ChoiceProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = g.background;
+    wc.lpszClassName = kChoiceClass;
+    RegisterClassA(&wc);
+    g.stage = Stage::kChoice;
+    g.asked = 0;
+    for (const MonitorInfo& monitor : layout.monitors) {
+        ChoiceScreen screen;
+        screen.monitor = monitor;
+        g.screens.push_back(screen);
+    }
+    // The primary monitor is asked first.
+    for (size_t i = 0; i < g.screens.size(); ++i) {
+        if (g.screens[i].monitor.primary) std::swap(g.screens[0], g.screens[i]);
+    }
+    for (ChoiceScreen& screen : g.screens) {
+        const DesktopRect& r = screen.monitor.rect;
+        screen.window =
+            CreateWindowExA(WS_EX_TOPMOST, kChoiceClass, kProgramTitle, WS_POPUP, r.left, r.top,
+                            static_cast<int>(r.width), static_cast<int>(r.height), nullptr, nullptr,
+                            instance, nullptr);
+        if (screen.window != nullptr) ShowWindow(screen.window, SW_SHOW);
+    }
+    SetTitle("choose the screen");
+    g.choiceActivity = GetTickCount();
+    g.choiceTouchDown = false;
+    SetTimer(g.window, kChoiceTimer, kChoiceTurnMs, nullptr);
+    if (g.screens[0].window != nullptr) {
+        SetForegroundWindow(g.screens[0].window);
+        SetFocus(g.screens[0].window);
+    }
+    return true;
 }
 
 void OnTouch(WPARAM count, LPARAM lParam) {
@@ -254,6 +439,16 @@ void OnTouch(WPARAM count, LPARAM lParam) {
     if (records == nullptr || count == 0) return;
     const TouchInputRecord& first = records[0];
     const uint32_t now = GetTickCount();
+    if (g.stage == Stage::kChoice) {
+        if (first.dwFlags & (kTpinputEventDown | kTpinputEventMove)) {
+            g.choiceActivity = now;
+            if (!g.choiceTouchDown && (first.dwFlags & kTpinputEventDown)) {
+                g.choiceTouchDown = true;
+                PostMessageA(g.window, kChosenMessage, g.asked, 0);
+            }
+        }
+        return;
+    }
     if (g.stage == Stage::kTargets) {
         // From the handler, so that the library takes the sample of this report.
         const CalibrateCall call = g.sequence.OnTouch(first.dwFlags, now);
@@ -265,7 +460,7 @@ void OnTouch(WPARAM count, LPARAM lParam) {
         }
         return;
     }
-    const ScreenPoint p = RecordToScreen(g.display, first.x, first.y);
+    const ScreenPoint p = WindowPoint(first);
     if (first.dwFlags & (kTpinputEventDown | kTpinputEventMove)) {
         g.checkActivity = now;
         if (g.dots.size() >= kMaxDots) g.dots.erase(g.dots.begin());
@@ -324,6 +519,9 @@ void Paint() {
 }
 
 void OnTimer() {
+    // The choice has no time-out of its own: it asks each screen in turn until one
+    // is taken or the user cancels.
+    if (g.stage == Stage::kChoice) return;
     const uint32_t now = GetTickCount();
     const bool idle = g.stage == Stage::kTargets ? g.sequence.TimedOut(now)
                                                  : now - g.checkActivity >= kCalibrationTimeoutMs;
@@ -339,6 +537,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case kFinishMessage:
             if (g.stage == Stage::kTargets && g.sequence.Finished()) Finish();
             return 0;
+        case kChosenMessage:
+            Choose(static_cast<size_t>(wParam));
+            return 0;
         case WM_COMMAND:
             if (g.stage == Stage::kCheck && LOWORD(wParam) == kAcceptId) Accept();
             if (g.stage == Stage::kCheck && LOWORD(wParam) == kRetryId) Retry();
@@ -346,6 +547,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         case WM_TIMER:
             if (wParam == kTimeoutTimer) OnTimer();
+            if (wParam == kChoiceTimer && g.stage == Stage::kChoice &&
+                GetTickCount() - g.choiceActivity >= kChoiceTurnMs)
+                AskNext();
             return 0;
         case WM_PAINT:
             Paint();
@@ -461,16 +665,17 @@ int Run(HINSTANCE instance) {
                     kProgramTitle, MB_OK | MB_ICONINFORMATION);
         DestroyWindow(g.window);
     } else {
-        StartTargets("");
-        ShowWindow(g.window, SW_SHOW);
-        SetForegroundWindow(g.window);
-        SetFocus(g.window);
+        if (!StartChoice(instance)) StartTargetsOnMonitor();
         SetTimer(g.window, kTimeoutTimer, kTimeoutCheckMs, nullptr);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             // Escape and Enter act wherever the focus is, buttons included.
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
                 Cancel();
+                continue;
+            }
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g.stage == Stage::kChoice) {
+                AskNext();
                 continue;
             }
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g.stage == Stage::kCheck) {

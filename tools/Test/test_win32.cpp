@@ -14,7 +14,11 @@
 #include <cstring>
 #include <string>
 
+#include "device/calibration.h"
 #include "device/calibrator.h"
+#include "device/monitor.h"
+#include "platform/current_directory.h"
+#include "platform/saturate.h"
 #include "platform/win32/win32_display.h"
 #include "tools/common/client_win32.h"
 #include "tpinput/tpinput.h"
@@ -65,15 +69,30 @@ const char* EventName(DWORD flags) {
     return "-";
 }
 
+// The screen the library maps onto: the monitor of "Calibrate.ini" while it is
+// attached, else the primary display.
 void ReadDisplay() {
     Win32Display display;
     InitDisplayState(display, g.display);
+    ReadDisplayTarget(display, ReadMonitorName(CIni(PathInCurrentDirectory(kCalibrationFileName))),
+                      g.display);
+}
+
+// Where a record's touch lies on the desktop. Records are desktop positions: the
+// turn of the screen applies to the position on the monitor, whose place is added
+// back afterwards.
+POINT DesktopPoint(const TouchInputRecord& r) {
+    const int64_t left = g.display.onMonitor ? g.display.monitorLeft : 0;
+    const int64_t top = g.display.onMonitor ? g.display.monitorTop : 0;
+    const ScreenPoint s = RecordToScreen(g.display, SaturateInt32(int64_t{r.x} - left * 100),
+                                         SaturateInt32(int64_t{r.y} - top * 100));
+    POINT p = {SaturateInt32(s.x + left), SaturateInt32(s.y + top)};
+    return p;
 }
 
 // Where a record's touch lies in the window.
 POINT ClientPoint(const TouchInputRecord& r) {
-    const ScreenPoint s = RecordToScreen(g.display, r.x, r.y);
-    POINT p = {s.x, s.y};
+    POINT p = DesktopPoint(r);
     ScreenToClient(g.window, &p);
     return p;
 }
@@ -114,7 +133,7 @@ void OnTouch(WPARAM count, const TouchInputRecord* records) {
     // The library does not move the mouse: a lift on "Close" presses it.
     if (n > 0 && (records[0].dwFlags & kTpinputEventUp) &&
         (records[0].dwFlags & kTpinputEventInRange)) {
-        const ScreenPoint s = RecordToScreen(g.display, records[0].x, records[0].y);
+        const POINT s = DesktopPoint(records[0]);
         RECT r;
         GetWindowRect(g.close, &r);
         if (s.x >= r.left && s.x < r.right && s.y >= r.top && s.y < r.bottom) {

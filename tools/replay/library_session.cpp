@@ -5,6 +5,7 @@
 
 #include "device/calibration.h"
 #include "device/hid.h"
+#include "device/monitor.h"
 #include "platform/current_directory.h"
 #include "platform/display.h"
 #include "platform/input_sink.h"
@@ -38,6 +39,7 @@ public:
         return true;
     }
     bool ReadAdapterProvider(std::string&) override { return false; }
+    bool ReadDesktop(DesktopLayout& layout) override { return monitors.ReadDesktop(layout); }
 
     uint32_t MajorVersion() override { return osMajor; }
 
@@ -72,6 +74,8 @@ public:
 
     DisplayMode display{1024, 768, 0};
     bool displayFails = false;
+    // The declared monitors (their primary one's mode goes to `display`).
+    ScriptedDisplay monitors;
     uint32_t osMajor = 5;
 
 private:
@@ -129,6 +133,8 @@ void LibrarySession::Apply(const TraceStep& step) {
             s.display.height = static_cast<uint32_t>(step.args[1]);
             s.display.orientation = static_cast<int32_t>(step.args[2]);
             s.displayFails = false;
+            s.monitors.current = s.display;
+            s.monitors.ResizePrimaryMonitor();
             break;
         case TraceOp::kDisplayFail:
             s.displayFails = true;
@@ -151,6 +157,25 @@ void LibrarySession::Apply(const TraceStep& step) {
             files_.Touched(step.texts[0]);
             break;
         }
+        case TraceOp::kMonitor: {
+            MonitorInfo monitor;
+            monitor.name = step.texts[0];
+            monitor.rect.left = static_cast<int32_t>(step.args[0]);
+            monitor.rect.top = static_cast<int32_t>(step.args[1]);
+            monitor.rect.width = static_cast<uint32_t>(step.args[2]);
+            monitor.rect.height = static_cast<uint32_t>(step.args[3]);
+            monitor.orientation = static_cast<int32_t>(step.args[4]);
+            monitor.primary = step.args[5] != 0;
+            s.monitors.AttachMonitor(monitor);
+            if (monitor.primary) {
+                s.display = s.monitors.current;
+                s.displayFails = false;
+            }
+            break;
+        }
+        case TraceOp::kUnplugMonitor:
+            s.monitors.UnplugMonitor(step.texts[0]);
+            break;
         case TraceOp::kRegister:
             Register(static_cast<int32_t>(step.args[0]));
             break;
@@ -170,10 +195,15 @@ void LibrarySession::Apply(const TraceStep& step) {
             }
             if (picture_) {
                 // The mode the library reads for this report, before its mouse events.
-                const bool known = !s.displayFails;
-                picture_->SetScreen(
-                    clock_.TickCount(), known ? static_cast<int32_t>(s.display.width) : 0,
-                    known ? static_cast<int32_t>(s.display.height) : 0, s.display.orientation);
+                DisplayState shown;
+                shown.orientation = s.display.orientation;
+                const std::string monitor =
+                    ReadMonitorName(CIni(PathInCurrentDirectory(kCalibrationFileName)));
+                ReadDisplayTarget(s, monitor, shown);
+                picture_->SetScreen(clock_.TickCount(), shown.width, shown.height,
+                                    shown.orientation);
+                picture_->SetPlacement(shown.onMonitor, shown.monitorLeft, shown.monitorTop,
+                                       shown.virtualScreen);
             }
             ProcessPanelReport(state_, ports_, bytes.data(), bytes.size());
             break;
@@ -189,8 +219,8 @@ void LibrarySession::Apply(const TraceStep& step) {
             ApplySetCalibrate(state_, ports_, 0);
             break;
         default:
-            // mode, lang, adapter, foreground, keyboard, folder and reopen belong to
-            // Tactra.
+            // mode, lang, adapter, foreground, keyboard, folder, reopen and the touch
+            // switch belong to Tactra.
             break;
     }
 }

@@ -1,6 +1,8 @@
 #include "tools/replay/replay_session.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,10 +14,12 @@
 #endif
 
 #include "device/report_descriptor.h"
+#include "device/monitor.h"
 #include "device/report_pipeline.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"
+#include "profiles/ini.h"
 #include "profiles/profile_store.h"
 #include "tools/replay/library_session.h"
 #include "tools/replay/session_picture.h"
@@ -36,6 +40,56 @@ bool ScriptedFileSystem::QueryIdentity(const std::string& path, FileIdentity& id
     const auto stamp = stamps_.find(path);
     identity.lastWriteTime = stamp == stamps_.end() ? 0 : stamp->second;
     return true;
+}
+
+bool ScriptedDisplay::ReadDesktop(DesktopLayout& layout) {
+    layout = DesktopLayout();
+    if (monitors.empty()) return false;
+    // The virtual screen is the smallest rectangle around every monitor.
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const MonitorInfo& m : monitors) {
+        left = std::min<int64_t>(left, m.rect.left);
+        top = std::min<int64_t>(top, m.rect.top);
+        right = std::max<int64_t>(right, int64_t{m.rect.left} + m.rect.width);
+        bottom = std::max<int64_t>(bottom, int64_t{m.rect.top} + m.rect.height);
+    }
+    layout.monitors = monitors;
+    layout.virtualScreen.left = static_cast<int32_t>(left);
+    layout.virtualScreen.top = static_cast<int32_t>(top);
+    layout.virtualScreen.width = static_cast<uint32_t>(right - left);
+    layout.virtualScreen.height = static_cast<uint32_t>(bottom - top);
+    return true;
+}
+
+void ScriptedDisplay::AttachMonitor(const MonitorInfo& monitor) {
+    const auto known = std::find_if(monitors.begin(), monitors.end(), [&](const MonitorInfo& m) {
+        return SameMonitorName(m.name, monitor.name);
+    });
+    if (known != monitors.end()) {
+        *known = monitor;
+    } else {
+        monitors.push_back(monitor);
+    }
+    if (monitor.primary) {
+        current = DisplayMode{monitor.rect.width, monitor.rect.height, monitor.orientation};
+        fails = false;
+    }
+}
+
+void ScriptedDisplay::ResizePrimaryMonitor() {
+    for (MonitorInfo& m : monitors) {
+        if (!m.primary) continue;
+        m.rect.width = current.width;
+        m.rect.height = current.height;
+        m.orientation = current.orientation;
+    }
+}
+
+void ScriptedDisplay::UnplugMonitor(const std::string& name) {
+    monitors.erase(
+        std::remove_if(monitors.begin(), monitors.end(),
+                       [&](const MonitorInfo& m) { return SameMonitorName(m.name, name); }),
+        monitors.end());
 }
 
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
@@ -133,6 +187,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             display_.current.height = static_cast<uint32_t>(step.args[1]);
             display_.current.orientation = static_cast<int32_t>(step.args[2]);
             display_.fails = false;
+            display_.ResizePrimaryMonitor();
             break;
         case TraceOp::kDisplayFail:
             display_.fails = true;
@@ -177,6 +232,24 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kInput:
             HandleInput(step);
             break;
+        case TraceOp::kMonitor: {
+            MonitorInfo monitor;
+            monitor.name = step.texts[0];
+            monitor.rect.left = static_cast<int32_t>(step.args[0]);
+            monitor.rect.top = static_cast<int32_t>(step.args[1]);
+            monitor.rect.width = static_cast<uint32_t>(step.args[2]);
+            monitor.rect.height = static_cast<uint32_t>(step.args[3]);
+            monitor.orientation = static_cast<int32_t>(step.args[4]);
+            monitor.primary = step.args[5] != 0;
+            display_.AttachMonitor(monitor);
+            break;
+        }
+        case TraceOp::kUnplugMonitor:
+            display_.UnplugMonitor(step.texts[0]);
+            break;
+        case TraceOp::kTouchEnabled:
+            SwitchTouch(step.args[0] != 0);
+            break;
         default:
             // The library's directives; the parser refuses them without --library.
             break;
@@ -194,17 +267,25 @@ void ReplaySession::StartUp() {
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
     InitDisplayState(display_, engine_.display);
+    engine_.touchEnabled = ReadTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)));
     clock_.Set(now);
     OpenPanel();
 }
 
-// Opening the panel loads the limits and the screen scale, and starts reading.
+// Opening the panel loads the limits, the monitor and the screen scale, and starts
+// reading.
 void ReplaySession::OpenPanel() {
-    limits_ = LoadCalibrationLimits(panelMaxX_, panelMaxY_);
-    DisplayMode mode;
-    scale_ =
-        display_.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
+    mapping_ = LoadPanelMapping(display_, panelMaxX_, panelMaxY_);
+    engine_.monitor.Choose(mapping_.monitor);
     reading_ = true;
+}
+
+// The tray item or the hot key: the engine lets go of what it holds, and the choice
+// is remembered in "Calibrate.ini" (where the folder lets it be written).
+void ReplaySession::SwitchTouch(bool enabled) {
+    if (started_) SetTouchEnabled(engine_, ports_, enabled);
+    if (!files_.readOnly)
+        WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
 }
 
 void ReplaySession::HandleReport(const TraceStep& step) {
@@ -231,7 +312,8 @@ void ReplaySession::HandleInput(const TraceStep& step) {
 void ReplaySession::Deliver(const uint8_t* bytes, size_t length) {
     const uint32_t tick = clock_.TickCount();
     ReportBatch batch;
-    const ReportOutcome outcome = ReportToBatch(batches_, bytes, length, limits_, scale_,
+    const ReportOutcome outcome = ReportToBatch(batches_, bytes, length, mapping_.limits,
+                                                ReportScreenScale(display_, mapping_),
                                                 kReplayPanelHandle, tick, records_, batch);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
@@ -244,8 +326,10 @@ void ReplaySession::Deliver(const uint8_t* bytes, size_t length) {
     if (picture_) {
         // The display mode and the transform the engine applies to this batch.
         DisplayState shown = engine_.display;
-        ReadDisplayMode(display_, shown);
+        ReadDisplayTarget(display_, engine_.monitor.Name(), shown);
         picture_->SetScreen(tick, shown.width, shown.height, shown.orientation);
+        picture_->SetPlacement(shown.onMonitor, shown.monitorLeft, shown.monitorTop,
+                               shown.virtualScreen);
         picture_->AddBatch(tick, records_, count, &shown);
     }
     OnTouchInput(engine_, ports_, records_);

@@ -12,6 +12,7 @@
 
 #include "device/calibration.h"
 #include "device/generic_screen.h"
+#include "device/monitor.h"
 #include "device/touch_report.h"
 #include "device/trace.h"
 #include "gesture/engine.h"
@@ -64,10 +65,21 @@ public:
         text = provider;
         return true;
     }
+    // The declared monitors; without any, the system lists none and only the primary
+    // display's mode is known.
+    bool ReadDesktop(DesktopLayout& layout) override;
+    // `monitor`: attaches a monitor, or changes one already attached; the primary one
+    // also sets the primary display's mode. `unplug-monitor`: detaches it.
+    void AttachMonitor(const MonitorInfo& monitor);
+    void UnplugMonitor(const std::string& name);
+    // `display W H O` with monitors declared: the primary monitor takes the new mode.
+    void ResizePrimaryMonitor();
+
     DisplayMode current{1024, 768, 0};
     bool fails = false;
     bool hasProvider = false;
     std::string provider;
+    std::vector<MonitorInfo> monitors;
 };
 
 class ScriptedForeground : public ForegroundApp {
@@ -146,6 +158,7 @@ private:
     void Deliver(const uint8_t* bytes, size_t length);
     void PrintBatch(uint32_t tick, int count);
     void PrintGesture(Gesture g);
+    void SwitchTouch(bool enabled);
 
     ReplayOptions options_;
     std::ostream& out_;
@@ -166,8 +179,7 @@ private:
     // Reader state.
     bool started_ = false;
     bool reading_ = false;
-    CalibrationLimits limits_;
-    ScreenScale scale_;
+    PanelMapping mapping_;
     BatchBuilder batches_{ReaderRule::kTactra};
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
     // A touch screen described by its descriptor or layout, when the trace has one.

@@ -46,7 +46,7 @@ constexpr uint32_t kMouseButtonBits[] = {kMouseEventMove,    kMouseEventLeftDown
                                          kMouseEventRightUp, kMouseEventWheel};
 constexpr uint32_t kKnownMouseBits = kMouseEventMove | kMouseEventLeftDown | kMouseEventLeftUp |
                                      kMouseEventRightDown | kMouseEventRightUp | kMouseEventWheel |
-                                     kMouseEventAbsolute;
+                                     kMouseEventAbsolute | kMouseEventVirtualDesk;
 
 std::string Num(double v) {
     if (std::fabs(v) < 0.05) v = 0;
@@ -247,6 +247,14 @@ void SessionPicture::SetScreen(uint32_t tick, int32_t width, int32_t height, int
     if (!same) modes_.push_back(current_);
 }
 
+void SessionPicture::SetPlacement(bool onMonitor, int32_t left, int32_t top,
+                                  const DesktopRect& virtualScreen) {
+    onMonitor_ = onMonitor && virtualScreen.width > 0 && virtualScreen.height > 0;
+    monitorLeft_ = left;
+    monitorTop_ = top;
+    virtualScreen_ = virtualScreen;
+}
+
 void SessionPicture::AddBatch(uint32_t tick, const TOUCHINPUT* records, int count,
                               const DisplayState* transform) {
     Saw(tick);
@@ -258,6 +266,8 @@ void SessionPicture::AddBatch(uint32_t tick, const TOUCHINPUT* records, int coun
             if (TransformToScreen(*transform, r.x, r.y, x, y)) last_[i] = Point{x, y};
         } else {
             last_[i] = Point{r.x / 100, r.y / 100};
+            // The library's records on a monitor are desktop positions.
+            if (onMonitor_) last_[i] = Point{last_[i].x - monitorLeft_, last_[i].y - monitorTop_};
         }
         const Sample sample{tick, last_[i]};
         const bool down = (r.dwFlags & kTouchEventDown) != 0;
@@ -311,7 +321,14 @@ void SessionPicture::AddKey(uint32_t tick, uint8_t vk, bool up) {
 void SessionPicture::AddMouse(uint32_t tick, uint32_t flags, int32_t dx, int32_t dy, int32_t data) {
     Saw(tick);
     // Absolute coordinates are 0..65536 across the screen in force.
-    if ((flags & kMouseEventAbsolute) && current_.width > 0 && current_.height > 0) {
+    if ((flags & kMouseEventAbsolute) && (flags & kMouseEventVirtualDesk) && onMonitor_) {
+        // Over the virtual desktop, then back to the monitor's own pixels.
+        pointer_.x = static_cast<int64_t>(dx) * virtualScreen_.width / 65536 + virtualScreen_.left -
+                     monitorLeft_;
+        pointer_.y = static_cast<int64_t>(dy) * virtualScreen_.height / 65536 + virtualScreen_.top -
+                     monitorTop_;
+        pointerKnown_ = true;
+    } else if ((flags & kMouseEventAbsolute) && current_.width > 0 && current_.height > 0) {
         pointer_.x = static_cast<int64_t>(dx) * current_.width / 65536;
         pointer_.y = static_cast<int64_t>(dy) * current_.height / 65536;
         pointerKnown_ = true;

@@ -22,6 +22,10 @@ public:
 
     // The display mode from `tick` on (a width or height of 0: unknown).
     void SetScreen(uint32_t tick, int32_t width, int32_t height, int32_t orientation);
+    // Where the screen lies while positions go to a chosen monitor (`onMonitor`): its
+    // top left corner on the virtual desktop, over which absolute events with
+    // kMouseEventVirtualDesk then span, and from which the library's records count.
+    void SetPlacement(bool onMonitor, int32_t left, int32_t top, const DesktopRect& virtualScreen);
     // A delivered batch, positions in hundredths of a pixel. With `transform` they are
     // taken to screen pixels of the current orientation as the engine does (for an
     // unknown orientation a contact keeps its previous position); without, they are
@@ -78,6 +82,11 @@ private:
     };
 
     void Saw(uint32_t tick);
+
+    bool onMonitor_ = false;
+    int32_t monitorLeft_ = 0;
+    int32_t monitorTop_ = 0;
+    DesktopRect virtualScreen_;
 
     std::string title_;
     bool library_;
