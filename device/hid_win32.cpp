@@ -11,6 +11,7 @@ extern "C" {
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "device/generic_screen.h"
@@ -149,9 +150,12 @@ struct CapField {
     LONG logicalMax = 0;
 };
 
-// Each usage a capability covers, once (a range names several).
-void AddValueCaps(const std::vector<HIDP_VALUE_CAPS>& caps, std::vector<CapField>& out) {
-    for (const HIDP_VALUE_CAPS& c : caps) {
+// Each usage a capability covers, once (a range names several); a button is one bit
+// of 0 or 1.
+template <typename Caps>
+void AddCaps(const std::vector<Caps>& caps, std::vector<CapField>& out) {
+    constexpr bool kButton = std::is_same_v<Caps, HIDP_BUTTON_CAPS>;
+    for (const Caps& c : caps) {
         const USAGE first = c.IsRange ? c.Range.UsageMin : c.NotRange.Usage;
         const USAGE last = c.IsRange ? c.Range.UsageMax : c.NotRange.Usage;
         for (unsigned u = first; u <= last && u - first < 64; ++u) {
@@ -160,28 +164,16 @@ void AddValueCaps(const std::vector<HIDP_VALUE_CAPS>& caps, std::vector<CapField
             f.usage = static_cast<USAGE>(u);
             f.link = c.LinkCollection;
             f.reportId = c.ReportID;
-            f.bitSize = c.BitSize;
-            f.logicalMin = c.LogicalMin;
-            f.logicalMax = c.LogicalMax;
-            out.push_back(f);
-        }
-    }
-}
-
-void AddButtonCaps(const std::vector<HIDP_BUTTON_CAPS>& caps, std::vector<CapField>& out) {
-    for (const HIDP_BUTTON_CAPS& c : caps) {
-        const USAGE first = c.IsRange ? c.Range.UsageMin : c.NotRange.Usage;
-        const USAGE last = c.IsRange ? c.Range.UsageMax : c.NotRange.Usage;
-        for (unsigned u = first; u <= last && u - first < 64; ++u) {
-            CapField f;
-            f.page = c.UsagePage;
-            f.usage = static_cast<USAGE>(u);
-            f.link = c.LinkCollection;
-            f.reportId = c.ReportID;
-            f.button = true;
-            f.bitSize = 1;
-            f.logicalMin = 0;
-            f.logicalMax = 1;
+            f.button = kButton;
+            if constexpr (kButton) {
+                f.bitSize = 1;
+                f.logicalMin = 0;
+                f.logicalMax = 1;
+            } else {
+                f.bitSize = c.BitSize;
+                f.logicalMin = c.LogicalMin;
+                f.logicalMax = c.LogicalMax;
+            }
             out.push_back(f);
         }
     }
@@ -243,7 +235,7 @@ void ReadFeatures(PHIDP_PREPARSED_DATA preparsed, const HIDP_CAPS& caps, int32_t
         if (HidP_GetValueCaps(HidP_Feature, values.data(), &count, preparsed) ==
             HIDP_STATUS_SUCCESS) {
             values.resize(count);
-            AddValueCaps(values, features);
+            AddCaps(values, features);
         }
     }
     bool haveMax = false;
@@ -376,7 +368,7 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         if (HidP_GetValueCaps(HidP_Input, values.data(), &count, preparsed.Get()) ==
             HIDP_STATUS_SUCCESS) {
             values.resize(count);
-            AddValueCaps(values, inputs);
+            AddCaps(values, inputs);
         }
     }
     count = caps.NumberInputButtonCaps;
@@ -385,7 +377,7 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         if (HidP_GetButtonCaps(HidP_Input, buttons.data(), &count, preparsed.Get()) ==
             HIDP_STATUS_SUCCESS) {
             buttons.resize(count);
-            AddButtonCaps(buttons, inputs);
+            AddCaps(buttons, inputs);
         }
     }
 

@@ -1,21 +1,12 @@
 #include "device/monitor.h"
 
 #include <cctype>
-#include <limits>
 
 #include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
+#include "platform/saturate.h"
 
 namespace tactra {
-
-namespace {
-
-int32_t ToInt32(uint32_t v) {
-    const uint32_t max = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(v > max ? max : v);
-}
-
-}  // namespace
 
 bool SameMonitorName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -76,8 +67,8 @@ DisplayTarget ReadDisplayTarget(Display& display, const std::string& monitorName
     MonitorInfo monitor;
     DesktopRect virtualScreen;
     if (FindAttachedMonitor(display, monitorName, monitor, virtualScreen)) {
-        state.width = ToInt32(monitor.rect.width);
-        state.height = ToInt32(monitor.rect.height);
+        state.width = SaturateInt32(monitor.rect.width);
+        state.height = SaturateInt32(monitor.rect.height);
         state.orientation = CorrectOrientation(monitor.orientation, state.atiAdapter);
         state.onMonitor = true;
         state.monitorLeft = monitor.rect.left;

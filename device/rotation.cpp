@@ -1,20 +1,10 @@
 #include "device/rotation.h"
 
-#include <limits>
 #include <string>
 
 #include "platform/saturate.h"
 
 namespace tactra {
-
-namespace {
-
-int32_t ToInt32(uint32_t v) {
-    const uint32_t max = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(v > max ? max : v);
-}
-
-}  // namespace
 
 int32_t DetectDisplayAdapter(Display& display) {
     std::string provider;
@@ -32,8 +22,8 @@ int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter) {
 bool ReadDisplayMode(Display& display, DisplayState& state) {
     DisplayMode mode;
     if (!display.ReadCurrentMode(mode)) return false;
-    state.width = ToInt32(mode.width);
-    state.height = ToInt32(mode.height);
+    state.width = SaturateInt32(mode.width);
+    state.height = SaturateInt32(mode.height);
     state.orientation = CorrectOrientation(mode.orientation, state.atiAdapter);
     return true;
 }

@@ -483,6 +483,18 @@ private:
 
 }  // namespace
 
+MonitorInfo TraceMonitor(const TraceStep& step) {
+    MonitorInfo monitor;
+    monitor.name = step.texts[0];
+    monitor.rect.left = static_cast<int32_t>(step.args[0]);
+    monitor.rect.top = static_cast<int32_t>(step.args[1]);
+    monitor.rect.width = static_cast<uint32_t>(step.args[2]);
+    monitor.rect.height = static_cast<uint32_t>(step.args[3]);
+    monitor.orientation = static_cast<int32_t>(step.args[4]);
+    monitor.primary = step.args[5] != 0;
+    return monitor;
+}
+
 bool ParseTrace(std::string_view text, const TraceOptions& options, std::vector<TraceStep>& steps,
                 TraceError& error) {
     return Parser(text, options, steps, error).Run();

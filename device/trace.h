@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/display.h"
+
 namespace tactra {
 
 enum class TraceOp {
@@ -47,6 +49,9 @@ struct TraceStep {
     std::vector<std::string> texts;
     std::vector<uint8_t> bytes;
 };
+
+// The monitor a `monitor` step declares.
+MonitorInfo TraceMonitor(const TraceStep& step);
 
 struct TraceError {
     int line = 0;

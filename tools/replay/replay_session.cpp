@@ -233,14 +233,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             HandleInput(step);
             break;
         case TraceOp::kMonitor: {
-            MonitorInfo monitor;
-            monitor.name = step.texts[0];
-            monitor.rect.left = static_cast<int32_t>(step.args[0]);
-            monitor.rect.top = static_cast<int32_t>(step.args[1]);
-            monitor.rect.width = static_cast<uint32_t>(step.args[2]);
-            monitor.rect.height = static_cast<uint32_t>(step.args[3]);
-            monitor.orientation = static_cast<int32_t>(step.args[4]);
-            monitor.primary = step.args[5] != 0;
+            const MonitorInfo monitor = TraceMonitor(step);
             display_.AttachMonitor(monitor);
             break;
         }
