@@ -11,6 +11,7 @@
 
 #include "device/calibration.h"
 #include "device/calibrator.h"
+#include "tests/support/monitors_win32.h"
 #include "tests/support/tactra_process_win32.h"
 
 namespace tactra {
@@ -209,19 +210,9 @@ TEST_F(CalibrateProgram, CancellingRetryingAndRejectingKeepThePreviousFile) {
 
 // The second monitor of the desktop, when there is one.
 bool SecondMonitor(MONITORINFOEXA& second) {
-    std::vector<MONITORINFOEXA> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR handle, HDC, LPRECT, LPARAM context) -> BOOL {
-            MONITORINFOEXA info = {};
-            info.cbSize = sizeof info;
-            if (GetMonitorInfoA(handle, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY))
-                reinterpret_cast<std::vector<MONITORINFOEXA>*>(context)->push_back(info);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
-    if (monitors.empty()) return false;
-    second = monitors[0];
+    const std::vector<MONITORINFOEXA> monitors = AttachedMonitors();
+    if (monitors.size() < 2) return false;
+    second = monitors[1];
     return true;
 }
 

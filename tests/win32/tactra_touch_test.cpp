@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/monitors_win32.h"
 #include "tests/support/probe_window_win32.h"
 #include "tests/support/tactra_process_win32.h"
 
@@ -85,25 +86,6 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
     EXPECT_FALSE(app.WaitForExit(700));
 }
 
-// The attached monitors, the primary one first.
-std::vector<MONITORINFOEXA> Monitors() {
-    std::vector<MONITORINFOEXA> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR handle, HDC, LPRECT, LPARAM context) -> BOOL {
-            MONITORINFOEXA info = {};
-            info.cbSize = sizeof info;
-            if (GetMonitorInfoA(handle, &info))
-                reinterpret_cast<std::vector<MONITORINFOEXA>*>(context)->push_back(info);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
-    for (size_t i = 1; i < monitors.size(); ++i) {
-        if (monitors[i].dwFlags & MONITORINFOF_PRIMARY) std::swap(monitors[0], monitors[i]);
-    }
-    return monitors;
-}
-
 // A one-finger tap at a raw position of a 1024 x 768 panel, at `tick` ms.
 std::string TapAt(int tick, int x, int y) {
     char line[128];
@@ -119,7 +101,7 @@ std::string TapAt(int tick, int x, int y) {
 // and the second tap clicks; the hot key turns it off again. Needs two monitors
 // (TACTRA_WINE_SCREENS=2).
 TEST(TactraTouch, TapOnTheChosenMonitorOnlyWhileTouchIsOn) {
-    const std::vector<MONITORINFOEXA> monitors = Monitors();
+    const std::vector<MONITORINFOEXA> monitors = AttachedMonitors();
     if (monitors.size() < 2) GTEST_SKIP() << "one monitor only: run with TACTRA_WINE_SCREENS=2";
     const MONITORINFOEXA& second = monitors[1];
     const RECT& m = second.rcMonitor;
