@@ -526,14 +526,23 @@ std::string FormatPanelLine(int32_t maxX, int32_t maxY) {
     return "panel " + std::to_string(maxX) + " " + std::to_string(maxY);
 }
 
-std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length) {
-    std::string line = "at " + std::to_string(tick) + " report";
+namespace {
+
+// "at T WORD HH HH ...": a directive of raw report bytes.
+std::string FormatBytesLine(uint32_t tick, const char* word, const uint8_t* data, size_t length) {
+    std::string line = "at " + std::to_string(tick) + " " + word;
     char hex[4];
     for (size_t i = 0; i < length; ++i) {
         std::snprintf(hex, sizeof hex, " %02X", data[i]);
         line += hex;
     }
     return line;
+}
+
+}  // namespace
+
+std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length) {
+    return FormatBytesLine(tick, "report", data, length);
 }
 
 std::string FormatLayoutLine(uint32_t tick, const std::string& layoutText) {
@@ -548,13 +557,7 @@ std::string FormatIdsLine(uint32_t tick, uint16_t vendorId, uint16_t productId) 
 }
 
 std::string FormatInputLine(uint32_t tick, const uint8_t* data, size_t length) {
-    std::string line = "at " + std::to_string(tick) + " input";
-    char hex[4];
-    for (size_t i = 0; i < length; ++i) {
-        std::snprintf(hex, sizeof hex, " %02X", data[i]);
-        line += hex;
-    }
-    return line;
+    return FormatBytesLine(tick, "input", data, length);
 }
 
 std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,
