@@ -11,6 +11,7 @@
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
+#include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_foreground.h"
@@ -146,6 +147,14 @@ Session::Session(const SessionOptions& options) : impl_(new Impl) {
     ports.sink = &impl_->sink;
     ports.foreground = &impl_->foreground;
     ports.display = &impl_->display;
+    if (options.logVerbose) {
+        // Each change of an engine state, as tactra-replay --states prints it.
+        Impl* impl = impl_.get();
+        ports.onStateChange = [impl](const char* from, const char* to) {
+            DiagnosticLog& log = ProcessLog();
+            if (log.Verbose()) log.Write("%u state %s -> %s", impl->clock.TickCount(), from, to);
+        };
+    }
 }
 
 Session::~Session() = default;

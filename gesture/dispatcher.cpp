@@ -1,5 +1,5 @@
 // The "WM_TOUCH" handler, the per-finger record updates and the contact state
-// machine.
+// machine with its handlers.
 #include <cstdio>
 #include <limits>
 
@@ -55,22 +55,12 @@ void FillSample(const GestureState& s, const TOUCHINPUT& record, FingerSample& s
     sample.phase = ReduceTouchFlags(record.dwFlags);
 }
 
-// A lift while a two-finger gesture is in progress ends it: held modifiers are
-// released and the mode cleared.
-void EndGesture(GestureState& s, EnginePorts& ports) {
-    if (!s.twoFinger.InProgress()) return;
-    ReleaseHeldModifiers(*ports.sink);
-    s.twoFinger.End();
-}
-
 // The engine forgets a touch: fingers up, no marks, no gesture, no button.
-void ForgetTouch(GestureState& s) {
+void ForgetTouch(GestureState& s, EnginePorts& ports) {
     for (FingerRecord& f : s.fingers) f = FingerRecord();
-    s.twoFingerTap = false;
-    s.secondFingerSeen = false;
-    s.twoFinger.End();
-    s.leftButtonDown = false;
-    s.dragging = false;
+    SetContact(s, ports, ContactState::kOneFinger);
+    s.twoFinger = TwoFingerGesture();
+    SetPointer(s, ports, PointerState::kFree);
     s.rightClickSent = false;
 }
 
@@ -112,6 +102,85 @@ void Move(FingerRecord& f, const FingerSample& sample, uint32_t elapsed) {
     }
 }
 
+// The contact state after finger 2 touches down, and after its quick lift.
+ContactState AfterSecondDown(ContactState c) {
+    if (c == ContactState::kOneFinger) return ContactState::kTwoFingers;
+    if (c == ContactState::kRightClickDueOneFinger) return ContactState::kRightClickDue;
+    return c;
+}
+
+ContactState AfterSecondTap(ContactState c) {
+    if (c == ContactState::kOneFinger) return ContactState::kRightClickDueOneFinger;
+    if (c == ContactState::kTwoFingers) return ContactState::kRightClickDue;
+    return c;
+}
+
+// Both fingers' samples have been judged.
+void Consume(GestureState& s) {
+    s.fingers[kFinger1].newSample = s.fingers[kFinger2].newSample = false;
+}
+
+// Both fingers have new samples: one step of the two-finger recogniser, once
+// neither finger is in its down phase.
+void TwoFingerStep(GestureState& s, EnginePorts& ports) {
+    const FingerRecord& f1 = s.fingers[kFinger1];
+    const FingerRecord& f2 = s.fingers[kFinger2];
+    if (f1.phase == TouchPhase::kDown || f2.phase == TouchPhase::kDown) return;
+    MultiTouchGesture(s, ports);
+    // Samples still pending from a finger's down phase can reach the recogniser
+    // in the batch that lifts it. The lift has already ended any gesture, so a
+    // step taken now must not leave its mode or modifier keys behind.
+    if (f1.phase == TouchPhase::kUp || f2.phase == TouchPhase::kUp) EndGesture(s, ports);
+    Consume(s);
+}
+
+// The handlers of the contact states, each returning the next state.
+
+// Finger 2's new samples go to the two-finger recogniser (finger 2 can be moving
+// from a touch that began before finger 1's); otherwise, outside a gesture, finger
+// 1 alone is the mouse: a lift of both fingers releases, a touch holds.
+ContactState OnOneFinger(GestureState& s, EnginePorts& ports) {
+    FingerRecord& f1 = s.fingers[kFinger1];
+    const FingerRecord& f2 = s.fingers[kFinger2];
+    if (f2.newSample) {
+        TwoFingerStep(s, ports);
+    } else if (s.twoFinger.InProgress()) {
+        // One-finger handling waits for the gesture's end.
+    } else if (f1.phase == TouchPhase::kUp) {
+        if (f2.phase == TouchPhase::kUp) {
+            SingleTouchRelease(s, ports);
+            f1.newSample = false;
+        }
+    } else if (f2.phase == TouchPhase::kUp && s.mouseMode == kMouseModeEmulate) {
+        SingleTouchHold(s, ports);
+    }
+    return ContactState::kOneFinger;
+}
+
+ContactState OnTwoFingers(GestureState& s, EnginePorts& ports) {
+    if (s.fingers[kFinger2].newSample) TwoFingerStep(s, ports);
+    return ContactState::kTwoFingers;
+}
+
+// Finger 1's sample decides the right click of a two-finger tap: sent unless
+// finger 1 has moved from its anchor.
+ContactState OnRightClickDue(GestureState& s, EnginePorts& ports) {
+    const bool oneFinger = s.contact == ContactState::kRightClickDueOneFinger;
+    if (s.twoFinger.InProgress()) {
+        // Undecided while a gesture lasts (a lift that marks a tap also ends one).
+        if (s.fingers[kFinger2].newSample) TwoFingerStep(s, ports);
+        return s.contact;
+    }
+    const FingerRecord& f1 = s.fingers[kFinger1];
+    const int64_t dx = Abs64(static_cast<int64_t>(f1.lastX) - f1.anchorX);
+    const int64_t dy = Abs64(static_cast<int64_t>(f1.lastY) - f1.anchorY);
+    if (dx < kTwoFingerTapSlopPx && dy < kTwoFingerTapSlopPx) SendRightClick(ports);
+    // Finger 2's samples are consumed too, or the next move of finger 1 would run
+    // the two-finger recogniser against a lifted finger.
+    Consume(s);
+    return oneFinger ? ContactState::kOneFinger : ContactState::kTwoFingers;
+}
+
 }  // namespace
 
 int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records) {
@@ -122,9 +191,9 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
     FillSample(s, records[0], s.samples[kFinger1]);
     FillSample(s, records[1], s.samples[kFinger2]);
     if (!s.touchEnabled) return 1;
-    if (s.waitForLift) {
+    if (s.contact == ContactState::kPassingOver) {
         // The lift that ends the passed-over touch is passed over too.
-        if (AllLifted(s)) s.waitForLift = false;
+        if (AllLifted(s)) SetContact(s, ports, ContactState::kOneFinger);
         return 1;
     }
     MTouchEventInput(s, ports, kFinger1);
@@ -140,19 +209,18 @@ void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled) {
     if (enabled == s.touchEnabled) return;
     s.touchEnabled = enabled;
     if (enabled) {
-        s.waitForLift = !AllLifted(s);
+        if (!AllLifted(s)) SetContact(s, ports, ContactState::kPassingOver);
         return;
     }
     EndGesture(s, ports);
     // Released where the pointer is: a drag's moves have already taken it there.
-    if (s.leftButtonDown) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
-    ForgetTouch(s);
-    s.waitForLift = false;
+    if (HoldsButton(s.pointer)) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);
+    ForgetTouch(s, ports);
 }
 
 // Both fingers' records follow their samples alike. Finger 1 alone drives the
-// mouse and starts a new touch (marks and right click cleared); finger 2's down
-// marks it as seen, and its quick lift marks a two-finger tap.
+// mouse and starts a new touch (contact state and right click reset); finger 2's
+// down and its quick lift move the contact state on.
 void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger) {
     FingerRecord& f = s.fingers[finger];
     const FingerSample& sample = s.samples[finger];
@@ -165,11 +233,10 @@ void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger) {
         case TouchPhase::kDown:
             TouchDown(f, sample, Now(ports));
             if (first) {
-                s.twoFingerTap = false;
-                s.secondFingerSeen = false;
+                SetContact(s, ports, ContactState::kOneFinger);
                 s.rightClickSent = false;
             } else {
-                s.secondFingerSeen = true;
+                SetContact(s, ports, AfterSecondDown(s.contact));
             }
             if (mouse) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
             break;
@@ -182,59 +249,51 @@ void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger) {
             f.phase = TouchPhase::kUp;
             EndGesture(s, ports);
             if (first) {
-                s.dragging = false;
-                if (mouse && s.leftButtonDown) {
+                // The pointer stops following; the emulation's button is released.
+                PointerState pointer = WithoutFollowing(s.pointer);
+                if (mouse && HoldsButton(pointer)) {
                     SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
-                    s.leftButtonDown = false;
+                    pointer = WithoutButton(pointer);
                 }
+                SetPointer(s, ports, pointer);
             } else if (lifted && Since(ports, f.downTick) <= kTwoFingerTapMaxMs) {
-                s.twoFingerTap = true;
+                SetContact(s, ports, AfterSecondTap(s.contact));
             }
             break;
         }
         case TouchPhase::kMove:
             Move(f, sample, Since(ports, f.downTick));
-            if (mouse && s.dragging) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
+            if (mouse && FollowsFinger(s.pointer)) {
+                SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
+            }
             break;
     }
 }
 
+// The contact state machine: finger 1's new sample is judged by the handler of the
+// current state, which returns the next.
 void MTouchEventDispatch(GestureState& s, EnginePorts& ports) {
-    FingerRecord& f1 = s.fingers[kFinger1];
-    FingerRecord& f2 = s.fingers[kFinger2];
-    if (!f1.newSample) {
-        if (f2.newSample) f1.newSample = f2.newSample = false;
+    if (!s.fingers[kFinger1].newSample) {
+        // Finger 2's samples without finger 1's are consumed unjudged.
+        if (s.fingers[kFinger2].newSample) Consume(s);
         return;
     }
-    if (s.twoFingerTap && !s.twoFinger.InProgress()) {
-        const int64_t dx = Abs64(static_cast<int64_t>(f1.lastX) - f1.anchorX);
-        const int64_t dy = Abs64(static_cast<int64_t>(f1.lastY) - f1.anchorY);
-        if (dx < kTwoFingerTapSlopPx && dy < kTwoFingerTapSlopPx) SendRightClick(ports);
-        s.twoFingerTap = false;
-        // Finger 2's samples are consumed too, or the next move of finger 1 would
-        // run the two-finger recogniser against a lifted finger.
-        f1.newSample = f2.newSample = false;
-        return;
+    ContactState next = s.contact;
+    switch (s.contact) {
+        case ContactState::kOneFinger:
+            next = OnOneFinger(s, ports);
+            break;
+        case ContactState::kTwoFingers:
+            next = OnTwoFingers(s, ports);
+            break;
+        case ContactState::kRightClickDue:
+        case ContactState::kRightClickDueOneFinger:
+            next = OnRightClickDue(s, ports);
+            break;
+        case ContactState::kPassingOver:
+            break;  // no batch reaches the dispatcher then
     }
-    if (f2.newSample) {
-        if (f1.phase == TouchPhase::kDown || f2.phase == TouchPhase::kDown) return;
-        MultiTouchGesture(s, ports);
-        // Samples still pending from a finger's down phase can reach the recogniser
-        // in the batch that lifts it. The lift has already ended any gesture, so a
-        // step taken now must not leave its mode or modifier keys behind.
-        if (f1.phase == TouchPhase::kUp || f2.phase == TouchPhase::kUp) EndGesture(s, ports);
-        f1.newSample = f2.newSample = false;
-        return;
-    }
-    if (s.secondFingerSeen || s.twoFinger.InProgress()) return;
-    if (f1.phase == TouchPhase::kUp) {
-        if (f2.phase == TouchPhase::kUp) {
-            SingleTouchRelease(s, ports);
-            f1.newSample = false;
-        }
-        return;
-    }
-    if (f2.phase == TouchPhase::kUp && s.mouseMode == kMouseModeEmulate) SingleTouchHold(s, ports);
+    SetContact(s, ports, next);
 }
 
 std::string SampleStatusText(int finger, const FingerSample& sample) {

@@ -1,5 +1,6 @@
-// The gesture engine: the dispatcher of touch batches, the contact state machine,
-// the one- and two-finger recognisers and the choice of the foreground
+// The gesture engine: the dispatcher of touch batches, its state machines (the
+// contact, the two-finger mode, the emulated pointer, the pairing of clicks), the
+// one- and two-finger recognisers and the choice of the foreground
 // application's profile. Its state is plain data that the main dialog owns; the
 // outside world is reached only through the ports.
 #pragma once
@@ -75,12 +76,56 @@ struct EnginePorts {
     ProfileSource* profiles = nullptr;
     // Told just before a gesture's action is played (even an empty one).
     std::function<void(Gesture)> onGesture;
+    // Told of every change of a state machine, by the states' names (StateName).
+    std::function<void(const char* from, const char* to)> onStateChange;
+};
+
+// The contact state machine: what the dispatcher knows of the touch beyond the
+// fingers' records. Finger 1's touch-down starts kOneFinger; finger 2's touch-down
+// during that touch leads to kTwoFingers, and its quick lift (within
+// kTwoFingerTapMaxMs of its touch-down) to a right click that finger 1's next
+// sample decides.
+enum class ContactState {
+    // Finger 1's touch has met no second finger: one-finger handling is on.
+    kOneFinger,
+    // Finger 2 touched down during finger 1's touch: one-finger handling stays off
+    // until finger 1 touches down again.
+    kTwoFingers,
+    // Finger 2 tapped during finger 1's touch: a right click is due at finger 1's
+    // next sample, unless finger 1 has moved; then kTwoFingers.
+    kRightClickDue,
+    // The same for a finger 2 that touched down before finger 1's touch; then
+    // kOneFinger.
+    kRightClickDueOneFinger,
+    // Touch came back on while a finger was on the panel: that touch is passed over
+    // until every finger has lifted; then kOneFinger.
+    kPassingOver,
+};
+
+// The mouse emulation's left button and whether finger 1's moves move the pointer.
+enum class PointerState {
+    kFree,      // no button held; finger 1's moves leave the pointer alone
+    kDragging,  // the button is held and the pointer follows finger 1
+    // The button was released while finger 1 hovered in range; the pointer still
+    // follows finger 1.
+    kHovering,
+    // The button is still held but the pointer no longer follows: finger 1 lifted
+    // while the engine did not emulate the mouse.
+    kButtonHeld,
+};
+
+// The pairing of clicks into a double tap.
+enum class ClickState {
+    kNone,           // no click sent yet: there is nothing to pair a touch with
+    kClicked,        // a click was sent at lastClickTick
+    kDoubleClicked,  // the immediate click of a double tap followed it
 };
 
 // The two-finger gesture in progress. Rotation and zoom exclude each other; a pan
 // to the right or down may take over from either, and what the gesture began as
 // still restrains the pans that follow: none to the left or up after a rotation,
 // none to the left after a zoom. A lift of either finger ends the gesture.
+// Each mode has its handler in the two-finger recogniser.
 enum class TwoFingerMode { kNone, kRotating, kZooming, kPanning };
 
 struct TwoFingerGesture {
@@ -89,11 +134,6 @@ struct TwoFingerGesture {
 
     bool InProgress() const { return mode != TwoFingerMode::kNone; }
     bool BeganAs(TwoFingerMode m) const { return began == m; }
-    void Enter(TwoFingerMode m) {
-        if (mode == TwoFingerMode::kNone) began = m;
-        mode = m;
-    }
-    void End() { mode = began = TwoFingerMode::kNone; }
 };
 
 // All the engine's state: plain data that the main dialog owns.
@@ -103,12 +143,14 @@ struct TwoFingerGesture {
 //   fingers[kFinger1], fingers[kFinger2]      m_MTouchInput1, m_MTouchInput2, whose
 //       x, y, dwFlags, dwDownTime, xUp, yUp, xMax .. yMin, bNewSample are here
 //       anchorX, anchorY, phase, downTick, lastX, lastY, maxDx .. minDy, newSample
-//   twoFingerTap, secondFingerSeen            bAux of m_MTouchInput1, of m_MTouchInput2
+//   contact: a right click is due             bAux of m_MTouchInput1
+//   contact: finger 2 touched during finger 1 bAux of m_MTouchInput2
 //   twoFinger.BeganAs(kRotating)              m_bRotating
 //   twoFinger.BeganAs(kZooming)               m_bZooming
 //   twoFinger.mode == kPanning                m_bPanning
-//   leftButtonDown, dragging, rightClickSent  mouse_down, m_bDragging, iRight
-//   lastClickTick, doubleClicked              m_dwLastClickTime, m_bDoubleClicked
+//   pointer holds the button, follows         mouse_down, m_bDragging
+//   rightClickSent                            iRight
+//   lastClickTick, click                      m_dwLastClickTime, m_bDoubleClicked
 //   mouseMode, fileName, windowTitle          m_iMouseFlags, m_strFileName, m_strTitleName
 struct GestureState {
     // The current batch's samples, indexed by kFinger1, kFinger2.
@@ -116,22 +158,16 @@ struct GestureState {
     // The record of each finger's touch.
     std::array<FingerRecord, kFingerCount> fingers{};
 
-    // Finger 2 was lifted within kTwoFingerTapMaxMs of its touch-down: a right
-    // click is due, unless finger 1 has moved.
-    bool twoFingerTap = false;
-    // Finger 2 touched down during finger 1's current touch: one-finger handling
-    // stays off until finger 1 touches down again.
-    bool secondFingerSeen = false;
+    ContactState contact = ContactState::kOneFinger;
     TwoFingerGesture twoFinger;
 
     // The mouse emulation.
-    bool leftButtonDown = false;  // the emulation holds the left button
-    bool dragging = false;        // moves of finger 1 move the pointer
-    bool rightClickSent = false;  // during finger 1's current touch
-    uint32_t lastClickTick = 0;
-    bool doubleClicked = false;  // the immediate click of a double tap was sent
-    // A click has been sent at some lift; until then lastClickTick means nothing.
-    bool clickSent = false;
+    PointerState pointer = PointerState::kFree;
+    // The right click of holding still was sent during finger 1's current touch
+    // (a fact of that touch, reset at its touch-down).
+    bool rightClickSent = false;
+    ClickState click = ClickState::kNone;
+    uint32_t lastClickTick = 0;  // meaningful once click is not kNone
 
     int32_t mouseMode = kMouseModeEmulate;
     DisplayState display;
@@ -141,9 +177,6 @@ struct GestureState {
 
     // The touch switch: off, batches still arrive but nothing is played.
     bool touchEnabled = true;
-    // Touch came back on while a finger was on the panel: that touch is passed
-    // over until every finger has lifted.
-    bool waitForLift = false;
 
     // The foreground application and its profile.
     std::string fileName = kUnknownApplication;
@@ -167,12 +200,27 @@ void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled);
 void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger);
 void MTouchEventDispatch(GestureState& s, EnginePorts& ports);
 
+// One step of the two-finger recogniser, by the current TwoFingerMode.
 void MultiTouchGesture(GestureState& s, EnginePorts& ports);
+// Finger 1 alone, touching: the right click of holding still, the immediate click
+// of a double tap, the release of the button in range, the start of a drag.
 void SingleTouchHold(GestureState& s, EnginePorts& ports);
+// Finger 1 alone, lifted: the click of a tap and the one-finger flick.
 void SingleTouchRelease(GestureState& s, EnginePorts& ports);
-// Each returns the gesture it played, or kGestureCount when the test failed.
+// The flick tests on finger 1's record, for a one-finger flick and for a
+// two-finger pan's step. Each returns the gesture it played, or kGestureCount when
+// the test failed.
 Gesture FlickHorizontal(GestureState& s, EnginePorts& ports);
 Gesture FlickVertical(GestureState& s, EnginePorts& ports);
+
+// The names the state machines' states are logged and printed by: the contact
+// state's, or the two-finger mode's while a gesture is in progress ("one-finger",
+// "two-fingers", "right-click-due", "right-click-due-one-finger", "passing-over";
+// "rotating", "zooming", "panning"); the pointer's ("pointer-free", "dragging",
+// "hovering", "button-held"); the clicks' ("no-click", "clicked", "double-clicked").
+const char* ContactStateName(const GestureState& s);
+const char* StateName(PointerState state);
+const char* StateName(ClickState state);
 
 // Identifies the application in front and loads the first matching section's
 // actions; without a match every Case and Code is 0.

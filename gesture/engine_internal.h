@@ -24,5 +24,29 @@ void SendRightClick(EnginePorts& ports);
 // Announces the gesture and plays the current profile's action for it.
 void PlayGesture(GestureState& s, EnginePorts& ports, Gesture g);
 
+// The state machines' transitions; each change is told to ports.onStateChange.
+void SetContact(GestureState& s, EnginePorts& ports, ContactState next);
+void SetPointer(GestureState& s, EnginePorts& ports, PointerState next);
+void SetClick(GestureState& s, EnginePorts& ports, ClickState next);
+// Enters a two-finger mode; the first one entered is what the gesture began as.
+void EnterMode(GestureState& s, EnginePorts& ports, TwoFingerMode mode);
+// A lift while a two-finger gesture is in progress ends it: held modifiers are
+// released and the mode cleared.
+void EndGesture(GestureState& s, EnginePorts& ports);
+
+inline bool HoldsButton(PointerState p) {
+    return p == PointerState::kDragging || p == PointerState::kButtonHeld;
+}
+inline bool FollowsFinger(PointerState p) {
+    return p == PointerState::kDragging || p == PointerState::kHovering;
+}
+// The pointer once the button is released, and once it stops following finger 1.
+inline PointerState WithoutButton(PointerState p) {
+    return FollowsFinger(p) ? PointerState::kHovering : PointerState::kFree;
+}
+inline PointerState WithoutFollowing(PointerState p) {
+    return HoldsButton(p) ? PointerState::kButtonHeld : PointerState::kFree;
+}
+
 }  // namespace engine_detail
 }  // namespace tactra

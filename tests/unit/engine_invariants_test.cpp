@@ -140,7 +140,7 @@ std::string RunOnce(uint32_t seed, bool* ran) {
         if ((!up1 && !up2) || bothBefore) return;
         // The one exception: a one-finger flick at the lift of a lone finger.
         const bool flick = g == kFlickUp || g == kFlickDown || g == kFlickLeft || g == kFlickRight;
-        if (!(flick && up1 && up2 && !s.secondFingerSeen)) {
+        if (!(flick && up1 && up2 && s.contact == ContactState::kOneFinger)) {
             sink.Fault(std::string("gesture ") + kGestureNames[g] + " with a finger up");
         }
     };

@@ -30,6 +30,7 @@ tactra::ReplayOptions OptionsOf(const fs::path& trace) {
         if (line.rfind("# args:", 0) != 0) continue;
         if (line.find("--batches") != std::string::npos) options.printBatches = true;
         if (line.find("--library") != std::string::npos) options.library = true;
+        if (line.find("--states") != std::string::npos) options.printStates = true;
     }
     return options;
 }
@@ -43,34 +44,33 @@ std::vector<fs::path> TracesIn(const fs::path& dir) {
     return traces;
 }
 
+// Replays `trace` (twice: the same trace gives the same output) in a fresh working
+// directory and compares its output with `expectedPath`.
+void CheckTrace(const fs::path& trace, const fs::path& expectedPath,
+                tactra::ReplayOptions options) {
+    SCOPED_TRACE(trace.string());
+    const std::string expected = ReadAll(expectedPath);
+    const fs::path home = fs::current_path();
+    const fs::path work = fs::path(::testing::TempDir()) / "tactra-replay-work" / trace.stem();
+    options.workDir = work.string();
+    for (int run = 0; run < 2; ++run) {
+        fs::remove_all(work);
+        fs::create_directories(work);
+        std::ostringstream out, err;
+        const int status = tactra::RunReplay(trace.string(), options, out, err);
+        fs::current_path(home);
+        EXPECT_EQ(out.str(), expected);
+        EXPECT_EQ(status, err.str().empty() ? 0 : 2) << err.str();
+    }
+}
+
 void CheckTraces(const fs::path& dir) {
     const std::vector<fs::path> traces = TracesIn(dir);
     ASSERT_FALSE(traces.empty()) << dir;
-    const fs::path home = fs::current_path();
-    const fs::path scratch = fs::path(::testing::TempDir());
     for (const fs::path& trace : traces) {
-        SCOPED_TRACE(trace.string());
         fs::path expectedPath = trace;
         expectedPath.replace_extension(".expected");
-        const std::string expected = ReadAll(expectedPath);
-
-        // A fresh working directory per trace, under the temporary folder.
-        const fs::path work = scratch / "tactra-replay-work" / trace.stem();
-        fs::remove_all(work);
-        fs::create_directories(work);
-        tactra::ReplayOptions options = OptionsOf(trace);
-        options.workDir = work.string();
-
-        // Twice: the same trace gives the same output.
-        for (int run = 0; run < 2; ++run) {
-            fs::remove_all(work);
-            fs::create_directories(work);
-            std::ostringstream out, err;
-            const int status = tactra::RunReplay(trace.string(), options, out, err);
-            fs::current_path(home);
-            EXPECT_EQ(out.str(), expected);
-            EXPECT_EQ(status, err.str().empty() ? 0 : 2) << err.str();
-        }
+        CheckTrace(trace, expectedPath, OptionsOf(trace));
     }
 }
 
@@ -82,6 +82,20 @@ TEST(Replay, ExampleTracesGiveTheirExpectedOutput) {
 
 TEST(Replay, TestTracesGiveTheirExpectedOutput) {
     CheckTraces(fs::path(TACTRA_SOURCE_DIR) / "tests" / "traces");
+}
+
+// examples/states/NAME.expected: what --states prints for examples/NAME.trace.
+TEST(Replay, ExampleStatesGiveTheirExpectedOutput) {
+    const fs::path examples = fs::path(TACTRA_SOURCE_DIR) / "examples";
+    int checked = 0;
+    for (const auto& entry : fs::directory_iterator(examples / "states")) {
+        const fs::path trace = examples / entry.path().filename().replace_extension(".trace");
+        tactra::ReplayOptions options = OptionsOf(trace);
+        options.printStates = true;
+        CheckTrace(trace, entry.path(), options);
+        ++checked;
+    }
+    EXPECT_GE(checked, 2);
 }
 
 TEST(Replay, MalformedTraceIsRefusedWithItsLine) {

@@ -63,7 +63,7 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
 
     TactraProcess::SetWineVersion("winxp64");  // major version 5: the mouse is emulated
     TactraProcess app;
-    ASSERT_TRUE(app.Start(folder, "--replay session.trace"));
+    ASSERT_TRUE(app.Start(folder, "--replay session.trace --log verbose"));
     SetCursorPos(512, 384);
     ASSERT_TRUE(probe.BringToFront());
 
@@ -81,6 +81,14 @@ TEST(TactraTouch, PinchAndFlickReachTheApplicationInFront) {
     EXPECT_EQ(WindowText(GetDlgItem(app.MainDialog(), 1004)), "Touch probe");
     EXPECT_EQ(WindowText(GetDlgItem(app.MainDialog(), 1001)).rfind("X1-4[", 0), 0u)
         << WindowText(GetDlgItem(app.MainDialog(), 1001));
+
+    // The verbose log follows the engine's states through the pinch and the flick.
+    const std::string log = ReadFileText(folder + "\\Tactra.log");
+    for (const char* change :
+         {" state one-finger -> two-fingers\r\n", " state two-fingers -> zooming\r\n",
+          " state zooming -> two-fingers\r\n", " state two-fingers -> one-finger\r\n"}) {
+        EXPECT_NE(log.find(change), std::string::npos) << change << log;
+    }
 
     // The trace is over: Tactra searches for a panel again and keeps running.
     EXPECT_FALSE(app.WaitForExit(700));

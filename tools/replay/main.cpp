@@ -8,8 +8,9 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tactra-replay [--batches] [--library] [--dir DIR] [--svg OUT.svg] TRACE\n"
+    "usage: tactra-replay [--batches] [--states] [--library] [--dir DIR] [--svg OUT.svg] TRACE\n"
     "  --batches   also print every batch delivered to the gesture engine\n"
+    "  --states    also print every change of the gesture engine's states\n"
     "  --library   run the trace through tpinput's report processing instead\n"
     "  --dir DIR   working directory for the profile and calibration files\n"
     "  --svg OUT   also draw the session into the SVG file OUT\n";
@@ -21,6 +22,10 @@ ArgResult ParseOption(int argc, char** argv, int& i, tactra::ReplayOptions& opti
     const std::string arg = argv[i];
     if (arg == "--batches") {
         options.printBatches = true;
+        return ArgResult::kTaken;
+    }
+    if (arg == "--states") {
+        options.printStates = true;
         return ArgResult::kTaken;
     }
     if (arg == "--library") {
@@ -76,6 +81,12 @@ int main(int argc, char** argv) {
     }
     if (tracePath.empty()) {
         std::cerr << kUsage;
+        return 2;
+    }
+    if (options.printStates && options.library) {
+        std::cerr
+            << "tactra-replay: --states shows the gesture engine, which --library leaves out\n"
+            << kUsage;
         return 2;
     }
     return tactra::RunReplay(tracePath, options, std::cout, std::cerr);

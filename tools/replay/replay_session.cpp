@@ -150,6 +150,11 @@ ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out,
     ports_.foreground = &foreground_;
     ports_.display = &display_;
     ports_.onGesture = [this](Gesture g) { PrintGesture(g); };
+    if (options_.printStates) {
+        ports_.onStateChange = [this](const char* from, const char* to) {
+            out_ << clock_.TickCount() << " state " << from << " -> " << to << '\n';
+        };
+    }
 }
 
 ReplaySession::~ReplaySession() = default;

@@ -30,9 +30,10 @@ class StoreProfileSource;
 
 struct ReplayOptions {
     bool printBatches = false;
-    bool library = false;  // through tpinput's report processing (library_session.h)
-    std::string workDir;   // empty: the current directory
-    std::string svgPath;   // empty: no picture; relative to the current directory
+    bool printStates = false;  // "T state FROM -> TO" at every change of an engine state
+    bool library = false;      // through tpinput's report processing (library_session.h)
+    std::string workDir;       // empty: the current directory
+    std::string svgPath;       // empty: no picture; relative to the current directory
 };
 
 // Prints every key and mouse event with the clock's tick, and keeps the key state
