@@ -260,7 +260,7 @@ void ReplaySession::StartUp() {
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
     InitDisplayState(display_, engine_.display);
-    engine_.touchEnabled = ReadTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)));
+    engine_.touchEnabled = ReadTouchEnabled(CurrentCalibrationFile());
     clock_.Set(now);
     OpenPanel();
 }
@@ -277,8 +277,7 @@ void ReplaySession::OpenPanel() {
 // is remembered in "Calibrate.ini" (where the folder lets it be written).
 void ReplaySession::SwitchTouch(bool enabled) {
     if (started_) SetTouchEnabled(engine_, ports_, enabled);
-    if (!files_.readOnly)
-        WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
+    if (!files_.readOnly) WriteTouchEnabled(CurrentCalibrationFile(), enabled);
 }
 
 void ReplaySession::HandleReport(const TraceStep& step) {
