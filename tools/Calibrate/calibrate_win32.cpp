@@ -58,6 +58,8 @@ constexpr COLORREF kTargetColour = RGB(200, 0, 0);
 constexpr COLORREF kCheckTargetColour = RGB(170, 170, 170);
 constexpr COLORREF kDotColour = RGB(0, 70, 220);
 constexpr COLORREF kMessageColour = RGB(200, 0, 0);
+constexpr char kNotStoredForCheck[] =
+    "The calibration could not be stored for its check. Please touch each target again.";
 constexpr char kChoiceClass[] = "TactraCalibrateMonitor";
 constexpr char kChoiceQuestion[] = "Touch the screen you want to use";
 constexpr UINT_PTR kChoiceTimer = 2;
@@ -235,9 +237,7 @@ void DropWorkFile() {
 // folder, whose file is checked before anything else happens.
 void Finish() {
     if (!SetCurrentDirectoryA(g_calibrator.workFolder.c_str())) {
-        StartTargets(
-            "The calibration could not be stored for its check. Please touch each "
-            "target again.");
+        StartTargets(kNotStoredForCheck);
         return;
     }
     g_calibrator.library.setCalibrate(0);
@@ -250,9 +250,7 @@ void Finish() {
     if (!read || check != CalibrationCheck::kOk) {
         DropWorkFile();
         g_calibrator.library.setCalibrate(1);
-        StartTargets(read ? CalibrationCheckMessage(check)
-                          : "The calibration could not be stored for its check. Please touch "
-                            "each target again.");
+        StartTargets(read ? CalibrationCheckMessage(check) : kNotStoredForCheck);
         return;
     }
     // The check screen maps touches through the new file: the current directory

@@ -410,12 +410,13 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
     }
     std::ofstream svg;
     std::unique_ptr<SessionPicture> picture;
+    const auto pictureFailed = [&err, &options] {
+        err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+        return 2;
+    };
     if (!svgPath.empty()) {
         svg.open(svgPath, std::ios::binary | std::ios::trunc);
-        if (!svg) {
-            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
-            return 2;
-        }
+        if (!svg) return pictureFailed();
         picture = std::make_unique<SessionPicture>(FileNameOf(tracePath), options.library);
     }
     if (options.library) {
@@ -431,8 +432,7 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
         svg.close();
         if (svg.fail()) {
             std::remove(svgPath.c_str());
-            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
-            return 2;
+            return pictureFailed();
         }
     }
     return 0;
