@@ -244,8 +244,7 @@ void Session::RestartReading(HWND dialog) {
 void Session::OnDeviceChange(HWND dialog) {
     impl_->timer.Bind(dialog);
     PanelReader& reader = impl_->Reader();
-    if (!impl_->timer.Armed() && reader.ThreadHandle() == nullptr &&
-        reader.PanelHandle() == nullptr)
+    if (!impl_->timer.Armed() && DeviceChangeArmsTimer(reader.ThreadHandle(), reader.PanelHandle()))
         impl_->timer.Set(kRetryTimerPeriodMs);
 }
 
