@@ -38,13 +38,13 @@ test-native: native
 	ctest --preset native
 
 test-win: wintest
-	bash tests/wine-run.sh build/wintest
-	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/wine-run.sh build/wintest \
+	bash tests/scripts/wine-run.sh build/wintest
+	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/scripts/wine-run.sh build/wintest \
 	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
 
 test-win32: win32
 	ctest --test-dir build/win32 --output-on-failure
-	bash tests/run-32bit-suites.sh
+	bash tests/scripts/run-32bit-suites.sh
 
 # Native suites first, then the checks of the shipped 32-bit files (imports, sizes,
 # the exports' calling convention), the 32-bit Windows programs (built everywhere; run
@@ -56,9 +56,9 @@ test: deps native win32 ship64 wintest
 	ctest --preset native
 	bash tests/fuzz/run-fuzz.sh 3
 	ctest --test-dir build/win32 --output-on-failure
-	bash tests/run-32bit-suites.sh
-	bash tests/wine-run.sh build/wintest
-	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/wine-run.sh build/wintest \
+	bash tests/scripts/run-32bit-suites.sh
+	bash tests/scripts/wine-run.sh build/wintest
+	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/scripts/wine-run.sh build/wintest \
 	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
 
 # The installer and the zip of the shipped files, from the win32 build once its

@@ -19,7 +19,6 @@ constexpr const char kCalibrateProgram[] = "Calibrate.exe";
 constexpr const char kTestProgram[] = "Test.exe";
 // The title of the message that a program could not be started.
 constexpr const char kLaunchFailedTitle[] = "Tactra";
-constexpr const char kCalibrationHint[] = "Please press right button to calibrate. ";
 constexpr const char kHintNewerWindows[] = "For Windows 7 and Vista, Calibration is not necessary!";
 constexpr const char kHintTabletPc[] = "For Tablet Version, Calibration is not necessary!";
 constexpr const char kNoNameMessage[] = "Please input file name or key words!";
@@ -65,8 +64,8 @@ TrayAction TrayCallbackAction(uint32_t mouseMessage);
 
 // A device change re-arms the start timer only in the "lost" state: no reading
 // thread and no panel handle.
-inline bool DeviceChangeArmsTimer(uintptr_t threadHandle, uintptr_t panelHandle) {
-    return threadHandle == 0 && panelHandle == 0;
+inline bool DeviceChangeArmsTimer(const void* threadHandle, const void* panelHandle) {
+    return threadHandle == nullptr && panelHandle == nullptr;
 }
 
 // Page bookkeeping of the tab sheet: up to 16 pages, one of them current.

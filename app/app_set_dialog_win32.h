@@ -49,9 +49,6 @@ class CPage2 : public GesturePage {
 public:
     CPage2();
 
-    const std::vector<std::string>& SectionNames() const { return sections_; }
-    int SelectedIndex() const { return selected_; }
-
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
@@ -81,7 +78,6 @@ public:
     void AppendPage(const char* title, Dialog* page, UINT templateId);
     void CreatePages();
     void PlacePages();
-    int CurrentPage() const { return pages_.Current(); }
     HWND Hwnd() const { return hwnd_; }
 
 private:

@@ -25,8 +25,6 @@ public:
 
     HWND Hwnd() const { return hwnd_; }
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-    int TemplateId() const { return templateId_; }
-    bool IsModal() const { return modal_; }
 
 protected:
     // WM_INITDIALOG; the result is the dialog procedure's result.

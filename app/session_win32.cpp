@@ -6,11 +6,11 @@
 
 #include "app/app_rules.h"
 #include "app/resource.h"
+#include "device/calibration.h"
 #include "device/reader_win32.h"
 #include "device/replay.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
-#include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
@@ -198,7 +198,7 @@ void Session::ResetEngine(int32_t mouseMode) {
 }
 
 void Session::LoadTouchSettings() {
-    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    const CIni ini = CurrentCalibrationFile();
     impl_->engine.touchEnabled = ReadTouchEnabled(ini);
     impl_->engine.monitor.Choose(ReadMonitorName(ini));
 }
@@ -207,7 +207,7 @@ bool Session::TouchEnabled() const { return impl_->engine.touchEnabled; }
 
 void Session::SetTouchEnabled(bool enabled) {
     tactra::SetTouchEnabled(impl_->engine, impl_->ports, enabled);
-    WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
+    WriteTouchEnabled(CurrentCalibrationFile(), enabled);
 }
 
 void Session::ShowMonitor(HWND dialog) {
@@ -253,8 +253,7 @@ void Session::RestartReading(HWND dialog) {
 void Session::OnDeviceChange(HWND dialog) {
     impl_->timer.Bind(dialog);
     PanelReader& reader = impl_->Reader();
-    if (!impl_->timer.Armed() && reader.ThreadHandle() == nullptr &&
-        reader.PanelHandle() == nullptr)
+    if (!impl_->timer.Armed() && DeviceChangeArmsTimer(reader.ThreadHandle(), reader.PanelHandle()))
         impl_->timer.Set(kRetryTimerPeriodMs);
 }
 

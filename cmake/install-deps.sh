@@ -28,7 +28,7 @@ elif [ "${1:-all}" != native ]; then
   wanted+=("${windows[@]}")
   # The shipped files are 32-bit: run them where the machine can (installed
   # apart below: a missing 32-bit Wine only skips the 32-bit suites).
-  if bash "$here/../tests/probe-32bit.sh"; then
+  if bash "$here/../tests/scripts/probe-32bit.sh"; then
     i386=yes
   fi
 fi

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <initializer_list>
 #include <limits>
 
 namespace tactra {
@@ -44,6 +43,26 @@ int32_t Bound(int32_t a, int32_t b, int32_t margin) {
     return SaturateInt32((static_cast<int64_t>(a) + b) / 2 + margin);
 }
 
+// The file's keys: a point's two coordinates by its number (1 .. 5), and the limits
+// in the order they are written.
+struct PointKeys {
+    explicit PointKeys(int number) {
+        std::snprintf(x, sizeof x, "Point%dX", number);
+        std::snprintf(y, sizeof y, "Point%dY", number);
+    }
+    char x[16];
+    char y[16];
+};
+
+struct LimitKey {
+    const char* name;
+    int32_t CalibrationLimits::*value;
+};
+constexpr LimitKey kLimitKeys[] = {{"MinX", &CalibrationLimits::minX},
+                                   {"MaxX", &CalibrationLimits::maxX},
+                                   {"MinY", &CalibrationLimits::minY},
+                                   {"MaxY", &CalibrationLimits::maxY}};
+
 CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
     CalibrationLimits limits;
     limits.minX = 0;
@@ -56,8 +75,8 @@ CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
 }  // namespace
 
 CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY) {
-    for (const char* key : {"MaxX", "MinX", "MaxY", "MinY"}) {
-        if (!ini.HasKey(kCalibrationSection, key)) return PanelRange(logicalMaxX, logicalMaxY);
+    for (const LimitKey& key : kLimitKeys) {
+        if (!ini.HasKey(kCalibrationSection, key.name)) return PanelRange(logicalMaxX, logicalMaxY);
     }
     CalibrationLimits limits;
     limits.minX = ini.ReadNumber(kCalibrationSection, "MinX", 0);
@@ -77,9 +96,10 @@ CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, in
     return limits;
 }
 
+CIni CurrentCalibrationFile() { return CIni(PathInCurrentDirectory(kCalibrationFileName)); }
+
 CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
-    return LoadCalibrationLimits(CIni(PathInCurrentDirectory(kCalibrationFileName)), logicalMaxX,
-                                 logicalMaxY);
+    return LoadCalibrationLimits(CurrentCalibrationFile(), logicalMaxX, logicalMaxY);
 }
 
 std::string ReadMonitorName(const CIni& ini) {
@@ -110,22 +130,43 @@ CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
 }
 
 void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]) {
-    char key[16];
     for (int i = 0; i < 5; ++i) {
-        std::snprintf(key, sizeof key, "Point%dX", i + 1);
-        ini.WriteNumber(kCalibrationSection, key, points[i].x);
-        std::snprintf(key, sizeof key, "Point%dY", i + 1);
-        ini.WriteNumber(kCalibrationSection, key, points[i].y);
+        const PointKeys key(i + 1);
+        ini.WriteNumber(kCalibrationSection, key.x, points[i].x);
+        ini.WriteNumber(kCalibrationSection, key.y, points[i].y);
     }
     const CalibrationLimits limits = LimitsFromPoints(points);
-    ini.WriteNumber(kCalibrationSection, "MinX", limits.minX);
-    ini.WriteNumber(kCalibrationSection, "MaxX", limits.maxX);
-    ini.WriteNumber(kCalibrationSection, "MinY", limits.minY);
-    ini.WriteNumber(kCalibrationSection, "MaxY", limits.maxY);
+    for (const LimitKey& key : kLimitKeys)
+        ini.WriteNumber(kCalibrationSection, key.name, limits.*key.value);
 }
 
 void WriteCalibrationFile(const CalibrationPoint points[5]) {
-    WriteCalibrationFile(CIni(PathInCurrentDirectory(kCalibrationFileName)), points);
+    WriteCalibrationFile(CurrentCalibrationFile(), points);
+}
+
+bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits) {
+    for (int i = 0; i < 5; ++i) {
+        const PointKeys key(i + 1);
+        if (!ini.HasKey(kCalibrationSection, key.x)) return false;
+        points[i].x = ini.ReadNumber(kCalibrationSection, key.x, 0);
+        if (!ini.HasKey(kCalibrationSection, key.y)) return false;
+        points[i].y = ini.ReadNumber(kCalibrationSection, key.y, 0);
+        points[i].count = 0;
+    }
+    for (const LimitKey& key : kLimitKeys) {
+        if (!ini.HasKey(kCalibrationSection, key.name)) return false;
+        limits.*key.value = ini.ReadNumber(kCalibrationSection, key.name, 0);
+    }
+    return true;
+}
+
+bool SameCalibration(const CalibrationPoint a[5], const CalibrationLimits& aLimits,
+                     const CalibrationPoint b[5], const CalibrationLimits& bLimits) {
+    for (int i = 0; i < 5; ++i) {
+        if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+    }
+    return aLimits.minX == bLimits.minX && aLimits.maxX == bLimits.maxX &&
+           aLimits.minY == bLimits.minY && aLimits.maxY == bLimits.maxY;
 }
 
 }  // namespace tactra

@@ -40,6 +40,10 @@ MappedPoint MapPosition(const CalibrationLimits& limits, const ScreenScale& scal
 constexpr const char kCalibrationFileName[] = "Calibrate.ini";
 constexpr const char kCalibrationSection[] = "Config";
 
+// "Calibrate.ini" in the current directory, where Tactra.exe, tpinput.dll and
+// Calibrate.exe read and write it.
+CIni CurrentCalibrationFile();
+
 // The monitor the panel drives: its device name in [Config] (absent or empty: the
 // primary display). Written by the calibration program's choice of monitor.
 constexpr const char kMonitorKey[] = "Monitor";
@@ -80,5 +84,13 @@ CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]);
 void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]);
 // The same to "Calibrate.ini" in the current directory.
 void WriteCalibrationFile(const CalibrationPoint points[5]);
+
+// The fourteen values that WriteCalibrationFile writes, as the file holds them (an
+// empty value reads 0; the counts become 0 and the ranges are left as they are);
+// false when one of the keys is missing.
+bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits);
+// Whether two such readings hold the same fourteen values.
+bool SameCalibration(const CalibrationPoint a[5], const CalibrationLimits& aLimits,
+                     const CalibrationPoint b[5], const CalibrationLimits& bLimits);
 
 }  // namespace tactra

@@ -49,7 +49,6 @@ public:
     // A layout that fails CheckContactLayout (the parsers never give one) is kept but
     // never decoded: every report is refused with kUnusableLayout.
     GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks);
-    bool Usable() const { return usable_; }
 
     // The panel range positions are scaled to (default kGenericPanelMax each).
     void SetPanelRange(int32_t maxX, int32_t maxY);
@@ -66,7 +65,6 @@ public:
     // Touching contacts the latest frame left out of the two.
     int IgnoredInLastFrame() const { return ignoredLast_; }
     const ContactLayout& Layout() const { return layout_; }
-    const DeviceQuirks& Quirks() const { return quirks_; }
 
 private:
     struct Entry {

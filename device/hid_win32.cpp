@@ -22,6 +22,14 @@ namespace tactra {
 
 namespace {
 
+// Why a device is not taken or a step on it fails, each worded here once.
+constexpr char kDescriptorUnreadable[] = "its descriptor cannot be read";
+constexpr char kNotPanelDescriptor[] = "not a panel's descriptor (short report or too few values)";
+Result NoOpenPanel() { return Result::Failure("no open panel"); }
+Result StartReportFailed(DWORD error) {
+    return Result::Failure("the start report's write failed (error %lu)", error);
+}
+
 // Releases a device information set when the lookup of one index is done.
 class DeviceInfoSet {
 public:
@@ -327,7 +335,7 @@ LayoutField* FingerSlot(FingerLayout& finger, uint32_t usage) {
 
 Result ReadContactLayout(void* handle, ContactLayout& layout) {
     PreparsedData preparsed(handle);
-    if (!preparsed.Ok()) return Result::Failure("its descriptor cannot be read");
+    if (!preparsed.Ok()) return Result::Failure("%s", kDescriptorUnreadable);
     HIDP_CAPS caps = {};
     if (HidP_GetCaps(preparsed.Get(), &caps) != HIDP_STATUS_SUCCESS)
         return Result::Failure("its capabilities cannot be read");
@@ -475,6 +483,15 @@ Result SetDeviceMode(const PanelDevice& device) {
     return Result::Success();  // a screen without the feature
 }
 
+void SetDeviceModeOrLog(const PanelDevice& device) {
+    if (Result mode = SetDeviceMode(device); !mode)
+        ProcessLog().Write("device mode: %s", mode.ReasonText());
+}
+
+Result NoPanelFound(uint16_t vendorId) {
+    return Result::Failure("no panel of vendor 0x%04X found", vendorId);
+}
+
 namespace {}  // namespace
 
 void* InvalidPanelHandle() { return INVALID_HANDLE_VALUE; }
@@ -516,9 +533,9 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options, HidAttributes
         PanelDescriptor descriptor;
         const Query query = QueryDescriptor(handle, descriptor);
         if (query == Query::kNoDescriptor)
-            whyNot = "its descriptor cannot be read";
+            whyNot = kDescriptorUnreadable;
         else if (query == Query::kRefused)
-            whyNot = "not a panel's descriptor (short report or too few values)";
+            whyNot = kNotPanelDescriptor;
     }
     if (screen != nullptr) screen->fingerCount = 0;
     Result asScreen = Result::Failure("not looked at");
@@ -656,13 +673,12 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
     }
     // The same words whether touch screens were looked for or not: the log's readers
     // know them.
-    if (!kept) return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    if (!kept) return NoPanelFound(options.vendorId);
     return Result::Success();
 }
 
 Result ReadValueRanges(PanelDevice& device) {
-    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE)
-        return Result::Failure("no open panel");
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return NoOpenPanel();
     if (device.touchScreen) {
         // A screen's positions reach the reader already scaled to the panel range.
         device.logicalMaxX = kGenericPanelMax;
@@ -677,7 +693,7 @@ Result ReadValueRanges(PanelDevice& device) {
         case Query::kNoDescriptor:
             return Result::Failure("the panel's descriptor cannot be read");
         default:
-            return Result::Failure("not a panel's descriptor (short report or too few values)");
+            return Result::Failure("%s", kNotPanelDescriptor);
     }
     device.inputReportLength = descriptor.inputReportLength;
     device.logicalMaxX = descriptor.logicalMaxX;
@@ -689,8 +705,7 @@ Result ReadValueRanges(PanelDevice& device) {
 }
 
 Result SendStartReport(const PanelDevice& device) {
-    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE)
-        return Result::Failure("no open panel");
+    if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return NoOpenPanel();
     std::vector<uint8_t> report = MakeStartReport(device.outputReportLength);
     if (report.empty()) {
         return Result::Failure("the panel's output report (%u bytes) cannot hold the start report",
@@ -709,7 +724,7 @@ Result SendStartReport(const PanelDevice& device) {
                    &overlapped)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
-            result = Result::Failure("the start report's write failed (error %lu)", error);
+            result = StartReportFailed(error);
         } else if (WaitForSingleObject(done, kStartReportWaitMs) != WAIT_OBJECT_0) {
             CancelIo(device.handle);
             result = Result::Failure("the panel did not take the start report within %u ms",
@@ -718,7 +733,7 @@ Result SendStartReport(const PanelDevice& device) {
     }
     // Also waits for a cancelled write to be over before its buffers go.
     if (!GetOverlappedResult(device.handle, &overlapped, &written, TRUE) && result.Ok())
-        result = Result::Failure("the start report's write failed (error %lu)", GetLastError());
+        result = StartReportFailed(GetLastError());
     CloseHandle(done);
     return result;
 }

@@ -38,6 +38,8 @@ Result ReadContactLayout(void* handle, ContactLayout& layout);
 // Sets an open touch screen's Device Mode feature to multi-input. Succeeds at once
 // for a screen without the feature.
 Result SetDeviceMode(const PanelDevice& device);
+// The same, with a failure written to the log; the screen is read either way.
+void SetDeviceModeOrLog(const PanelDevice& device);
 
 // The device path of the `index`-th present HID interface, copied with its
 // terminator into `buffer`. Returns 1, or 0 when there is no such interface, the
@@ -72,6 +74,9 @@ void ResetPanelDevice(PanelDevice& device);
 // when no panel was found (each interface skipped is logged with its reason).
 Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),
                       HidAttributes* lastMatch = nullptr);
+// The failure of finding no panel of `vendorId`, in the words the log's readers know
+// whether touch screens were looked for or not.
+Result NoPanelFound(uint16_t vendorId);
 
 // Reads the logical maxima of X and Y (and the input report length again) from the
 // open panel. Fails, with the maxima unchanged, when the descriptor cannot be read

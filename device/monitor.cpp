@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
 #include "platform/saturate.h"
 
@@ -50,7 +49,7 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName) {
 }
 
 PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY) {
-    const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+    const CIni ini = CurrentCalibrationFile();
     PanelMapping mapping;
     mapping.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
     mapping.monitor = ReadMonitorName(ini);

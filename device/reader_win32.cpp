@@ -35,6 +35,19 @@ bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
     }
 }
 
+// The sources' failures and the reading thread's last line, each worded here once.
+Result PanelReadFailed(DWORD error) {
+    return Result::Failure("the panel read failed (error %lu)", error);
+}
+Result ScreenReadFailed(DWORD error) {
+    return Result::Failure("the touch screen read failed (error %lu)", error);
+}
+Result Stopped() { return Result::Failure("stopped"); }
+Result TraceOver() { return Result::Failure("the replayed trace is over"); }
+void WriteReadingEnded(DiagnosticLog& log, const char* reason) {
+    log.Write("reading ended: %s", reason);
+}
+
 // Takes a shared handle out of its place so that only one side closes it.
 HANDLE TakeHandle(void* volatile& place) {
     return static_cast<HANDLE>(
@@ -74,8 +87,7 @@ Result HidPanelSource::Open(PanelDevice& device) {
     PanelOpenOptions options;
     options.overlapped = true;
     options.acceptTouchScreens = true;
-    if (CountPanels(options) == 0)
-        return Result::Failure("no panel of vendor 0x%04X found", options.vendorId);
+    if (CountPanels(options) == 0) return NoPanelFound(options.vendorId);
     if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
     if (Result ranges = ReadValueRanges(device); !ranges) {
         // The descriptor changed under us or cannot be read now: not a panel.
@@ -86,8 +98,7 @@ Result HidPanelSource::Open(PanelDevice& device) {
     if (device.touchScreen) {
         // A screen starts in mouse mode, also after it was plugged back; the reading
         // goes on whether it took the Device Mode or not.
-        if (Result mode = SetDeviceMode(device); !mode)
-            ProcessLog().Write("device mode: %s", mode.ReasonText());
+        SetDeviceModeOrLog(device);
         return Result::Success();
     }
     // The start goes on whether the panel took the start report or not.
@@ -106,8 +117,7 @@ Result HidPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer, ui
         overlapped.hEvent = read_->done;
         if (!ReadFile(device.handle, buffer, device.inputReportLength, nullptr, &overlapped)) {
             const DWORD error = GetLastError();
-            if (error != ERROR_IO_PENDING)
-                return Result::Failure("the touch screen read failed (error %lu)", error);
+            if (error != ERROR_IO_PENDING) return ScreenReadFailed(error);
         }
         read_->issued = true;
     }
@@ -121,10 +131,10 @@ Result HidPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer, ui
     if (wait != WAIT_OBJECT_0) {
         CancelIo(device.handle);
         GetOverlappedResult(device.handle, &overlapped, &read, TRUE);
-        return Result::Failure("stopped");
+        return Stopped();
     }
     if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE))
-        return Result::Failure("the touch screen read failed (error %lu)", GetLastError());
+        return ScreenReadFailed(GetLastError());
     if (read != device.inputReportLength) {
         return Result::Failure("a read of %lu bytes, the touch screen's reports have %u", read,
                                static_cast<unsigned>(device.inputReportLength));
@@ -147,19 +157,18 @@ Result HidPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     DWORD read = 0;
     if (!ReadFile(device.handle, buffer, device.inputReportLength, nullptr, &overlapped)) {
         const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING)
-            return Result::Failure("the panel read failed (error %lu)", error);
+        if (error != ERROR_IO_PENDING) return PanelReadFailed(error);
         const HANDLE waits[2] = {read_->done, wake_};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             // Woken: this thread issued the read, so it can cancel it; the read is over
             // once its result is in.
             CancelIo(device.handle);
             GetOverlappedResult(device.handle, &overlapped, &read, TRUE);
-            return Result::Failure("stopped");
+            return Stopped();
         }
     }
     if (!GetOverlappedResult(device.handle, &overlapped, &read, TRUE))
-        return Result::Failure("the panel read failed (error %lu)", GetLastError());
+        return PanelReadFailed(GetLastError());
     // A short read leaves stale bytes behind: treat it as a broken panel.
     if (read != device.inputReportLength) {
         return Result::Failure("a read of %lu bytes, the panel's reports have %u", read,
@@ -189,7 +198,7 @@ std::unique_ptr<ReplayPanelSource> ReplayPanelSource::Load(const std::string& pa
 Result ReplayPanelSource::Open(PanelDevice& device) {
     ResetPanelDevice(device);
     // The trace is over: unplugged.
-    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
+    if (next_ >= script_.reports.size()) return TraceOver();
     // The replayed panel's handle: an event that is never signalled.
     HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (handle == nullptr || wake_ == nullptr) {
@@ -224,7 +233,7 @@ Result ReplayPanelSource::Open(PanelDevice& device) {
 Result ReplayPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer, uint32_t timeoutMs,
                                      bool& timedOut) {
     timedOut = false;
-    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
+    if (next_ >= script_.reports.size()) return TraceOver();
     const ReplayReport& report = script_.reports[next_];
     const uint32_t begun = GetTickCount();
     for (;;) {
@@ -240,7 +249,7 @@ Result ReplayPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer,
         const uint32_t untilTimeout = timeoutMs - waited;
         const DWORD wait =
             WaitForSingleObject(wake_, untilReport < untilTimeout ? untilReport : untilTimeout);
-        if (wait != WAIT_TIMEOUT) return Result::Failure("stopped");
+        if (wait != WAIT_TIMEOUT) return Stopped();
     }
     const size_t length = device.inputReportLength;
     for (size_t i = 0; i < length; ++i) buffer[i] = i < report.bytes.size() ? report.bytes[i] : 0;
@@ -249,14 +258,14 @@ Result ReplayPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buffer,
 }
 
 Result ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
-    if (next_ >= script_.reports.size()) return Result::Failure("the replayed trace is over");
+    if (next_ >= script_.reports.size()) return TraceOver();
     const ReplayReport& report = script_.reports[next_];
     // Wait until the report's time, unless the reader is being stopped.
     for (;;) {
         const uint32_t elapsed = GetTickCount() - startTick_;
         if (elapsed >= report.tick) break;
         const DWORD wait = WaitForSingleObject(wake_, report.tick - elapsed);
-        if (wait != WAIT_TIMEOUT) return Result::Failure("stopped");
+        if (wait != WAIT_TIMEOUT) return Stopped();
     }
     const size_t length = device.inputReportLength;
     for (size_t i = 0; i < length; ++i) buffer[i] = i < report.bytes.size() ? report.bytes[i] : 0;
@@ -392,7 +401,7 @@ long PanelReader::ThreadLoop() {
     for (;;) {
         if (stopRequested_) break;
         if (Result read = source_.Read(device_, buffer); !read) {
-            if (!stopRequested_) log.Write("reading ended: %s", read.ReasonText());
+            if (!stopRequested_) WriteReadingEnded(log, read.ReasonText());
             break;
         }
         if (stopRequested_) break;
@@ -402,9 +411,9 @@ long PanelReader::ThreadLoop() {
             builder_, buffer, report_.size(), setup_.limits, ReportScreenScale(display, setup_),
             device_.handle, GetTickCount(), records_, batch);
         if (outcome != ReportOutcome::kBatch) {
-            log.Write("reading ended: %s", outcome == ReportOutcome::kTooShort
-                                               ? "a report shorter than the panel's"
-                                               : "a report of another ID");
+            WriteReadingEnded(log, outcome == ReportOutcome::kTooShort
+                                       ? "a report shorter than the panel's"
+                                       : "a report of another ID");
             break;
         }
         if (log.Verbose()) {
@@ -443,7 +452,7 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
         if (stopRequested_) break;
         bool timedOut = false;
         if (Result read = source_.ReadWithin(device_, buffer, kContactTimeoutMs, timedOut); !read) {
-            if (!stopRequested_) log.Write("reading ended: %s", read.ReasonText());
+            if (!stopRequested_) WriteReadingEnded(log, read.ReasonText());
             break;
         }
         if (stopRequested_) break;

@@ -20,8 +20,7 @@
 
 namespace tactra {
 
-// The restart procedure's first attempt after start-up, and its retry period.
-constexpr uint32_t kRestartFirstDelayMs = 100;
+// The restart procedure's retry period.
 constexpr uint32_t kRestartRetryPeriodMs = 500;
 // How long the restart waits for a terminated reading thread to be gone before it
 // closes the panel handle under it.

@@ -75,15 +75,8 @@ int BatchBuilder::Build(const PanelInputReport& report, MappedPoint p1, MappedPo
 
     TOUCHINPUT& r1 = records[0];
     if (!now1 && !touching1_) {
-        if (rule_ == ReaderRule::kTactra) {
-            // Nothing is delivered and no state changes; slot 0 is scratch.
-            r1.x = p1.x;
-            r1.y = p1.y;
-            r1.hSource = hSource;
-            r1.dwID = report.contact1.id;
-            r1.dwTime = tick;
-            return 0;
-        }
+        // Nothing is delivered and no state changes.
+        if (rule_ == ReaderRule::kTactra) return 0;
         FillPositionOnly(r1, p1);
     } else {
         FillRecord(r1, p1, hSource, report.contact1.id, TransitionFlags(true, now1, touching1_),

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "device/report_pipeline.h"
-#include "platform/current_directory.h"
 #include "platform/saturate.h"
 
 namespace tactra {
@@ -60,7 +59,7 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
     // to read the file.
     const bool changed = watch_.Check(files_, kCalibrationFileName, clock_.TickCount());
     if (changed || !loaded_ || logicalMaxX != logicalMaxX_ || logicalMaxY != logicalMaxY_) {
-        const CIni ini(PathInCurrentDirectory(kCalibrationFileName));
+        const CIni ini = CurrentCalibrationFile();
         limits_ = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
         monitor_ = ReadMonitorName(ini);
         loaded_ = true;
@@ -71,7 +70,7 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
 }
 
 void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount]) {
-    WriteCalibrationFile(CIni(PathInCurrentDirectory(kCalibrationFileName)), points);
+    WriteCalibrationFile(points);
     watch_.Invalidate();
 }
 

@@ -15,6 +15,7 @@
 #include "device/hid.h"
 #include "device/hid_win32.h"
 #include "device/quirks.h"
+#include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
 #include "platform/win32/win32_ports.h"
@@ -155,7 +156,7 @@ bool ReplayReady() {
     if (g_replay.Loaded()) return true;
     std::string message;
     if (g_replay.Load(ReplayPath(), message)) return true;
-    OutputDebugStringA(("tpinput: " + message).c_str());
+    ProcessLog().Write("%s", message.c_str());
     return false;
 }
 
@@ -462,8 +463,7 @@ int Register(HWND hwnd, ULONG mode) {
     g_otherRawDevices.clear();
     if (device.touchScreen) {
         // The screen starts in mouse mode; its raw input follows its layout.
-        if (Result set = SetDeviceMode(device); !set)
-            OutputDebugStringA(("tpinput: device mode: " + set.Reason()).c_str());
+        SetDeviceModeOrLog(device);
         g_screen = std::make_unique<RegisteredScreen>(
             device.layout, FindQuirks(device.attributes.vendorId, device.attributes.productId));
         g_screen->screen.SetPanelRange(kGenericPanelMax, kGenericPanelMax);
@@ -491,6 +491,10 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         tactra::g_module = module;
+        // The library's log, on the debugger output, each line marked as the library's.
+        tactra::ProcessLog().SetDebugOutput([](const char* line) {
+            OutputDebugStringA((std::string("tpinput: ") + line).c_str());
+        });
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // FreeLibrary. At process exit (reserved set) the windows go with the process.
         tactra::ReleaseMessageWindows();

@@ -1,5 +1,5 @@
 // Brings up the windows of the shipped programs one after another for
-// tests/screenshots.sh: Tactra.exe's main dialog, About box and both pages of the
+// tests/scripts/screenshots.sh: Tactra.exe's main dialog, About box and both pages of the
 // configuration dialog, a target and the check screen of Calibrate.exe, and
 // Test.exe, the last two driven by traces that tpinput.dll replays. For each it
 // writes OUT/NAME.ready with the window's screen rectangle and waits until the

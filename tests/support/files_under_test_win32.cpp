@@ -1,7 +1,7 @@
 // Every Windows test program names, once at its start, the Tactra.exe, tpinput.dll
 // and client programs it was built to drive (those of a build of the shipped kind:
 // build/ship64 for x86_64, build/win32 for i686), so that a run's log shows which
-// files were tested. tests/wine-run.sh lists these lines after the run.
+// files were tested. tests/scripts/wine-run.sh lists these lines after the run.
 #include <cstdio>
 
 namespace {

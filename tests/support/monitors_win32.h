@@ -1,5 +1,5 @@
 // The monitors attached to the desktop, as the Windows tests that need two of them
-// find them (tests/wine-env.sh gives Wine two with TACTRA_WINE_SCREENS=2).
+// find them (tests/scripts/wine-env.sh gives Wine two with TACTRA_WINE_SCREENS=2).
 #pragma once
 
 #include <windows.h>

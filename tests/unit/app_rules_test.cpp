@@ -45,9 +45,14 @@ TEST(TrayCallback, LeftButtonShowsRightButtonReleasedOpensMenu) {
 }
 
 TEST(DeviceChange, ArmsTheTimerOnlyWhenLost) {
-    EXPECT_TRUE(DeviceChangeArmsTimer(0, 0));
-    EXPECT_FALSE(DeviceChangeArmsTimer(0x44, 0x88));                     // reading
-    EXPECT_FALSE(DeviceChangeArmsTimer(0, static_cast<uintptr_t>(-1)));  // searching
+    int thread = 0;
+    int panel = 0;
+    // The searching state's panel handle is the platform's invalid one, not null.
+    const void* invalid = reinterpret_cast<const void*>(static_cast<uintptr_t>(-1));
+    EXPECT_TRUE(DeviceChangeArmsTimer(nullptr, nullptr));
+    EXPECT_FALSE(DeviceChangeArmsTimer(&thread, &panel));   // reading
+    EXPECT_FALSE(DeviceChangeArmsTimer(nullptr, invalid));  // searching
+    EXPECT_FALSE(DeviceChangeArmsTimer(&thread, nullptr));  // the thread still ending
 }
 
 TEST(TabPages, SixteenPagesAtMostAndClicksSwitchOnlyToAnotherPage) {

@@ -80,6 +80,44 @@ TEST_F(CalibrationFile, WrittenFromFiveTargetsInKeyOrder) {
     const CalibrationLimits l = LoadCalibrationLimits(ini_, 1, 1);
     EXPECT_EQ(l.minX, 78);
     EXPECT_EQ(l.maxY, 4102);
+    // Read back as the calibration program checks what the library wrote.
+    CalibrationPoint read[5];
+    CalibrationLimits readLimits;
+    ASSERT_TRUE(ReadCalibrationFile(ini_, read, readLimits));
+    EXPECT_TRUE(SameCalibration(points, LimitsFromPoints(points), read, readLimits));
+    read[4].y = 2002;
+    EXPECT_FALSE(SameCalibration(points, LimitsFromPoints(points), read, readLimits));
+}
+
+// The check of a written file needs all fourteen keys; an empty value reads 0.
+TEST_F(CalibrationFile, ReadBackNeedsEveryPointAndLimit) {
+    const std::string points =
+        "[Config]\r\nPoint1X=1\r\nPoint1Y=2\r\nPoint2X=3\r\nPoint2Y=4\r\nPoint3X=5\r\n"
+        "Point3Y=6\r\nPoint4X=7\r\nPoint4Y=8\r\nPoint5X=9\r\nPoint5Y=10\r\n";
+    const std::string limits = "MinX=11\r\nMaxX=12\r\nMinY=13\r\nMaxY=14\r\n";
+    struct Case {
+        std::string text;
+        bool read;
+    };
+    const Case cases[] = {
+        {points + limits, true},
+        {points + "MinX=\r\nMaxX=12\r\nMinY=13\r\nMaxY=14\r\n", true},
+        {points + "MinX=11\r\nMaxX=12\r\nMinY=13\r\n", false},
+        {"[Config]\r\nPoint1X=1\r\nPoint1Y=2\r\n" + limits, false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Write(c.text);
+        CalibrationPoint read[5];
+        CalibrationLimits readLimits;
+        ASSERT_EQ(ReadCalibrationFile(ini_, read, readLimits), c.read);
+        if (!c.read) continue;
+        EXPECT_EQ(read[2].y, 6);
+        EXPECT_EQ(read[4].x, 9);
+        EXPECT_EQ(readLimits.minX, c.text.find("MinX=\r") != std::string::npos ? 0 : 11);
+        EXPECT_EQ(readLimits.maxY, 14);
+    }
 }
 
 // The calibration, the chosen monitor and the touch switch share the file: each

@@ -1,6 +1,6 @@
 // The replay's picture (--svg): drawn inside its canvas for every trace, positions
 // as the engine sees them, text that XML can carry, and no file where the replay is
-// refused. Well-formedness, contact paths and gesture labels: tests/check-svg.cmake.
+// refused. Well-formedness, contact paths and gesture labels: tests/scripts/check-svg.cmake.
 #include "tools/replay/session_picture.h"
 
 #include <gtest/gtest.h>

@@ -58,6 +58,8 @@ constexpr COLORREF kTargetColour = RGB(200, 0, 0);
 constexpr COLORREF kCheckTargetColour = RGB(170, 170, 170);
 constexpr COLORREF kDotColour = RGB(0, 70, 220);
 constexpr COLORREF kMessageColour = RGB(200, 0, 0);
+constexpr char kNotStoredForCheck[] =
+    "The calibration could not be stored for its check. Please touch each target again.";
 constexpr char kChoiceClass[] = "TactraCalibrateMonitor";
 constexpr char kChoiceQuestion[] = "Touch the screen you want to use";
 constexpr UINT_PTR kChoiceTimer = 2;
@@ -101,7 +103,7 @@ struct Calibrator {
     bool choiceTouchDown = false;
 };
 
-Calibrator g;
+Calibrator g_calibrator;
 
 std::string CurrentFolder() {
     std::vector<char> buffer(GetCurrentDirectoryA(0, nullptr) + 1);
@@ -113,8 +115,11 @@ std::string FileIn(const std::string& folder, const char* name) {
     return folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + name;
 }
 
+// "Calibrate.ini" in the private folder.
+std::string WorkFile() { return FileIn(g_calibrator.workFolder, kCalibrationFileName); }
+
 void SetTitle(const char* stage) {
-    SetWindowTextA(g.window, (std::string(kProgramTitle) + ": " + stage).c_str());
+    SetWindowTextA(g_calibrator.window, (std::string(kProgramTitle) + ": " + stage).c_str());
 }
 
 // The display mode and orientation, as Tactra reads them: the chosen monitor's
@@ -122,20 +127,21 @@ void SetTitle(const char* stage) {
 // mode cannot be read.
 void ReadDisplay() {
     Win32Display display;
-    InitDisplayState(display, g.display);
-    ReadDisplayTarget(display, g.monitor, g.display);
-    if (g.display.width <= 0 || g.display.height <= 0) {
-        g.display.width = GetSystemMetrics(SM_CXSCREEN);
-        g.display.height = GetSystemMetrics(SM_CYSCREEN);
-        g.display.orientation = 0;
-        g.display.onMonitor = false;
+    InitDisplayState(display, g_calibrator.display);
+    ReadDisplayTarget(display, g_calibrator.monitor, g_calibrator.display);
+    if (g_calibrator.display.width <= 0 || g_calibrator.display.height <= 0) {
+        g_calibrator.display.width = GetSystemMetrics(SM_CXSCREEN);
+        g_calibrator.display.height = GetSystemMetrics(SM_CYSCREEN);
+        g_calibrator.display.orientation = 0;
+        g_calibrator.display.onMonitor = false;
     }
 }
 
 // The top left corner of the screen the targets are on, on the desktop.
 POINT ScreenOrigin() {
     POINT p = {0, 0};
-    if (g.display.onMonitor) p = {g.display.monitorLeft, g.display.monitorTop};
+    if (g_calibrator.display.onMonitor)
+        p = {g_calibrator.display.monitorLeft, g_calibrator.display.monitorTop};
     return p;
 }
 
@@ -143,51 +149,54 @@ POINT ScreenOrigin() {
 // positions, the screen's own turn applies to the position on the monitor.
 ScreenPoint WindowPoint(const TouchInputRecord& r) {
     const POINT origin = ScreenOrigin();
-    return RecordToScreen(g.display, SaturateInt32(int64_t{r.x} - int64_t{origin.x} * 100),
+    return RecordToScreen(g_calibrator.display,
+                          SaturateInt32(int64_t{r.x} - int64_t{origin.x} * 100),
                           SaturateInt32(int64_t{r.y} - int64_t{origin.y} * 100));
 }
 
 void PlaceWindows() {
-    const int w = g.display.width;
-    const int h = g.display.height;
+    const int w = g_calibrator.display.width;
+    const int h = g_calibrator.display.height;
     const POINT origin = ScreenOrigin();
-    MoveWindow(g.window, origin.x, origin.y, w, h, TRUE);
+    MoveWindow(g_calibrator.window, origin.x, origin.y, w, h, TRUE);
     const int lineHeight = kTextHeight + 6;
     // Between the top targets and the centre one.
     const int top = h / 4 - lineHeight;
-    MoveWindow(g.instruction, w / 8, top, w * 3 / 4, lineHeight * kInstructionLines, TRUE);
-    MoveWindow(g.message, w / 8, top + lineHeight * kInstructionLines, w * 3 / 4,
+    MoveWindow(g_calibrator.instruction, w / 8, top, w * 3 / 4, lineHeight * kInstructionLines,
+               TRUE);
+    MoveWindow(g_calibrator.message, w / 8, top + lineHeight * kInstructionLines, w * 3 / 4,
                lineHeight * kMessageLines, TRUE);
     const CheckScreenLayout layout = LayOutCheckScreen(w, h);
-    MoveWindow(g.accept, layout.accept.left, layout.accept.top,
+    MoveWindow(g_calibrator.accept, layout.accept.left, layout.accept.top,
                layout.accept.right - layout.accept.left, layout.accept.bottom - layout.accept.top,
                TRUE);
-    MoveWindow(g.retry, layout.retry.left, layout.retry.top, layout.retry.right - layout.retry.left,
-               layout.retry.bottom - layout.retry.top, TRUE);
+    MoveWindow(g_calibrator.retry, layout.retry.left, layout.retry.top,
+               layout.retry.right - layout.retry.left, layout.retry.bottom - layout.retry.top,
+               TRUE);
 }
 
 void ShowTarget() {
-    const int target = g.sequence.Target();
-    if (target == g.shownTarget || g.sequence.Finished()) return;
-    g.shownTarget = target;
+    const int target = g_calibrator.sequence.Target();
+    if (target == g_calibrator.shownTarget || g_calibrator.sequence.Finished()) return;
+    g_calibrator.shownTarget = target;
     char text[200];
     std::snprintf(text, sizeof text,
                   "Target %d of %d: touch the centre of the cross, then lift. Escape cancels.",
                   target, kCalibrationTargetCount);
-    SetWindowTextA(g.instruction, text);
+    SetWindowTextA(g_calibrator.instruction, text);
     std::snprintf(text, sizeof text, "target %d of %d", target, kCalibrationTargetCount);
     SetTitle(text);
-    InvalidateRect(g.window, nullptr, TRUE);
+    InvalidateRect(g_calibrator.window, nullptr, TRUE);
 }
 
 // The targets from the first, with `message` telling why when they start again.
 void StartTargets(const char* message) {
-    g.stage = Stage::kTargets;
-    g.sequence.Start(GetTickCount());
-    g.shownTarget = 0;
-    SetWindowTextA(g.message, message);
-    ShowWindow(g.accept, SW_HIDE);
-    ShowWindow(g.retry, SW_HIDE);
+    g_calibrator.stage = Stage::kTargets;
+    g_calibrator.sequence.Start(GetTickCount());
+    g_calibrator.shownTarget = 0;
+    SetWindowTextA(g_calibrator.message, message);
+    ShowWindow(g_calibrator.accept, SW_HIDE);
+    ShowWindow(g_calibrator.retry, SW_HIDE);
     ShowTarget();
 }
 
@@ -196,88 +205,52 @@ void StartTargetsOnMonitor() {
     ReadDisplay();
     PlaceWindows();
     StartTargets("");
-    ShowWindow(g.window, SW_SHOW);
-    SetForegroundWindow(g.window);
-    SetFocus(g.window);
+    ShowWindow(g_calibrator.window, SW_SHOW);
+    SetForegroundWindow(g_calibrator.window);
+    SetFocus(g_calibrator.window);
 }
 
 void ShowCheck() {
-    g.stage = Stage::kCheck;
-    g.dots.clear();
-    g.checkActivity = GetTickCount();
-    SetWindowTextA(g.instruction,
+    g_calibrator.stage = Stage::kCheck;
+    g_calibrator.dots.clear();
+    g_calibrator.checkActivity = GetTickCount();
+    SetWindowTextA(g_calibrator.instruction,
                    "Touch the screen: a dot shows where each touch lands with the new "
                    "calibration. \"Accept\" keeps it, \"Retry\" calibrates again, Escape keeps "
                    "the previous calibration.");
-    SetWindowTextA(g.message, "");
-    ShowWindow(g.accept, SW_SHOW);
-    ShowWindow(g.retry, SW_SHOW);
+    SetWindowTextA(g_calibrator.message, "");
+    ShowWindow(g_calibrator.accept, SW_SHOW);
+    ShowWindow(g_calibrator.retry, SW_SHOW);
     SetTitle("check");
-    InvalidateRect(g.window, nullptr, TRUE);
+    InvalidateRect(g_calibrator.window, nullptr, TRUE);
 }
 
-void End() { DestroyWindow(g.window); }
+void End() { DestroyWindow(g_calibrator.window); }
 
 // Leaves the private folder and removes the file the library wrote there.
 void DropWorkFile() {
-    SetCurrentDirectoryA(g.homeFolder.c_str());
-    DeleteFileA(FileIn(g.workFolder, "Calibrate.ini").c_str());
-}
-
-// The fourteen values of a "Calibrate.ini"; false when one is missing.
-bool ReadCalibrationFile(const std::string& path, CalibrationPoint points[5],
-                         CalibrationLimits& limits) {
-    const CIni ini(path);
-    char key[16];
-    for (int i = 0; i < kCalibrationTargetCount; ++i) {
-        std::snprintf(key, sizeof key, "Point%dX", i + 1);
-        if (!ini.HasKey(kCalibrationSection, key)) return false;
-        points[i].x = ini.ReadNumber(kCalibrationSection, key, 0);
-        std::snprintf(key, sizeof key, "Point%dY", i + 1);
-        if (!ini.HasKey(kCalibrationSection, key)) return false;
-        points[i].y = ini.ReadNumber(kCalibrationSection, key, 0);
-        points[i].count = 0;
-    }
-    int32_t* values[] = {&limits.minX, &limits.maxX, &limits.minY, &limits.maxY};
-    const char* names[] = {"MinX", "MaxX", "MinY", "MaxY"};
-    for (int i = 0; i < 4; ++i) {
-        if (!ini.HasKey(kCalibrationSection, names[i])) return false;
-        *values[i] = ini.ReadNumber(kCalibrationSection, names[i], 0);
-    }
-    return true;
-}
-
-bool SameFile(const CalibrationPoint a[5], const CalibrationLimits& la, const CalibrationPoint b[5],
-              const CalibrationLimits& lb) {
-    for (int i = 0; i < kCalibrationTargetCount; ++i) {
-        if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
-    }
-    return la.minX == lb.minX && la.maxX == lb.maxX && la.minY == lb.minY && la.maxY == lb.maxY;
+    SetCurrentDirectoryA(g_calibrator.homeFolder.c_str());
+    DeleteFileA(WorkFile().c_str());
 }
 
 // The fifth touch has ended: the library finishes the capture into the private
 // folder, whose file is checked before anything else happens.
 void Finish() {
-    if (!SetCurrentDirectoryA(g.workFolder.c_str())) {
-        StartTargets(
-            "The calibration could not be stored for its check. Please touch each "
-            "target again.");
+    if (!SetCurrentDirectoryA(g_calibrator.workFolder.c_str())) {
+        StartTargets(kNotStoredForCheck);
         return;
     }
-    g.library.setCalibrate(0);
+    g_calibrator.library.setCalibrate(0);
     // The check maps onto the chosen monitor, as the accepted file will.
-    if (!g.monitor.empty())
-        WriteMonitorName(CIni(FileIn(g.workFolder, "Calibrate.ini")), g.monitor);
+    if (!g_calibrator.monitor.empty()) WriteMonitorName(CIni(WorkFile()), g_calibrator.monitor);
     CalibrationPoint points[kCalibrationTargetCount];
     CalibrationLimits limits;
-    const bool read = ReadCalibrationFile(FileIn(g.workFolder, "Calibrate.ini"), points, limits);
+    const bool read = ReadCalibrationFile(CIni(WorkFile()), points, limits);
     const CalibrationCheck check = read ? CheckCalibrationPoints(points) : CalibrationCheck::kOk;
     if (!read || check != CalibrationCheck::kOk) {
         DropWorkFile();
-        g.library.setCalibrate(1);
-        StartTargets(read ? CalibrationCheckMessage(check)
-                          : "The calibration could not be stored for its check. Please touch "
-                            "each target again.");
+        g_calibrator.library.setCalibrate(1);
+        StartTargets(read ? CalibrationCheckMessage(check) : kNotStoredForCheck);
         return;
     }
     // The check screen maps touches through the new file: the current directory
@@ -288,18 +261,18 @@ void Finish() {
 void Accept() {
     CalibrationPoint checked[kCalibrationTargetCount];
     CalibrationLimits checkedLimits;
-    const bool haveChecked =
-        ReadCalibrationFile(FileIn(g.workFolder, "Calibrate.ini"), checked, checkedLimits);
+    const bool haveChecked = ReadCalibrationFile(CIni(WorkFile()), checked, checkedLimits);
     DropWorkFile();
     // The library still holds the points: finishing again writes them here.
-    g.library.setCalibrate(0);
+    g_calibrator.library.setCalibrate(0);
     CalibrationPoint written[kCalibrationTargetCount];
     CalibrationLimits writtenLimits;
-    const std::string home = FileIn(g.homeFolder, "Calibrate.ini");
-    if (!g.monitor.empty()) WriteMonitorName(CIni(home), g.monitor);
-    if (!haveChecked || !ReadCalibrationFile(home, written, writtenLimits) ||
-        !SameFile(checked, checkedLimits, written, writtenLimits)) {
-        MessageBoxA(g.window, ("The new calibration could not be written to " + home + ".").c_str(),
+    const std::string home = FileIn(g_calibrator.homeFolder, kCalibrationFileName);
+    if (!g_calibrator.monitor.empty()) WriteMonitorName(CIni(home), g_calibrator.monitor);
+    if (!haveChecked || !ReadCalibrationFile(CIni(home), written, writtenLimits) ||
+        !SameCalibration(checked, checkedLimits, written, writtenLimits)) {
+        MessageBoxA(g_calibrator.window,
+                    ("The new calibration could not be written to " + home + ".").c_str(),
                     kProgramTitle, MB_OK | MB_ICONERROR);
     }
     End();
@@ -307,13 +280,13 @@ void Accept() {
 
 void Retry() {
     DropWorkFile();
-    g.library.setCalibrate(1);
+    g_calibrator.library.setCalibrate(1);
     StartTargets("");
 }
 
 void Cancel() {
-    if (g.stage == Stage::kCheck) DropWorkFile();
-    for (ChoiceScreen& screen : g.screens) {
+    if (g_calibrator.stage == Stage::kCheck) DropWorkFile();
+    for (ChoiceScreen& screen : g_calibrator.screens) {
         if (screen.window != nullptr) DestroyWindow(screen.window);
         screen.window = nullptr;
     }
@@ -321,27 +294,28 @@ void Cancel() {
 }
 
 void CloseChoiceScreens() {
-    for (ChoiceScreen& screen : g.screens) {
+    for (ChoiceScreen& screen : g_calibrator.screens) {
         if (screen.window != nullptr) DestroyWindow(screen.window);
         screen.window = nullptr;
     }
-    g.screens.clear();
-    KillTimer(g.window, kChoiceTimer);
+    g_calibrator.screens.clear();
+    KillTimer(g_calibrator.window, kChoiceTimer);
 }
 
 // The next screen is asked.
 void AskNext() {
-    if (g.screens.empty()) return;
-    g.asked = (g.asked + 1) % g.screens.size();
-    g.choiceActivity = GetTickCount();
-    for (const ChoiceScreen& screen : g.screens) InvalidateRect(screen.window, nullptr, TRUE);
+    if (g_calibrator.screens.empty()) return;
+    g_calibrator.asked = (g_calibrator.asked + 1) % g_calibrator.screens.size();
+    g_calibrator.choiceActivity = GetTickCount();
+    for (const ChoiceScreen& screen : g_calibrator.screens)
+        InvalidateRect(screen.window, nullptr, TRUE);
 }
 
 void StartTargetsOnMonitor();
 
 void Choose(size_t index) {
-    if (g.stage != Stage::kChoice || index >= g.screens.size()) return;
-    g.monitor = g.screens[index].monitor.name;
+    if (g_calibrator.stage != Stage::kChoice || index >= g_calibrator.screens.size()) return;
+    g_calibrator.monitor = g_calibrator.screens[index].monitor.name;
     // The targets come to the front before the question goes, so that closing the
     // window in front does not leave the choice of the next one to the system.
     StartTargetsOnMonitor();
@@ -350,30 +324,31 @@ void Choose(size_t index) {
 
 LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     size_t index = 0;
-    while (index < g.screens.size() && g.screens[index].window != hwnd) ++index;
+    while (index < g_calibrator.screens.size() && g_calibrator.screens[index].window != hwnd)
+        ++index;
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
             RECT r;
             GetClientRect(hwnd, &r);
-            const bool asked = index == g.asked;
-            HGDIOBJ oldFont = SelectObject(dc, g.buttonFont);
+            const bool asked = index == g_calibrator.asked;
+            HGDIOBJ oldFont = SelectObject(dc, g_calibrator.buttonFont);
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, asked ? kAskedColour : kWaitingColour);
             RECT text = r;
             text.top = r.bottom / 2 - 3 * kTextHeight;
             DrawTextA(dc, kChoiceQuestion, -1, &text, DT_CENTER | DT_SINGLELINE);
-            if (index < g.screens.size()) {
+            if (index < g_calibrator.screens.size()) {
                 const std::string line =
                     asked ? "This one? Touch it now. Enter asks the next screen; a mouse "
                             "click takes a screen at once. Escape cancels."
                           : "Wait until this screen asks, or click it with the mouse.";
                 text.top += 3 * kTextHeight;
-                SelectObject(dc, g.textFont);
+                SelectObject(dc, g_calibrator.textFont);
                 DrawTextA(dc, line.c_str(), -1, &text, DT_CENTER | DT_SINGLELINE);
                 text.top += 2 * kTextHeight;
-                const std::string& name = g.screens[index].monitor.name;
+                const std::string& name = g_calibrator.screens[index].monitor.name;
                 DrawTextA(dc, name.c_str(), -1, &text, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
             }
             SelectObject(dc, oldFont);
@@ -381,7 +356,7 @@ LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         }
         case WM_LBUTTONDOWN:
-            PostMessageA(g.window, kChosenMessage, index, 0);
+            PostMessageA(g_calibrator.window, kChosenMessage, index, 0);
             return 0;
         case WM_CLOSE:
             Cancel();
@@ -401,21 +376,22 @@ bool StartChoice(HINSTANCE instance) {
     wc.lpfnWndProc = ChoiceProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = g.background;
+    wc.hbrBackground = g_calibrator.background;
     wc.lpszClassName = kChoiceClass;
     RegisterClassA(&wc);
-    g.stage = Stage::kChoice;
-    g.asked = 0;
+    g_calibrator.stage = Stage::kChoice;
+    g_calibrator.asked = 0;
     for (const MonitorInfo& monitor : layout.monitors) {
         ChoiceScreen screen;
         screen.monitor = monitor;
-        g.screens.push_back(screen);
+        g_calibrator.screens.push_back(screen);
     }
     // The primary monitor is asked first.
-    for (size_t i = 0; i < g.screens.size(); ++i) {
-        if (g.screens[i].monitor.primary) std::swap(g.screens[0], g.screens[i]);
+    for (size_t i = 0; i < g_calibrator.screens.size(); ++i) {
+        if (g_calibrator.screens[i].monitor.primary)
+            std::swap(g_calibrator.screens[0], g_calibrator.screens[i]);
     }
-    for (ChoiceScreen& screen : g.screens) {
+    for (ChoiceScreen& screen : g_calibrator.screens) {
         const DesktopRect& r = screen.monitor.rect;
         screen.window =
             CreateWindowExA(WS_EX_TOPMOST, kChoiceClass, kProgramTitle, WS_POPUP, r.left, r.top,
@@ -424,12 +400,12 @@ bool StartChoice(HINSTANCE instance) {
         if (screen.window != nullptr) ShowWindow(screen.window, SW_SHOW);
     }
     SetTitle("choose the screen");
-    g.choiceActivity = GetTickCount();
-    g.choiceTouchDown = false;
-    SetTimer(g.window, kChoiceTimer, kChoiceTurnMs, nullptr);
-    if (g.screens[0].window != nullptr) {
-        SetForegroundWindow(g.screens[0].window);
-        SetFocus(g.screens[0].window);
+    g_calibrator.choiceActivity = GetTickCount();
+    g_calibrator.choiceTouchDown = false;
+    SetTimer(g_calibrator.window, kChoiceTimer, kChoiceTurnMs, nullptr);
+    if (g_calibrator.screens[0].window != nullptr) {
+        SetForegroundWindow(g_calibrator.screens[0].window);
+        SetFocus(g_calibrator.screens[0].window);
     }
     return true;
 }
@@ -439,22 +415,22 @@ void OnTouch(WPARAM count, LPARAM lParam) {
     if (records == nullptr || count == 0) return;
     const TouchInputRecord& first = records[0];
     const uint32_t now = GetTickCount();
-    if (g.stage == Stage::kChoice) {
+    if (g_calibrator.stage == Stage::kChoice) {
         if (first.dwFlags & (kTpinputEventDown | kTpinputEventMove)) {
-            g.choiceActivity = now;
-            if (!g.choiceTouchDown && (first.dwFlags & kTpinputEventDown)) {
-                g.choiceTouchDown = true;
-                PostMessageA(g.window, kChosenMessage, g.asked, 0);
+            g_calibrator.choiceActivity = now;
+            if (!g_calibrator.choiceTouchDown && (first.dwFlags & kTpinputEventDown)) {
+                g_calibrator.choiceTouchDown = true;
+                PostMessageA(g_calibrator.window, kChosenMessage, g_calibrator.asked, 0);
             }
         }
         return;
     }
-    if (g.stage == Stage::kTargets) {
+    if (g_calibrator.stage == Stage::kTargets) {
         // From the handler, so that the library takes the sample of this report.
-        const CalibrateCall call = g.sequence.OnTouch(first.dwFlags, now);
-        if (call.type != 0) g.library.calibrateEvent(call.type, call.point);
-        if (g.sequence.Finished()) {
-            PostMessageA(g.window, kFinishMessage, 0, 0);
+        const CalibrateCall call = g_calibrator.sequence.OnTouch(first.dwFlags, now);
+        if (call.type != 0) g_calibrator.library.calibrateEvent(call.type, call.point);
+        if (g_calibrator.sequence.Finished()) {
+            PostMessageA(g_calibrator.window, kFinishMessage, 0, 0);
         } else {
             ShowTarget();
         }
@@ -462,19 +438,21 @@ void OnTouch(WPARAM count, LPARAM lParam) {
     }
     const ScreenPoint p = WindowPoint(first);
     if (first.dwFlags & (kTpinputEventDown | kTpinputEventMove)) {
-        g.checkActivity = now;
-        if (g.dots.size() >= kMaxDots) g.dots.erase(g.dots.begin());
-        g.dots.push_back(p);
+        g_calibrator.checkActivity = now;
+        if (g_calibrator.dots.size() >= kMaxDots)
+            g_calibrator.dots.erase(g_calibrator.dots.begin());
+        g_calibrator.dots.push_back(p);
         RECT r = {p.x - kDotRadius, p.y - kDotRadius, p.x + kDotRadius + 1, p.y + kDotRadius + 1};
-        InvalidateRect(g.window, &r, FALSE);
+        InvalidateRect(g_calibrator.window, &r, FALSE);
     } else if ((first.dwFlags & kTpinputEventUp) && (first.dwFlags & kTpinputEventInRange)) {
         // The library does not move the mouse: a lift on a button presses it.
-        g.checkActivity = now;
-        const CheckScreenLayout layout = LayOutCheckScreen(g.display.width, g.display.height);
+        g_calibrator.checkActivity = now;
+        const CheckScreenLayout layout =
+            LayOutCheckScreen(g_calibrator.display.width, g_calibrator.display.height);
         if (layout.accept.Contains(p)) {
-            PostMessageA(g.window, WM_COMMAND, MAKEWPARAM(kAcceptId, BN_CLICKED), 0);
+            PostMessageA(g_calibrator.window, WM_COMMAND, MAKEWPARAM(kAcceptId, BN_CLICKED), 0);
         } else if (layout.retry.Contains(p)) {
-            PostMessageA(g.window, WM_COMMAND, MAKEWPARAM(kRetryId, BN_CLICKED), 0);
+            PostMessageA(g_calibrator.window, WM_COMMAND, MAKEWPARAM(kRetryId, BN_CLICKED), 0);
         }
     }
 }
@@ -495,19 +473,21 @@ void DrawCross(HDC dc, ScreenPoint p, COLORREF colour) {
 
 void Paint() {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(g.window, &ps);
-    if (g.stage == Stage::kTargets) {
-        if (!g.sequence.Finished()) {
-            DrawCross(dc, CalibrationTargetPosition(g.display, g.sequence.Target()), kTargetColour);
+    HDC dc = BeginPaint(g_calibrator.window, &ps);
+    if (g_calibrator.stage == Stage::kTargets) {
+        if (!g_calibrator.sequence.Finished()) {
+            DrawCross(
+                dc, CalibrationTargetPosition(g_calibrator.display, g_calibrator.sequence.Target()),
+                kTargetColour);
         }
     } else {
         for (int k = 1; k <= kCalibrationTargetCount; ++k) {
-            DrawCross(dc, CalibrationTargetPosition(g.display, k), kCheckTargetColour);
+            DrawCross(dc, CalibrationTargetPosition(g_calibrator.display, k), kCheckTargetColour);
         }
         HBRUSH brush = CreateSolidBrush(kDotColour);
         HGDIOBJ oldBrush = SelectObject(dc, brush);
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-        for (const ScreenPoint& p : g.dots) {
+        for (const ScreenPoint& p : g_calibrator.dots) {
             Ellipse(dc, p.x - kDotRadius, p.y - kDotRadius, p.x + kDotRadius + 1,
                     p.y + kDotRadius + 1);
         }
@@ -515,40 +495,41 @@ void Paint() {
         SelectObject(dc, oldBrush);
         DeleteObject(brush);
     }
-    EndPaint(g.window, &ps);
+    EndPaint(g_calibrator.window, &ps);
 }
 
 void OnTimer() {
     // The choice has no time-out of its own: it asks each screen in turn until one
     // is taken or the user cancels.
-    if (g.stage == Stage::kChoice) return;
+    if (g_calibrator.stage == Stage::kChoice) return;
     const uint32_t now = GetTickCount();
-    const bool idle = g.stage == Stage::kTargets ? g.sequence.TimedOut(now)
-                                                 : now - g.checkActivity >= kCalibrationTimeoutMs;
+    const bool idle = g_calibrator.stage == Stage::kTargets
+                          ? g_calibrator.sequence.TimedOut(now)
+                          : now - g_calibrator.checkActivity >= kCalibrationTimeoutMs;
     if (idle) Cancel();
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (g.touchMessage != 0 && message == g.touchMessage) {
+    if (g_calibrator.touchMessage != 0 && message == g_calibrator.touchMessage) {
         OnTouch(wParam, lParam);
         return 0;
     }
     switch (message) {
         case kFinishMessage:
-            if (g.stage == Stage::kTargets && g.sequence.Finished()) Finish();
+            if (g_calibrator.stage == Stage::kTargets && g_calibrator.sequence.Finished()) Finish();
             return 0;
         case kChosenMessage:
             Choose(static_cast<size_t>(wParam));
             return 0;
         case WM_COMMAND:
-            if (g.stage == Stage::kCheck && LOWORD(wParam) == kAcceptId) Accept();
-            if (g.stage == Stage::kCheck && LOWORD(wParam) == kRetryId) Retry();
+            if (g_calibrator.stage == Stage::kCheck && LOWORD(wParam) == kAcceptId) Accept();
+            if (g_calibrator.stage == Stage::kCheck && LOWORD(wParam) == kRetryId) Retry();
             SetFocus(hwnd);
             return 0;
         case WM_TIMER:
             if (wParam == kTimeoutTimer) OnTimer();
-            if (wParam == kChoiceTimer && g.stage == Stage::kChoice &&
-                GetTickCount() - g.choiceActivity >= kChoiceTurnMs)
+            if (wParam == kChoiceTimer && g_calibrator.stage == Stage::kChoice &&
+                GetTickCount() - g_calibrator.choiceActivity >= kChoiceTurnMs)
                 AskNext();
             return 0;
         case WM_PAINT:
@@ -557,9 +538,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wParam);
             SetBkColor(dc, kBackground);
-            SetTextColor(
-                dc, reinterpret_cast<HWND>(lParam) == g.message ? kMessageColour : RGB(0, 0, 0));
-            return reinterpret_cast<LRESULT>(g.background);
+            SetTextColor(dc, reinterpret_cast<HWND>(lParam) == g_calibrator.message ? kMessageColour
+                                                                                    : RGB(0, 0, 0));
+            return reinterpret_cast<LRESULT>(g_calibrator.background);
         }
         case WM_DISPLAYCHANGE:
             // The raw positions of the targets stay; only where they are drawn moves.
@@ -579,7 +560,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 HWND CreateChild(const char* cls, DWORD style, int id, HFONT font) {
-    HWND child = CreateWindowExA(0, cls, "", WS_CHILD | style, 0, 0, 0, 0, g.window,
+    HWND child = CreateWindowExA(0, cls, "", WS_CHILD | style, 0, 0, 0, 0, g_calibrator.window,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleA(nullptr), nullptr);
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -587,26 +568,29 @@ HWND CreateChild(const char* cls, DWORD style, int id, HFONT font) {
 }
 
 bool CreateMainWindow(HINSTANCE instance) {
-    g.background = CreateSolidBrush(kBackground);
+    g_calibrator.background = CreateSolidBrush(kBackground);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = g.background;
+    wc.hbrBackground = g_calibrator.background;
     wc.lpszClassName = kWindowClass;
     RegisterClassA(&wc);
-    g.window =
+    g_calibrator.window =
         CreateWindowExA(WS_EX_TOPMOST, kWindowClass, kProgramTitle, WS_POPUP | WS_CLIPCHILDREN, 0,
-                        0, g.display.width, g.display.height, nullptr, nullptr, instance, nullptr);
-    if (g.window == nullptr) return false;
-    g.textFont = CreateUiFont(kTextHeight, false);
-    g.buttonFont = CreateUiFont(kTextHeight + 4, true);
-    g.instruction = CreateChild("STATIC", WS_VISIBLE | SS_CENTER, kInstructionId, g.textFont);
-    g.message = CreateChild("STATIC", WS_VISIBLE | SS_CENTER, kMessageId, g.textFont);
-    g.accept = CreateChild("BUTTON", BS_PUSHBUTTON, kAcceptId, g.buttonFont);
-    g.retry = CreateChild("BUTTON", BS_PUSHBUTTON, kRetryId, g.buttonFont);
-    SetWindowTextA(g.accept, "Accept");
-    SetWindowTextA(g.retry, "Retry");
+                        0, g_calibrator.display.width, g_calibrator.display.height, nullptr,
+                        nullptr, instance, nullptr);
+    if (g_calibrator.window == nullptr) return false;
+    g_calibrator.textFont = CreateUiFont(kTextHeight, false);
+    g_calibrator.buttonFont = CreateUiFont(kTextHeight + 4, true);
+    g_calibrator.instruction =
+        CreateChild("STATIC", WS_VISIBLE | SS_CENTER, kInstructionId, g_calibrator.textFont);
+    g_calibrator.message =
+        CreateChild("STATIC", WS_VISIBLE | SS_CENTER, kMessageId, g_calibrator.textFont);
+    g_calibrator.accept = CreateChild("BUTTON", BS_PUSHBUTTON, kAcceptId, g_calibrator.buttonFont);
+    g_calibrator.retry = CreateChild("BUTTON", BS_PUSHBUTTON, kRetryId, g_calibrator.buttonFont);
+    SetWindowTextA(g_calibrator.accept, "Accept");
+    SetWindowTextA(g_calibrator.retry, "Retry");
     PlaceWindows();
     return true;
 }
@@ -620,30 +604,30 @@ bool MakeWorkFolder() {
     char name[64];
     std::snprintf(name, sizeof name, "Tactra-Calibrate-%lu",
                   static_cast<unsigned long>(GetCurrentProcessId()));
-    g.workFolder = FileIn(temp, name);
-    if (!CreateDirectoryA(g.workFolder.c_str(), nullptr) &&
+    g_calibrator.workFolder = FileIn(temp, name);
+    if (!CreateDirectoryA(g_calibrator.workFolder.c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
         return false;
     }
     // A file left by an earlier process of the same number is not this one's.
-    DeleteFileA(FileIn(g.workFolder, "Calibrate.ini").c_str());
+    DeleteFileA(WorkFile().c_str());
     return true;
 }
 
 // Capture on, then the window registered for the panel's touches (no mouse
 // emulation: the finger must not click what lies under the targets).
 bool StartCapture() {
-    if (g.library.getConnectedDeviceNum(kTpinputPanelVendorId) <= 0) return false;
-    g.library.setCalibrate(1);
-    g.touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
-    return g.library.registerTouchWindow(g.window, 0) != 0;
+    if (g_calibrator.library.getConnectedDeviceNum(kTpinputPanelVendorId) <= 0) return false;
+    g_calibrator.library.setCalibrate(1);
+    g_calibrator.touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
+    return g_calibrator.library.registerTouchWindow(g_calibrator.window, 0) != 0;
 }
 
 int Run(HINSTANCE instance) {
-    g.homeFolder = CurrentFolder();
+    g_calibrator.homeFolder = CurrentFolder();
     HMODULE library = nullptr;
     std::string problem;
-    if (!LoadTouchLibrary(library, g.library, problem)) {
+    if (!LoadTouchLibrary(library, g_calibrator.library, problem)) {
         MessageBoxA(nullptr, problem.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
         return 1;
     }
@@ -663,10 +647,10 @@ int Run(HINSTANCE instance) {
     } else if (!StartCapture()) {
         MessageBoxA(nullptr, "No touch panel is connected, so there is nothing to calibrate.",
                     kProgramTitle, MB_OK | MB_ICONINFORMATION);
-        DestroyWindow(g.window);
+        DestroyWindow(g_calibrator.window);
     } else {
         if (!StartChoice(instance)) StartTargetsOnMonitor();
-        SetTimer(g.window, kTimeoutTimer, kTimeoutCheckMs, nullptr);
+        SetTimer(g_calibrator.window, kTimeoutTimer, kTimeoutCheckMs, nullptr);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             // Escape and Enter act wherever the focus is, buttons included.
@@ -674,11 +658,13 @@ int Run(HINSTANCE instance) {
                 Cancel();
                 continue;
             }
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g.stage == Stage::kChoice) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+                g_calibrator.stage == Stage::kChoice) {
                 AskNext();
                 continue;
             }
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g.stage == Stage::kCheck) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+                g_calibrator.stage == Stage::kCheck) {
                 Accept();
                 continue;
             }
@@ -689,10 +675,10 @@ int Run(HINSTANCE instance) {
     }
     // Unloading ends the capture unwritten when the user cancelled.
     FreeLibrary(library);
-    DeleteFileA(FileIn(g.workFolder, "Calibrate.ini").c_str());
-    RemoveDirectoryA(g.workFolder.c_str());
-    if (g.textFont) DeleteObject(g.textFont);
-    if (g.buttonFont) DeleteObject(g.buttonFont);
+    DeleteFileA(WorkFile().c_str());
+    RemoveDirectoryA(g_calibrator.workFolder.c_str());
+    if (g_calibrator.textFont) DeleteObject(g_calibrator.textFont);
+    if (g_calibrator.buttonFont) DeleteObject(g_calibrator.buttonFont);
     return status;
 }
 

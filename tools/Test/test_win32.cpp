@@ -17,7 +17,6 @@
 #include "device/calibration.h"
 #include "device/calibrator.h"
 #include "device/monitor.h"
-#include "platform/current_directory.h"
 #include "platform/saturate.h"
 #include "platform/win32/win32_display.h"
 #include "tools/common/client_win32.h"
@@ -74,8 +73,7 @@ const char* EventName(DWORD flags) {
 void ReadDisplay() {
     Win32Display display;
     InitDisplayState(display, g.display);
-    ReadDisplayTarget(display, ReadMonitorName(CIni(PathInCurrentDirectory(kCalibrationFileName))),
-                      g.display);
+    ReadDisplayTarget(display, ReadMonitorName(CurrentCalibrationFile()), g.display);
 }
 
 // Where a record's touch lies on the desktop. Records are desktop positions: the

@@ -190,8 +190,7 @@ void LibrarySession::Apply(const TraceStep& step) {
                 // The mode the library reads for this report, before its mouse events.
                 DisplayState shown;
                 shown.orientation = s.display.orientation;
-                const std::string monitor =
-                    ReadMonitorName(CIni(PathInCurrentDirectory(kCalibrationFileName)));
+                const std::string monitor = ReadMonitorName(CurrentCalibrationFile());
                 ReadDisplayTarget(s, monitor, shown);
                 picture_->SetScreen(clock_.TickCount(), shown.width, shown.height,
                                     shown.orientation);

@@ -265,7 +265,7 @@ void ReplaySession::StartUp() {
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
     InitDisplayState(display_, engine_.display);
-    engine_.touchEnabled = ReadTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)));
+    engine_.touchEnabled = ReadTouchEnabled(CurrentCalibrationFile());
     clock_.Set(now);
     OpenPanel();
 }
@@ -282,8 +282,7 @@ void ReplaySession::OpenPanel() {
 // is remembered in "Calibrate.ini" (where the folder lets it be written).
 void ReplaySession::SwitchTouch(bool enabled) {
     if (started_) SetTouchEnabled(engine_, ports_, enabled);
-    if (!files_.readOnly)
-        WriteTouchEnabled(CIni(PathInCurrentDirectory(kCalibrationFileName)), enabled);
+    if (!files_.readOnly) WriteTouchEnabled(CurrentCalibrationFile(), enabled);
 }
 
 void ReplaySession::HandleReport(const TraceStep& step) {
@@ -416,12 +415,13 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
     }
     std::ofstream svg;
     std::unique_ptr<SessionPicture> picture;
+    const auto pictureFailed = [&err, &options] {
+        err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
+        return 2;
+    };
     if (!svgPath.empty()) {
         svg.open(svgPath, std::ios::binary | std::ios::trunc);
-        if (!svg) {
-            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
-            return 2;
-        }
+        if (!svg) return pictureFailed();
         picture = std::make_unique<SessionPicture>(FileNameOf(tracePath), options.library);
     }
     if (options.library) {
@@ -437,8 +437,7 @@ int RunReplay(const std::string& tracePath, const ReplayOptions& options, std::o
         svg.close();
         if (svg.fail()) {
             std::remove(svgPath.c_str());
-            err << "tactra-replay: cannot write the picture '" << options.svgPath << "'\n";
-            return 2;
+            return pictureFailed();
         }
     }
     return 0;

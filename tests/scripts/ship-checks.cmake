@@ -19,12 +19,12 @@ set(size_args "")
 foreach(target Tactra tpinput Calibrate TouchTest tactra-replay)
   set(command ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DALLOW=${TACTRA_IMPORT_ALLOW_LIST}
               -DFILE=$<TARGET_FILE:${target}>)
-  set(script -P ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake)
+  set(script -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-imports.cmake)
   set(stamp ${CMAKE_BINARY_DIR}/${target}.imports-checked)
   add_custom_command(OUTPUT ${stamp}
     COMMAND ${command} -DQUIET=1 ${script}
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-    DEPENDS ${target} ${TACTRA_IMPORT_ALLOW_LIST} ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake
+    DEPENDS ${target} ${TACTRA_IMPORT_ALLOW_LIST} ${CMAKE_SOURCE_DIR}/tests/scripts/check-imports.cmake
     COMMENT "Checking the imports of ${target}" VERBATIM)
   add_custom_target(${target}_import_check ALL DEPENDS ${stamp})
   add_test(NAME ship.imports.${target} COMMAND ${command} ${script})
@@ -38,11 +38,11 @@ foreach(i RANGE 0 ${last} 2)
   list(APPEND size_args "$<TARGET_FILE:${target}>=${budget}")
 endforeach()
 add_test(NAME ship.sizes
-  COMMAND ${CMAKE_COMMAND} "-DFILES=${size_args}" -P ${CMAKE_SOURCE_DIR}/tests/check-sizes.cmake)
+  COMMAND ${CMAKE_COMMAND} "-DFILES=${size_args}" -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-sizes.cmake)
 # The check itself refuses what it does not know: a list without the imports fails.
 add_test(NAME ship.imports.refuses-unlisted
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DALLOW=${CMAKE_SOURCE_DIR}/tests/data/imports-newer.txt
-          -DFILE=$<TARGET_FILE:tpinput> -P ${CMAKE_SOURCE_DIR}/tests/check-imports.cmake)
+          -DFILE=$<TARGET_FILE:tpinput> -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-imports.cmake)
 set_tests_properties(ship.imports.refuses-unlisted PROPERTIES
   PASS_REGULAR_EXPRESSION "imports KERNEL32.DLL!GetTickCount, which needs Windows 6.0.*imports USER32.DLL!mouse_event, which the allow-list does not have")
 
@@ -51,11 +51,11 @@ set_tests_properties(ship.imports.refuses-unlisted PROPERTIES
 # returns do not match: here, argument counts one off.
 add_test(NAME ship.stdcall
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DDLL=$<TARGET_FILE:tpinput>
-          -P ${CMAKE_SOURCE_DIR}/tests/check-stdcall.cmake)
+          -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-stdcall.cmake)
 add_test(NAME ship.stdcall.refuses-mismatch
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DDLL=$<TARGET_FILE:tpinput>
           "-DARGUMENTS=RegisterTouchWindow=3;SUSPENDTHREAD=1"
-          -P ${CMAKE_SOURCE_DIR}/tests/check-stdcall.cmake)
+          -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-stdcall.cmake)
 set_tests_properties(ship.stdcall.refuses-mismatch PROPERTIES PASS_REGULAR_EXPRESSION
   "RegisterTouchWindow returns with `ret +\\$0x8`, popping 8 bytes, not 12 \\(3 x 4\\).*SUSPENDTHREAD returns with `ret *`, popping 0 bytes, not 4 \\(1 x 4\\)")
 
@@ -66,4 +66,4 @@ add_test(NAME ship.dist
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TACTRA_OBJDUMP} -DSEVENZIP=${TACTRA_7Z}
           -DSETUP=${TACTRA_INSTALLER} -DZIP=${TACTRA_INSTALLER_ZIP}
           -DPAYLOAD=${TACTRA_INSTALLER_PAYLOAD} -DNAMES=${CMAKE_BINARY_DIR}/installer/payload.txt
-          -DWORK=${CMAKE_BINARY_DIR}/dist-check -P ${CMAKE_SOURCE_DIR}/tests/check-dist.cmake)
+          -DWORK=${CMAKE_BINARY_DIR}/dist-check -P ${CMAKE_SOURCE_DIR}/tests/scripts/check-dist.cmake)

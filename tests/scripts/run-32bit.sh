@@ -2,8 +2,8 @@
 # ctest's command for a 32-bit Windows test program: runs PROGRAM under 32-bit Wine
 # with VERSION as the Windows version the prefix reports, or exits 77 (ctest:
 # skipped) when this machine cannot execute 32-bit code or has no 32-bit Wine.
-# tests/wine-run.sh provides the prefix, the wineserver and the display.
-#   tests/run-32bit.sh VERSION PROGRAM [ARGS...]
+# tests/scripts/wine-run.sh provides the prefix, the wineserver and the display.
+#   tests/scripts/run-32bit.sh VERSION PROGRAM [ARGS...]
 set -u
 version=${1:?usage: run-32bit.sh VERSION PROGRAM [ARGS...]}
 program=${2:?usage: run-32bit.sh VERSION PROGRAM [ARGS...]}

@@ -4,9 +4,9 @@
 # run; both are stopped at the end, whatever the outcome. Afterwards it lists the
 # files each program drove (the "under test:" line every Windows test program
 # prints at its start) and repeats ctest's summary.
-#   tests/wine-run.sh BUILD_DIR [ctest arguments...]
+#   tests/scripts/wine-run.sh BUILD_DIR [ctest arguments...]
 set -u
-build=$(cd "${1:?usage: tests/wine-run.sh BUILD_DIR [ctest args]}" && pwd)
+build=$(cd "${1:?usage: tests/scripts/wine-run.sh BUILD_DIR [ctest args]}" && pwd)
 shift
 . "$(dirname "$0")/wine-env.sh"
 trap wine_env_stop EXIT INT TERM

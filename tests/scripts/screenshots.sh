@@ -5,9 +5,9 @@
 # tactra_screens) and the ship64 build of the programs it starts, Wine, Xvfb and
 # ImageMagick's `import` (cmake/install-deps.sh installs them). The PNGs are not part
 # of the repository.
-#   tests/screenshots.sh [BUILD_DIR] [OUT_DIR]    defaults: build/wintest, BUILD_DIR/screenshots
+#   tests/scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]    defaults: build/wintest, BUILD_DIR/screenshots
 set -u
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/wintest}" && pwd)
 out=${2:-$build/screenshots}
 mkdir -p "$out" && out=$(cd "$out" && pwd)
@@ -15,7 +15,7 @@ driver="$build/tests/tactra_screens.exe"
 [ -f "$driver" ] || { echo "screenshots: $driver is missing; build the wintest preset" >&2; exit 1; }
 command -v import >/dev/null || { echo "screenshots: ImageMagick's import is missing" >&2; exit 1; }
 
-. "$root/tests/wine-env.sh"
+. "$root/tests/scripts/wine-env.sh"
 driver_pid=""
 cleanup() {
   [ -n "$driver_pid" ] && kill "$driver_pid" >/dev/null 2>&1

@@ -6,9 +6,9 @@
 # build/tidy-win32 (for x86_64 Windows, the same sources as the 32-bit files). On
 # that side integer-to-pointer casts are allowed: window messages carry pointers in
 # their integer parameters. Any finding fails.
-#   tests/run-tidy.sh
+#   tests/scripts/run-tidy.sh
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 status=0
