@@ -38,6 +38,16 @@ bool CopyDevicePath(const char* source, size_t sourceCapacity, char* buffer, siz
     return true;
 }
 
+void ResetPanelDevice(PanelDevice& device) {
+    device.handle = InvalidPanelHandle();
+    device.openFlag = false;
+    device.inputReportLength = 0;
+    device.outputReportLength = 0;
+    device.featureReportLength = 0;
+    device.touchScreen = false;
+    device.layout.fingerCount = 0;
+}
+
 std::vector<uint8_t> MakeStartReport(uint16_t outputReportLength) {
     if (outputReportLength < 2) return {};
     std::vector<uint8_t> report(outputReportLength, 0);

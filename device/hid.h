@@ -1,6 +1,7 @@
-// Finding the panel among the HID devices: the panel's vendor IDs, the device state
-// that discovery fills in, and the checks on a device's descriptor that decide
-// whether it can be used as the panel. The Win32 calls are in hid_win32.h.
+// Finding the panel among the HID devices: the device state that discovery fills
+// in, and the checks on a device's descriptor that decide whether it can be used as
+// the panel (the panel's vendor ID and report layout are in device/panel.h). The
+// Win32 calls are in hid_win32.h.
 #pragma once
 
 #include <cstddef>
@@ -9,36 +10,25 @@
 #include <vector>
 
 #include "device/contact_layout.h"
+#include "device/panel.h"
 
 namespace tactra {
-
-// The USB vendor ID that identifies the panel (the product ID plays no part).
-constexpr uint16_t kPanelVendorId = 0x0EEF;
-// The second vendor ID whose raw input the library accepts (3823). It is the same
-// vendor as the panel's; the two names are kept so that either can change alone.
-constexpr uint16_t kAltPanelVendorId = 0x0EEF;
 
 // Interfaces from this index on are never examined.
 constexpr int kMaxHidInterfaces = 64;
 
-// X and Y are the second and third input value capabilities.
-constexpr size_t kMinInputValueCaps = 3;
-
-// Bytes 0 and 1 of the start report; the rest of the report is zero.
-constexpr uint8_t kStartReportId = 0;
-constexpr uint8_t kStartReportValue = 1;
-
-// The HID attributes of an opened panel (stored by the library).
+// The HID attributes of a device.
 struct HidAttributes {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     uint16_t versionNumber = 0;
 };
 
-// Device state of one deliverable. `handle` is the platform's file handle.
+// Device state of one deliverable (Tactra's reader, the library's state).
+// `handle` is the platform's file handle.
 struct PanelDevice {
     void* handle = nullptr;
-    int32_t openFlag = 0;
+    bool openFlag = false;
     uint16_t inputReportLength = 0;
     uint16_t outputReportLength = 0;
     uint16_t featureReportLength = 0;
@@ -67,6 +57,17 @@ enum class DescriptorCheck {
     kTooFewValueCaps,   // fewer than three input value capabilities
     kValueCapsFailed,   // the value capabilities could not be read
 };
+
+// The platform's invalid-handle value (all bits set).
+inline void* InvalidPanelHandle() {
+    // The value is the point: no object lives there.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return reinterpret_cast<void*>(~static_cast<uintptr_t>(0));
+}
+
+// Handle := the invalid-handle value, not open, the three report lengths := 0, not a
+// touch screen. The maxima, attributes and path keep their values.
+void ResetPanelDevice(PanelDevice& device);
 
 // A report length is usable when a whole panel report fits in it.
 bool InputReportLengthUsable(uint16_t inputReportLength);

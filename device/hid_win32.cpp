@@ -494,8 +494,6 @@ Result NoPanelFound(uint16_t vendorId) {
 
 namespace {}  // namespace
 
-void* InvalidPanelHandle() { return INVALID_HANDLE_VALUE; }
-
 void ClosePanelHandle(void* handle) {
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
 }
@@ -579,16 +577,6 @@ int CountPanels(const PanelOpenOptions& options, HidAttributes* lastMatch) {
     return count;
 }
 
-void ResetPanelDevice(PanelDevice& device) {
-    device.handle = INVALID_HANDLE_VALUE;
-    device.openFlag = 0;
-    device.inputReportLength = 0;
-    device.outputReportLength = 0;
-    device.featureReportLength = 0;
-    device.touchScreen = false;
-    device.layout.fingerCount = 0;
-}
-
 namespace {
 
 void StoreReportLengths(HANDLE handle, PanelDevice& device) {
@@ -643,7 +631,7 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
                            path.c_str(), attributes.vendorId, attributes.productId,
                            attributes.versionNumber);
         kept = true;
-        device.openFlag = 1;
+        device.openFlag = true;
         device.handle = handle;
         device.attributes = attributes;
         device.path = path;
@@ -662,7 +650,7 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
                 screenAttributes.versionNumber, screenLayout->fingerCount);
             kept = true;
             if (lastMatch != nullptr) *lastMatch = screenAttributes;
-            device.openFlag = 1;
+            device.openFlag = true;
             device.handle = screenHandle;
             device.attributes = screenAttributes;
             device.touchScreen = true;

@@ -13,9 +13,6 @@
 
 namespace tactra {
 
-// The platform's invalid-handle value.
-void* InvalidPanelHandle();
-
 struct PanelOpenOptions {
     uint16_t vendorId = kPanelVendorId;
     bool overlapped = false;  // opened with FILE_FLAG_OVERLAPPED
@@ -62,9 +59,6 @@ void* OpenPanel(const char* path, const PanelOpenOptions& options = PanelOpenOpt
 // match wins).
 int CountPanels(const PanelOpenOptions& options = PanelOpenOptions(),
                 HidAttributes* lastMatch = nullptr);
-
-// Handle := invalid, open flag := 0, the three report lengths := 0.
-void ResetPanelDevice(PanelDevice& device);
 
 // Keeps the first panel in enumeration order open in `device`, with its report
 // lengths and attributes; without a panel, the first touch screen (with

@@ -212,7 +212,7 @@ Result ReplayPanelSource::Open(PanelDevice& device) {
     }
     const ReplayReport& next = script_.reports[next_];
     device.handle = handle;
-    device.openFlag = 1;
+    device.openFlag = true;
     device.inputReportLength = script_.inputReportLength;
     device.outputReportLength = 0;
     device.featureReportLength = 0;

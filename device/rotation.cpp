@@ -6,14 +6,14 @@
 
 namespace tactra {
 
-int32_t DetectDisplayAdapter(Display& display) {
+bool DetectDisplayAdapter(Display& display) {
     std::string provider;
-    if (!display.ReadAdapterProvider(provider)) return 0;
-    return provider == kSwappedOrientationProvider ? 1 : 0;
+    if (!display.ReadAdapterProvider(provider)) return false;
+    return provider == kSwappedOrientationProvider;
 }
 
-int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter) {
-    if (atiAdapter != 1) return reported;
+int32_t CorrectOrientation(int32_t reported, bool atiAdapter) {
+    if (!atiAdapter) return reported;
     if (reported == 1) return 3;
     if (reported == 3) return 1;
     return reported;
@@ -33,7 +33,7 @@ void InitDisplayState(Display& display, DisplayState& state) {
     // taken back to the driver's value first, so a failed read here does not swap
     // it a second time.
     state.orientation = CorrectOrientation(state.orientation, state.atiAdapter);
-    state.atiAdapter = 0;
+    state.atiAdapter = false;
     ReadDisplayMode(display, state);
     state.atiAdapter = DetectDisplayAdapter(display);
     state.orientation = CorrectOrientation(state.orientation, state.atiAdapter);

@@ -6,12 +6,10 @@
 
 #include <cstdint>
 
+#include "device/panel.h"  // kSwappedOrientationProvider
 #include "platform/display.h"
 
 namespace tactra {
-
-// The provider whose driver reports orientations 1 and 3 swapped; matched exactly.
-constexpr const char kSwappedOrientationProvider[] = "ATI Technologies Inc.";
 
 // The current display mode as the engine uses it (the main dialog's W, H,
 // m_iOrientation and m_bAtiAdapter).
@@ -19,7 +17,7 @@ struct DisplayState {
     int32_t width = 0;  // 0 until the first successful read
     int32_t height = 0;
     int32_t orientation = 0;  // after the adapter's correction: 0..3 quarter turns
-    int32_t atiAdapter = 0;   // 1 when the adapter reports quarter turns 1 and 3 swapped
+    bool atiAdapter = false;  // the adapter reports quarter turns 1 and 3 swapped
     // Set while positions go to a chosen monitor (device/monitor.h): the width,
     // height and orientation above are then that monitor's, and absolute events go
     // over the virtual desktop, on which the monitor's top left corner lies here.
@@ -29,12 +27,12 @@ struct DisplayState {
     DesktopRect virtualScreen;
 };
 
-// 1 when the adapter's provider is exactly kSwappedOrientationProvider, else 0
-// (also when the provider cannot be read).
-int32_t DetectDisplayAdapter(Display& display);
+// Whether the adapter's provider is exactly kSwappedOrientationProvider (false also
+// when the provider cannot be read).
+bool DetectDisplayAdapter(Display& display);
 
 // Exchanges 1 and 3 when the adapter reports them swapped.
-int32_t CorrectOrientation(int32_t reported, int32_t atiAdapter);
+int32_t CorrectOrientation(int32_t reported, bool atiAdapter);
 
 // Refreshes the width, height and orientation from the current mode. On failure all three
 // keep their values and false is returned.

@@ -5,19 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/panel.h"  // the report's layout and the touch event bits (kTouchEvent*)
+
 namespace tactra {
-
-// Touch event flags, with the values of the platform's touch event flags.
-constexpr uint32_t kTouchEventMove = 0x01;
-constexpr uint32_t kTouchEventDown = 0x02;
-constexpr uint32_t kTouchEventUp = 0x04;
-constexpr uint32_t kTouchEventInRange = 0x08;
-constexpr uint32_t kTouchEventPrimary = 0x10;
-
-// Only the first 13 bytes of a report are decoded; a shorter one is refused.
-constexpr size_t kPanelReportMinLength = 13;
-// The ID of the panel's touch report (byte 0).
-constexpr uint8_t kPanelReportId = 1;
 
 // Room in the record buffer that a batch is written into (400 bytes on 32-bit Windows).
 constexpr int kTouchRecordCapacity = 10;

@@ -6,6 +6,7 @@
 #include "device/contact_layout.h"
 #include "device/report_descriptor.h"
 #include "device/monitor.h"
+#include "device/panel.h"
 #include "device/touch_report.h"
 #include "platform/number_text.h"
 
@@ -197,7 +198,7 @@ private:
         }
         if (word == "mode") {
             step_.op = TraceOp::kMode;
-            return Numbers({{96, 98}}, {"mouse mode"});
+            return Numbers({{kMouseModeOsPointer, kMouseModeEmulate}}, {"mouse mode"});
         }
         if (word == "display") {
             if (tokens_.size() == a + 1 && !tokens_[a].quoted && tokens_[a].text == "fail") {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/monitor.h"
+#include "device/panel.h"  // the mouse modes (kMouseModeOsPointer, ...)
 #include "device/rotation.h"
 #include "device/touch_report.h"
 #include "gesture/finger.h"
@@ -22,11 +23,6 @@
 #include "platform/input_sink.h"
 
 namespace tactra {
-
-// Mouse modes (GestureState::mouseMode).
-constexpr int32_t kMouseModeOsPointer = 96;      // the system drives the pointer
-constexpr int32_t kMouseModeTabletService = 97;  // the tablet service drives it
-constexpr int32_t kMouseModeEmulate = 98;        // Tactra emulates the mouse
 
 // Thresholds of the contact state machine and the one-finger handling.
 constexpr uint32_t kDownPhaseMs = 300;        // moves before this stay in the down phase

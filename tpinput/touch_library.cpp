@@ -74,14 +74,6 @@ void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount
     watch_.Invalidate();
 }
 
-void ResetDeviceState(TouchLibraryState& state) {
-    state.panelHandle = InvalidHandle();
-    state.openFlag = 0;
-    state.inputReportLength = 0;
-    state.outputReportLength = 0;
-    state.featureReportLength = 0;
-}
-
 void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t touchMessage,
                           int32_t mode) {
     state.targetWindow = targetWindow;
@@ -93,7 +85,7 @@ void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t
     }
     state.recordsInBlock = 0;
     state.registrationMode = mode;
-    if (mode == kMouseEmulationMode) state.mouseEmulation = 1;
+    if (mode == kMouseEmulationMode) state.mouseEmulation = true;
 }
 
 bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
@@ -101,7 +93,7 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     if (!state.recordBlock) return false;  // not registered: nobody to send to
 
     const uint32_t osMajor = ports.os->MajorVersion();
-    state.limits = ports.calibration->LoadLimits(state.logicalMaxX, state.logicalMaxY);
+    state.limits = ports.calibration->LoadLimits(state.panel.logicalMaxX, state.panel.logicalMaxY);
     state.monitor.Choose(ports.calibration->MonitorName());
     // Read afresh for every report; a failed read leaves no size (W = H = 0).
     DisplayState screen;
@@ -134,9 +126,9 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     const bool now1 = report.contact1.Touching();
     if (now1 || before1) {
         if (state.registrationMode == kMouseEmulationMode) {
-            state.mouseEmulation = report.contact2.Touching() ? 0 : 1;
+            state.mouseEmulation = !report.contact2.Touching();
         }
-        if (state.mouseEmulation == 1 && osMajor == kMouseEmulationOsMajor) {
+        if (state.mouseEmulation && osMajor == kMouseEmulationOsMajor) {
             EmulateMouse(ports, now1, before1, batch.p1, screen);
         }
     }
@@ -161,14 +153,14 @@ bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32
 
 int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, int32_t start) {
     if (start != 0) {
-        state.captureFlag = 1;
+        state.captureFlag = true;
         state.limits.minX = 0;
         state.limits.minY = 0;
         state.limits.maxX = state.limits.xRange = kCalibrationModeLimit;
         state.limits.maxY = state.limits.yRange = kCalibrationModeLimit;
         return kCalibrationModeLimit;
     }
-    state.captureFlag = 0;
+    state.captureFlag = false;
     ports.calibration->Write(state.points);
     return 1;
 }

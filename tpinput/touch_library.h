@@ -10,7 +10,9 @@
 #include <string>
 
 #include "device/calibration.h"
+#include "device/hid.h"
 #include "device/monitor.h"
+#include "device/panel.h"  // the mouse emulation mode and the touch event bits
 #include "device/touch_report.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -18,11 +20,6 @@
 #include "platform/input_sink.h"
 
 namespace tactra {
-
-// The registration mode that switches single-finger mouse emulation on.
-constexpr int32_t kMouseEmulationMode = 99;
-// Mouse input is produced only on this major version of the system.
-constexpr uint32_t kMouseEmulationOsMajor = 5;
 
 // The raw-input registration the library makes for its message window.
 constexpr uint16_t kDigitizerUsagePage = 0x0D;
@@ -39,17 +36,13 @@ constexpr int32_t kCalibrationModeLimit = 4096;  // raw units
 constexpr uint32_t kCalibrationMoveSpacingMs = 100;
 constexpr int kCalibrationPointCount = 5;
 
-// Event types of CalibrateEvent, the values of the touch event flags.
-constexpr int32_t kCalibrateMove = 1;
-constexpr int32_t kCalibrateDown = 2;
-constexpr int32_t kCalibrateUp = 4;
+// Event types of CalibrateEvent: the touch event bits (device/panel.h).
+constexpr int32_t kCalibrateMove = static_cast<int32_t>(kTouchEventMove);
+constexpr int32_t kCalibrateDown = static_cast<int32_t>(kTouchEventDown);
+constexpr int32_t kCalibrateUp = static_cast<int32_t>(kTouchEventUp);
 
 // The invalid-handle value (all bits set) that the records' hSource carries.
-inline void* InvalidHandle() {
-    // The value is the point: no object lives there.
-    // NOLINTNEXTLINE(performance-no-int-to-ptr)
-    return reinterpret_cast<void*>(~static_cast<uintptr_t>(0));
-}
+inline void* InvalidHandle() { return InvalidPanelHandle(); }
 
 // Port: the system's major version.
 class OsVersion {
@@ -123,16 +116,13 @@ struct TouchLibraryState {
     // Registration and the panel.
     void* messageWindow = nullptr;
     RawInputRegistration rawInput;
-    void* panelHandle = nullptr;  // the invalid-handle value after a device state reset
-    int32_t openFlag = 0;
-    uint16_t inputReportLength = 0;
-    uint16_t outputReportLength = 0;
-    uint16_t featureReportLength = 0;
-    uint16_t vendorId = 0;
-    uint16_t productId = 0;
-    uint16_t versionNumber = 0;
-    int32_t logicalMaxX = 0;
-    int32_t logicalMaxY = 0;
+    // The panel that registration opened (closed again at once: raw input delivers
+    // its reports), with the maxima its reports are scaled from; reset by
+    // ResetPanelDevice (device/hid.h) at every registration and by CloseTouchInputHandle.
+    PanelDevice panel;
+    // What VersionNumber reports: the attributes of the last panel that counting or
+    // registration found (with two panels, the second's while the first is used).
+    HidAttributes foundAttributes;
     void* targetWindow = nullptr;
     uint32_t touchMessage = 0;
     // Room for ten records, of which the first two are written: allocated at the
@@ -143,7 +133,7 @@ struct TouchLibraryState {
     // registration: what GetTouchInputInfo can hand out.
     uint32_t recordsInBlock = 0;
     int32_t registrationMode = 0;
-    int32_t mouseEmulation = 0;
+    bool mouseEmulation = false;
 
     // Report processing: the contact states of the previous report live in the
     // batch builder; the limits are asked of the calibration store for every report.
@@ -153,7 +143,7 @@ struct TouchLibraryState {
     MonitorChoice monitor;
 
     // Calibration capture.
-    int32_t captureFlag = 0;
+    bool captureFlag = false;
     CalibrationPoint sample;  // contact 1's raw position in the latest report while capturing
     CalibrationPoint points[kCalibrationPointCount];  // targets 1 .. 5
     uint32_t lastMoveTime = 0;
@@ -165,9 +155,6 @@ struct TouchLibraryState {
         return batches.Touching2() ? kContactTouching : kContactNotTouching;
     }
 };
-
-// Device state reset: no panel handle, not open, no report lengths.
-void ResetDeviceState(TouchLibraryState& state);
 
 // The last steps of a successful registration: the target window and message, the
 // zero-filled record block (the same one at every registration), the mode and (for

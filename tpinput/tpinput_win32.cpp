@@ -14,6 +14,7 @@
 #include "device/generic_screen.h"
 #include "device/hid.h"
 #include "device/hid_win32.h"
+#include "device/panel.h"
 #include "device/quirks.h"
 #include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
@@ -34,6 +35,17 @@ static_assert(kTpinputPanelVendorId == tactra::kPanelVendorId &&
                   kTpinputCalibrationStarted == tactra::kCalibrationModeLimit &&
                   kTpinputRecordCapacity == tactra::kTouchRecordCapacity,
               "the public constants are the library's");
+// The public header's copies of the touch event bits (device/panel.h).
+static_assert(kTpinputEventMove == tactra::kTouchEventMove &&
+                  kTpinputEventDown == tactra::kTouchEventDown &&
+                  kTpinputEventUp == tactra::kTouchEventUp &&
+                  kTpinputEventInRange == tactra::kTouchEventInRange &&
+                  kTpinputEventPrimary == tactra::kTouchEventPrimary,
+              "the public event bits are the panel's");
+static_assert(kTpinputCalibrateMove == tactra::kCalibrateMove &&
+                  kTpinputCalibrateDown == tactra::kCalibrateDown &&
+                  kTpinputCalibrateUp == tactra::kCalibrateUp,
+              "the public calibration events are the library's");
 
 namespace tactra {
 namespace {
@@ -132,12 +144,6 @@ PanelOpenOptions LibraryOpenOptions(uint16_t vendorId) {
     return options;
 }
 
-void StoreAttributes(const HidAttributes& attributes) {
-    g_state.vendorId = attributes.vendorId;
-    g_state.productId = attributes.productId;
-    g_state.versionNumber = attributes.versionNumber;
-}
-
 // The value of TPINPUT_REPLAY; empty when it is not set.
 std::string ReplayPath() {
     const DWORD need = GetEnvironmentVariableA(kReplayVariable, nullptr, 0);
@@ -164,14 +170,12 @@ int CountLibraryPanels(uint16_t vendorId) {
     if (ReplayRequested()) {
         // The replayed panel is the one device attached.
         if ((vendorId != kPanelVendorId && vendorId != 0) || !ReplayReady()) return 0;
-        HidAttributes replayed;
-        replayed.vendorId = kPanelVendorId;
-        StoreAttributes(replayed);
+        g_state.foundAttributes = HidAttributes{kPanelVendorId, 0, 0};
         return 1;
     }
     HidAttributes lastMatch;
     const int count = CountPanels(LibraryOpenOptions(vendorId), &lastMatch);
-    if (count > 0) StoreAttributes(lastMatch);
+    if (count > 0) g_state.foundAttributes = lastMatch;
     return count;
 }
 
@@ -322,8 +326,7 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_INPUT) {
         // No debugger line per report: at 200 reports a second it would cost more
         // than the report's processing whenever a debugger listens.
-        if (g_screen != nullptr || g_state.vendorId == kPanelVendorId ||
-            g_state.vendorId == kAltPanelVendorId) {
+        if (g_screen != nullptr || g_state.foundAttributes.vendorId == kPanelVendorId) {
             HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         }
     } else if (message == WM_TIMER && wParam == kScreenTimerId) {
@@ -408,16 +411,16 @@ void ReleaseMessageWindows() {
 // message window's timer instead of raw input.
 int RegisterReplay(HWND hwnd, ULONG mode) {
     if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
-    g_state.openFlag = 1;
-    g_state.logicalMaxX = g_replay.LogicalMaxX();
-    g_state.logicalMaxY = g_replay.LogicalMaxY();
+    g_state.panel.openFlag = true;
+    g_state.panel.logicalMaxX = g_replay.LogicalMaxX();
+    g_state.panel.logicalMaxY = g_replay.LogicalMaxY();
     if (g_replay.Screen() && g_screen == nullptr) {
         // A touch screen's trace: its reports go through its layout, its positions
         // scaled to the trace's panel maxima; the contacts stay across registrations.
         const ReplayScript& script = g_replay.Script();
         g_screen = std::make_unique<RegisteredScreen>(
             script.layout, FindQuirks(script.vendorId, script.productId));
-        g_screen->screen.SetPanelRange(g_state.logicalMaxX, g_state.logicalMaxY);
+        g_screen->screen.SetPanelRange(g_state.panel.logicalMaxX, g_state.panel.logicalMaxY);
     }
     CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
                          static_cast<int32_t>(mode));
@@ -432,33 +435,24 @@ int RegisterReplay(HWND hwnd, ULONG mode) {
 
 int Register(HWND hwnd, ULONG mode) {
     CreateMessageWindow();
-    ResetDeviceState(g_state);
+    ResetPanelDevice(g_state.panel);
     if (ReplayRequested()) return RegisterReplay(hwnd, mode);
     // A panel, or without one any usable touch screen.
     if (CountLibraryPanels(kPanelVendorId) == 0 && CountLibraryPanels(0) == 0) return 0;
 
-    PanelDevice device;
-    ResetPanelDevice(device);
+    // The panel is opened into the library's own record: handle, open flag, report
+    // lengths and attributes; the maxima stay the earlier registration's unless the
+    // ranges are read.
+    PanelDevice& device = g_state.panel;
     // Every panel the open step finds stores its attributes, as counting does: with
     // two panels the stored ones are the second's while the first is used.
     HidAttributes lastMatch;
     PanelOpenOptions options = LibraryOpenOptions(kPanelVendorId);
     options.acceptTouchScreens = true;
     if (!OpenFirstPanel(device, options, &lastMatch)) return 0;
-    g_state.panelHandle = device.handle;
-    g_state.openFlag = 1;
-    if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
-    if (device.outputReportLength != 0) g_state.outputReportLength = device.outputReportLength;
-    if (device.featureReportLength != 0) g_state.featureReportLength = device.featureReportLength;
-    StoreAttributes(lastMatch);
-
-    device.logicalMaxX = g_state.logicalMaxX;
-    device.logicalMaxY = g_state.logicalMaxY;
-    if (ReadValueRanges(device)) {
-        g_state.logicalMaxX = device.logicalMaxX;
-        g_state.logicalMaxY = device.logicalMaxY;
-        if (device.inputReportLength != 0) g_state.inputReportLength = device.inputReportLength;
-    }
+    g_state.foundAttributes = lastMatch;
+    // Without the ranges (a failed read), the maxima stay the earlier registration's.
+    static_cast<void>(ReadValueRanges(device));
     g_screen.reset();
     g_otherRawDevices.clear();
     if (device.touchScreen) {
@@ -470,7 +464,7 @@ int Register(HWND hwnd, ULONG mode) {
         g_screen->path = device.path;
     }
     ClosePanelHandle(device.handle);
-    g_state.panelHandle = InvalidHandle();
+    device.handle = InvalidPanelHandle();
 
     CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
                          static_cast<int32_t>(mode));
@@ -520,9 +514,9 @@ BOOL WINAPI GetTouchInputInfo(HANDLE handle, UINT count, TouchInputRecord* recor
 }
 
 BOOL WINAPI CloseTouchInputHandle(HANDLE) {
-    if (g_state.openFlag == 1) {
-        tactra::ClosePanelHandle(g_state.panelHandle);
-        tactra::ResetDeviceState(g_state);
+    if (g_state.panel.openFlag) {
+        tactra::ClosePanelHandle(g_state.panel.handle);
+        tactra::ResetPanelDevice(g_state.panel);
     }
     return 1;
 }
@@ -533,9 +527,9 @@ int WINAPI GetConnectedDeviceNum(int vendorId) {
 
 int WINAPI VersionNumber(WORD ids[3]) {
     if (ids == nullptr) return 0;
-    ids[0] = g_state.vendorId;
-    ids[1] = g_state.productId;
-    ids[2] = g_state.versionNumber;
+    ids[0] = g_state.foundAttributes.vendorId;
+    ids[1] = g_state.foundAttributes.productId;
+    ids[2] = g_state.foundAttributes.versionNumber;
     return 1;
 }
 

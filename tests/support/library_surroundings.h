@@ -54,8 +54,8 @@ public:
 
     // A library registered with mouse emulation (mode 99) for a panel of 0..4095.
     static void Register(TouchLibraryState& state) {
-        state.logicalMaxX = 4095;
-        state.logicalMaxY = 4095;
+        state.panel.logicalMaxX = 4095;
+        state.panel.logicalMaxY = 4095;
         CompleteRegistration(state, reinterpret_cast<void*>(0x10), 0xC000, kMouseEmulationMode);
     }
 

@@ -62,13 +62,13 @@ TEST(Rotation, AdapterCheckSwapsQuarterTurnsOnlyForTheExactProvider) {
     d.mode = {768, 1024, 1};
     DisplayState s;
     InitDisplayState(d, s);
-    EXPECT_EQ(s.atiAdapter, 0);
+    EXPECT_FALSE(s.atiAdapter);
     EXPECT_EQ(s.orientation, 1);
 
     d.hasProvider = true;
     d.provider = "ATI Technologies Inc.";
     InitDisplayState(d, s);
-    EXPECT_EQ(s.atiAdapter, 1);
+    EXPECT_TRUE(s.atiAdapter);
     EXPECT_EQ(s.orientation, 3);  // the correction applies to the first read too
     d.mode.orientation = 3;
     EXPECT_TRUE(ReadDisplayMode(d, s));
@@ -78,9 +78,9 @@ TEST(Rotation, AdapterCheckSwapsQuarterTurnsOnlyForTheExactProvider) {
     EXPECT_EQ(s.orientation, 2);
 
     d.provider = "ATI Technologies Inc. ";
-    EXPECT_EQ(DetectDisplayAdapter(d), 0);
+    EXPECT_FALSE(DetectDisplayAdapter(d));
     d.provider = "ATI Technologies";
-    EXPECT_EQ(DetectDisplayAdapter(d), 0);
+    EXPECT_FALSE(DetectDisplayAdapter(d));
 }
 
 TEST(Rotation, FailedReadKeepsTheLastMode) {
@@ -119,7 +119,7 @@ TEST(Rotation, AdapterCheckAgainWithAFailedReadDoesNotSwapTwice) {
     ASSERT_EQ(fresh.orientation, 1);
     d.fails = true;
     InitDisplayState(d, fresh);
-    EXPECT_EQ(fresh.atiAdapter, 1);
+    EXPECT_TRUE(fresh.atiAdapter);
     EXPECT_EQ(fresh.orientation, 3);
 }
 

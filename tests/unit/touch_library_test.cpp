@@ -71,8 +71,8 @@ struct Library {
         ports.os = &os;
         ports.calibration = &calibration;
         ports.messages = &messages;
-        state.logicalMaxX = 4095;
-        state.logicalMaxY = 4095;
+        state.panel.logicalMaxX = 4095;
+        state.panel.logicalMaxY = 4095;
     }
     void Register(int32_t mode) { CompleteRegistration(state, kWindow, kTouchMessage, mode); }
     bool Touch(bool t1, uint16_t x1, uint16_t y1, bool t2 = false, uint16_t x2 = 0,
@@ -338,11 +338,11 @@ TEST(MouseEmulation, OnlyWithModeNinetyNineOnMajorFiveAndAValidScreen) {
 TEST(CalibrationCapture, SetCalibrateSwitchesCaptureAndFinishWritesThePoints) {
     Library lib;
     EXPECT_EQ(ApplySetCalibrate(lib.state, lib.ports, 1), 4096);
-    EXPECT_EQ(lib.state.captureFlag, 1);
+    EXPECT_TRUE(lib.state.captureFlag);
     EXPECT_EQ(lib.state.limits.maxX, 4096);
     EXPECT_EQ(lib.state.limits.maxY, 4096);
     EXPECT_EQ(ApplySetCalibrate(lib.state, lib.ports, 0), 1);
-    EXPECT_EQ(lib.state.captureFlag, 0);
+    EXPECT_FALSE(lib.state.captureFlag);
     ASSERT_EQ(lib.calibration.writes, 1);
     // All points zero: the limits are -512 .. 512 (derived by the file writer).
     const CalibrationLimits l = LimitsFromPoints(lib.calibration.written.data());

@@ -40,7 +40,7 @@ int HandleCount() {
 TEST(NoPanelTest, NothingFoundNothingOpened) {
     EXPECT_EQ(CountPanels(), 0);
     PanelOpenOptions library;
-    library.vendorId = kAltPanelVendorId;
+    library.vendorId = kPanelVendorId;
     library.overlapped = true;
     EXPECT_EQ(CountPanels(library), 0);
 
@@ -48,7 +48,7 @@ TEST(NoPanelTest, NothingFoundNothingOpened) {
     ResetPanelDevice(device);
     EXPECT_EQ(OpenFirstPanel(device).Reason(), "no panel of vendor 0x0EEF found");
     EXPECT_EQ(device.handle, InvalidPanelHandle());
-    EXPECT_EQ(device.openFlag, 0);
+    EXPECT_FALSE(device.openFlag);
     EXPECT_EQ(ReadValueRanges(device).Reason(), "no open panel");
     EXPECT_EQ(SendStartReport(device).Reason(), "no open panel");
 

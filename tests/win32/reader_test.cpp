@@ -317,7 +317,7 @@ TEST_F(ReaderTest, PanelWithReportsTooShortForBothContactsIsRefused) {
         Result Open(PanelDevice& device) override {
             ++opens;
             device.handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-            device.openFlag = 1;
+            device.openFlag = true;
             device.inputReportLength = 12;
             return Result::Success();
         }

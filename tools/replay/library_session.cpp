@@ -112,11 +112,11 @@ void LibrarySession::Run(const std::vector<TraceStep>& steps) {
 
 // A successful RegisterTouchWindow: the panel is found with the current maxima.
 void LibrarySession::Register(int32_t mode) {
-    ResetDeviceState(state_);
-    state_.openFlag = 1;
-    state_.vendorId = kPanelVendorId;
-    state_.logicalMaxX = panelMaxX_;
-    state_.logicalMaxY = panelMaxY_;
+    ResetPanelDevice(state_.panel);
+    state_.panel.openFlag = true;
+    state_.foundAttributes.vendorId = kPanelVendorId;
+    state_.panel.logicalMaxX = panelMaxX_;
+    state_.panel.logicalMaxY = panelMaxY_;
     CompleteRegistration(state_, kReplayClientWindow, kReplayTouchMessage, mode);
     registered_ = true;
 }
