@@ -7,7 +7,8 @@ int32_t MouseModeForTabletService(bool serviceFileExists) {
 }
 
 OsCheckResult CheckOperatingSystem(int32_t mouseMode, uint32_t majorVersion, bool tabletPc) {
-    if (majorVersion != 5) return {kMouseModeOsPointer, false, kHintNewerWindows};
+    if (majorVersion != kMouseEmulationOsMajor)
+        return {kMouseModeOsPointer, false, kHintNewerWindows};
     if (tabletPc) return {kMouseModeOsPointer, false, kHintTabletPc};
     return {mouseMode, true, nullptr};
 }

@@ -151,9 +151,6 @@ struct TouchLibraryState {
     int32_t Contact1State() const {
         return batches.Touching1() ? kContactTouching : kContactNotTouching;
     }
-    int32_t Contact2State() const {
-        return batches.Touching2() ? kContactTouching : kContactNotTouching;
-    }
 };
 
 // The last steps of a successful registration: the target window and message, the
