@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ struct LayoutField {
     bool isSigned = false;  // logicalMin < 0, as HID defines a field's sign
 
     bool Present() const { return bitSize != 0; }
+    // Moves a present field by `bits` (a report ID byte taken into the positions or
+    // out of them); the caller knows the position stays within the report.
+    void Shift(int32_t bits) {
+        if (Present()) bitPosition = static_cast<uint32_t>(int64_t{bitPosition} + bits);
+    }
     bool operator==(const LayoutField& o) const {
         return bitPosition == o.bitPosition && bitSize == o.bitSize && logicalMin == o.logicalMin &&
                logicalMax == o.logicalMax && isSigned == o.isSigned;
@@ -47,6 +53,11 @@ struct FingerLayout {
     LayoutField x;
     LayoutField y;
 
+    // Every present field moved by `bits` (see LayoutField::Shift).
+    void Shift(int32_t bits) {
+        for (LayoutField* f : {&tipSwitch, &inRange, &confidence, &contactId, &x, &y})
+            f->Shift(bits);
+    }
     bool operator==(const FingerLayout& o) const {
         return tipSwitch == o.tipSwitch && inRange == o.inRange && confidence == o.confidence &&
                contactId == o.contactId && x == o.x && y == o.y;

@@ -414,20 +414,12 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         *slot = MakeLayoutField(f, position, size);
         used[finger] = true;
     }
-    const uint32_t idBits = touchId != 0 ? 0 : 8;
-    auto shift = [idBits](LayoutField& f) {
-        if (f.Present()) f.bitPosition -= idBits;
-    };
+    const int32_t idBits = touchId != 0 ? 0 : 8;
     for (int i = 0; i < fingers; ++i) {
         if (!used[i] || !found[i].x.Present() || !found[i].y.Present()) continue;
         FingerLayout& out = built.fingers[built.fingerCount++];
         out = found[i];
-        shift(out.tipSwitch);
-        shift(out.inRange);
-        shift(out.confidence);
-        shift(out.contactId);
-        shift(out.x);
-        shift(out.y);
+        out.Shift(-idBits);
     }
     if (built.fingerCount == 0)
         return Result::Failure("a touch screen lacking a Finger collection with X and Y");
@@ -444,7 +436,7 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         if (ProbeField(HidP_Input, f, preparsed.Get(), caps.InputReportByteLength, position,
                        size)) {
             built.contactCount = MakeLayoutField(f, position, size);
-            shift(built.contactCount);
+            built.contactCount.Shift(-idBits);
             break;
         }
     }

@@ -369,34 +369,26 @@ private:
         ContactLayout built;
         const uint8_t id = static_cast<uint8_t>(layoutReportId_);
         built.reportId = usesIds_ ? id : 0;
-        const uint32_t idBits = usesIds_ ? 8 : 0;
+        const int32_t idBits = usesIds_ ? 8 : 0;
         built.inputReportLength =
             static_cast<uint16_t>((inputBits_[id] + 7) / 8 + (usesIds_ ? 1 : 0));
-        auto shift = [idBits](LayoutField& f) {
-            if (f.Present()) f.bitPosition += idBits;
-        };
         for (const FingerDraft& f : fingers_) {
             if (!f.used || !f.layout.x.Present() || !f.layout.y.Present()) continue;
             if (built.fingerCount == kMaxLayoutFingers) break;
             FingerLayout& out = built.fingers[built.fingerCount++];
             out = f.layout;
-            shift(out.tipSwitch);
-            shift(out.inRange);
-            shift(out.confidence);
-            shift(out.contactId);
-            shift(out.x);
-            shift(out.y);
+            out.Shift(idBits);
         }
         if (contactCount_.Present() && countReportId_ == layoutReportId_) {
             built.contactCount = contactCount_;
-            shift(built.contactCount);
+            built.contactCount.Shift(idBits);
         }
         built.contactCountMaximum = haveCountMax_ && countMax_ > 0 ? countMax_ : built.fingerCount;
         if (deviceMode_.present) {
             built.deviceMode = deviceMode_;
             const uint8_t modeId = deviceMode_.reportId;
             built.deviceMode.reportId = usesIds_ ? modeId : 0;
-            built.deviceMode.bitPosition += idBits;
+            built.deviceMode.bitPosition += static_cast<uint32_t>(idBits);
             const uint64_t length = (featureBits_[modeId] + 7) / 8 + (usesIds_ ? 1 : 0);
             if (length > kMaxLayoutReportBytes) {
                 return Fail("the Device Mode's feature report is longer than " +

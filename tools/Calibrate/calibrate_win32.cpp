@@ -366,19 +366,24 @@ LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
+// A window class of the program's: arrow cursor, the background brush.
+void RegisterWindowClass(HINSTANCE instance, WNDPROC proc, const char* name) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = g_calibrator.background;
+    wc.lpszClassName = name;
+    RegisterClassA(&wc);
+}
+
 // One window per monitor, each with the question; false with fewer than two
 // monitors, when there is nothing to ask.
 bool StartChoice(HINSTANCE instance) {
     Win32Display display;
     DesktopLayout layout;
     if (!display.ReadDesktop(layout) || layout.monitors.size() < 2) return false;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ChoiceProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = g_calibrator.background;
-    wc.lpszClassName = kChoiceClass;
-    RegisterClassA(&wc);
+    RegisterWindowClass(instance, ChoiceProc, kChoiceClass);
     g_calibrator.stage = Stage::kChoice;
     g_calibrator.asked = 0;
     for (const MonitorInfo& monitor : layout.monitors) {
@@ -569,13 +574,7 @@ HWND CreateChild(const char* cls, DWORD style, int id, HFONT font) {
 
 bool CreateMainWindow(HINSTANCE instance) {
     g_calibrator.background = CreateSolidBrush(kBackground);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = g_calibrator.background;
-    wc.lpszClassName = kWindowClass;
-    RegisterClassA(&wc);
+    RegisterWindowClass(instance, WindowProc, kWindowClass);
     g_calibrator.window =
         CreateWindowExA(WS_EX_TOPMOST, kWindowClass, kProgramTitle, WS_POPUP | WS_CLIPCHILDREN, 0,
                         0, g_calibrator.display.width, g_calibrator.display.height, nullptr,
