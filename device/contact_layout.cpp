@@ -87,15 +87,76 @@ bool ContactLayout::operator==(const ContactLayout& o) const {
         fingerCount != o.fingerCount || !(deviceMode == o.deviceMode)) {
         return false;
     }
-    for (int i = 0; i < fingerCount && i < kMaxLayoutFingers; ++i) {
+    for (int i = 0; i < fingerCount && i < kMaxContacts; ++i) {
         if (!(fingers[i] == o.fingers[i])) return false;
     }
     return true;
 }
 
+ContactSlots FindContactSlots(const std::vector<SlotCollection>& collections,
+                              const std::vector<SlotFieldUsage>& fields) {
+    ContactSlots out;
+    const int n = static_cast<int>(collections.size());
+    out.slotOf.assign(collections.size(), -1);
+    const auto inside = [&](int c) {  // a collection below the application, by index
+        return c > 0 && c < n && collections[c].parent >= 0 && collections[c].parent < c &&
+               collections[c].type != 1;
+    };
+    bool haveReport = false;
+    for (const SlotFieldUsage& f : fields) {
+        if (f.usage == kUsageX && inside(f.collection)) {
+            haveReport = true;
+            out.reportId = f.reportId;
+            break;
+        }
+    }
+    if (!haveReport) return out;
+
+    // How many X each collection holds, itself and below it.
+    std::vector<int> xCount(collections.size(), 0);
+    for (const SlotFieldUsage& f : fields) {
+        if (f.usage != kUsageX || f.reportId != out.reportId) continue;
+        for (int c = f.collection; inside(c); c = collections[c].parent) ++xCount[c];
+    }
+    // The slot a collection lies in: the outermost one on its way up with one X.
+    std::vector<int> root(collections.size(), -1);
+    for (int c = 1; c < n; ++c) {
+        for (int up = c; inside(up); up = collections[up].parent) {
+            if (xCount[up] == 1) root[c] = up;
+        }
+    }
+    enum : unsigned { kHasX = 1, kHasY = 2, kHasFlag = 4 };
+    std::vector<unsigned> has(collections.size(), 0);
+    for (const SlotFieldUsage& f : fields) {
+        if (f.reportId != out.reportId || f.collection < 0 || f.collection >= n) continue;
+        const int r = root[f.collection];
+        if (r < 0) continue;
+        if (f.usage == kUsageX) has[r] |= kHasX;
+        if (f.usage == kUsageY) has[r] |= kHasY;
+        if (f.usage == kUsageTipSwitch || f.usage == kUsageInRange || f.usage == kUsageConfidence ||
+            f.usage == kUsageContactId) {
+            has[r] |= kHasFlag;
+        }
+    }
+    std::vector<int> slotOfRoot(collections.size(), -1);
+    for (int c = 1; c < n; ++c) {
+        if (root[c] != c || has[c] != (kHasX | kHasY | kHasFlag)) continue;
+        if (out.slotCount == kMaxContacts) {
+            ++out.slotsIgnored;
+            continue;
+        }
+        slotOfRoot[c] = out.slotCount++;
+    }
+    for (int c = 1; c < n; ++c) {
+        if (root[c] >= 0) out.slotOf[c] = slotOfRoot[root[c]];
+    }
+    out.found = out.slotCount > 0;
+    return out;
+}
+
 bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
-    if (layout.fingerCount < 1 || layout.fingerCount > kMaxLayoutFingers) {
-        reason = "a touch screen needs 1 to " + std::to_string(kMaxLayoutFingers) +
+    if (layout.fingerCount < 1 || layout.fingerCount > kMaxContacts) {
+        reason = "a touch screen needs 1 to " + std::to_string(kMaxContacts) +
                  " Finger collections, this one has " + std::to_string(layout.fingerCount);
         return false;
     }
@@ -129,7 +190,7 @@ bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
         return false;
     }
     const DeviceModeFeature& m = layout.deviceMode;
-    if (m.present && (m.reportLength == 0 || m.reportLength > kMaxLayoutReportBytes ||
+    if (m.present && (m.reportLength == 0 || m.reportLength > kMaxDeviceModeReportBytes ||
                       m.bitSize < 1 || m.bitSize > kMaxLayoutFieldBits ||
                       static_cast<uint64_t>(m.bitPosition) + m.bitSize >
                           static_cast<uint64_t>(m.reportLength) * 8)) {
@@ -188,7 +249,7 @@ std::string FormatContactLayout(const ContactLayout& layout) {
         text += " mode=" + std::to_string(m.reportId) + ':' + std::to_string(m.bitPosition) + ':' +
                 std::to_string(m.bitSize) + ':' + std::to_string(m.reportLength);
     }
-    for (int i = 0; i < layout.fingerCount && i < kMaxLayoutFingers; ++i) {
+    for (int i = 0; i < layout.fingerCount && i < kMaxContacts; ++i) {
         const FingerLayout& f = layout.fingers[i];
         text += " finger";
         AppendField(text, "tip", f.tipSwitch);
@@ -207,8 +268,8 @@ bool ParseContactLayout(const std::string& text, ContactLayout& layout, std::str
     FingerLayout* finger = nullptr;
     for (const std::string& word : SplitWords(text, ' ')) {
         if (word == "finger") {
-            if (read.fingerCount == kMaxLayoutFingers) {
-                reason = "more than " + std::to_string(kMaxLayoutFingers) + " fingers";
+            if (read.fingerCount == kMaxContacts) {
+                reason = "more than " + std::to_string(kMaxContacts) + " fingers";
                 return false;
             }
             finger = &read.fingers[read.fingerCount++];
@@ -253,9 +314,9 @@ bool ParseContactLayout(const std::string& text, ContactLayout& layout, std::str
             read.contactCountMaximum = static_cast<int32_t>(v);
         } else if (name == "mode") {
             static const int64_t kRanges[4][2] = {{0, 255},
-                                                  {0, kMaxLayoutReportBytes * 8},
+                                                  {0, kMaxDeviceModeReportBytes * 8},
                                                   {1, kMaxLayoutFieldBits},
-                                                  {1, kMaxLayoutReportBytes}};
+                                                  {1, kMaxDeviceModeReportBytes}};
             int64_t v[4];
             ok = ParseNumbers(value, 4, kRanges, v);
             if (ok) {
@@ -319,8 +380,7 @@ LayoutDecodeResult DecodeContactReport(const ContactLayout& layout, const uint8_
     if (length < layout.inputReportLength) return LayoutDecodeResult::kTooShort;
     out.hasCount = layout.contactCount.Present();
     out.contactCount = out.hasCount ? Value(data, layout.contactCount) : 0;
-    const int slots =
-        layout.fingerCount < kMaxLayoutFingers ? layout.fingerCount : kMaxLayoutFingers;
+    const int slots = layout.fingerCount < kMaxContacts ? layout.fingerCount : kMaxContacts;
     out.slotCount = slots;
     for (int i = 0; i < slots; ++i) {
         const FingerLayout& f = layout.fingers[i];

@@ -14,12 +14,31 @@
 
 namespace tactra {
 
-// The most Finger collections a layout holds; a device with more keeps the first ones.
-constexpr int kMaxLayoutFingers = 16;
-// The longest input or feature report a layout accepts (report ID byte included).
+// The most contact slots a layout holds (the largest screens describe 20 to 30), and
+// the most contacts a screen follows at once; a device with more slots keeps the
+// first ones.
+constexpr int kMaxContacts = 32;
+// The longest touch report a layout accepts (report ID byte included). The device's
+// other reports (another collection's, a vendor's diagnostics) may be of any length:
+// they are never decoded.
 constexpr size_t kMaxLayoutReportBytes = 512;
+// The longest feature report that carries the Device Mode.
+constexpr size_t kMaxDeviceModeReportBytes = 4096;
 // The widest field a layout accepts.
 constexpr int kMaxLayoutFieldBits = 32;
+// HID usages (page << 16 | id) the layout is built from.
+constexpr uint32_t kUsageTouchScreen = 0x000D0004;
+constexpr uint32_t kUsageFinger = 0x000D0022;
+constexpr uint32_t kUsageDeviceConfiguration = 0x000D000E;
+constexpr uint32_t kUsageTipSwitch = 0x000D0042;
+constexpr uint32_t kUsageInRange = 0x000D0032;
+constexpr uint32_t kUsageConfidence = 0x000D0047;
+constexpr uint32_t kUsageContactId = 0x000D0051;
+constexpr uint32_t kUsageDeviceMode = 0x000D0052;
+constexpr uint32_t kUsageContactCount = 0x000D0054;
+constexpr uint32_t kUsageContactCountMaximum = 0x000D0055;
+constexpr uint32_t kUsageX = 0x00010030;
+constexpr uint32_t kUsageY = 0x00010031;
 // The value that switches a screen's Device Mode feature to multi-input.
 constexpr int32_t kDeviceModeMultiInput = 2;
 
@@ -86,16 +105,47 @@ struct ContactLayout {
     uint16_t inputReportLength = 0;
     LayoutField contactCount;     // Contact Count (0x54), absent on some screens
     int32_t contactCountMaximum;  // the most contacts the screen reports in a frame
-    int fingerCount = 0;          // Finger collections in the report, 1..kMaxLayoutFingers
-    FingerLayout fingers[kMaxLayoutFingers];
+    int fingerCount = 0;          // contact slots in the report, 1..kMaxContacts
+    FingerLayout fingers[kMaxContacts];
     DeviceModeFeature deviceMode;
+    // Slots the device describes beyond kMaxContacts, left out; for the log only (not
+    // compared, not in the text form).
+    int slotsIgnored = 0;
 
     ContactLayout() : contactCountMaximum(0) {}
     bool operator==(const ContactLayout& o) const;
     bool operator!=(const ContactLayout& o) const { return !(*this == o); }
 };
 
-// Checks what every user of a layout relies on: 1..kMaxLayoutFingers fingers, each
+// How a contact slot is found, the same rule over a descriptor's collections and over
+// the system's link collections: the slot is the outermost logical or physical
+// collection inside the Touch Screen application collection that holds exactly one X
+// (itself or in the collections inside it) and, in the touch report, X, Y and one of
+// Tip Switch, In Range, Confidence or Contact Identifier, whatever usage names it
+// (0x000D_0022, 0x0001_0022, none or another); every field inside it is that slot's.
+// The touch report is the one of the first X inside a collection. Contact Count may
+// stand anywhere in that report, beside the slots or inside one.
+struct SlotCollection {
+    int parent = -1;   // the enclosing collection's index; -1 for the application
+    uint8_t type = 0;  // HID collection type: 0 physical, 1 application, 2 logical, ...
+};
+struct SlotFieldUsage {
+    int collection = 0;  // index of the innermost collection holding the field
+    uint32_t usage = 0;  // page << 16 | id
+    uint8_t reportId = 0;
+};
+struct ContactSlots {
+    bool found = false;       // a touch report with at least one slot
+    uint8_t reportId = 0;     // the touch report
+    std::vector<int> slotOf;  // per collection: the slot it is or lies in (0..), or -1
+    int slotCount = 0;        // at most kMaxContacts
+    int slotsIgnored = 0;     // slots beyond kMaxContacts
+};
+// `collections[0]` is the application collection; a parent comes before its children.
+ContactSlots FindContactSlots(const std::vector<SlotCollection>& collections,
+                              const std::vector<SlotFieldUsage>& fields);
+
+// Checks what every user of a layout relies on: 1..kMaxContacts fingers, each
 // with X and Y; every field 1..32 bits wide and inside the report; a report of at
 // most kMaxLayoutReportBytes; a logical range with min < max for X and Y. False with
 // the reason in words.
@@ -138,7 +188,7 @@ struct DecodedReport {
     bool hasCount = false;
     int32_t contactCount = 0;
     int slotCount = 0;
-    DecodedContact slots[kMaxLayoutFingers];
+    DecodedContact slots[kMaxContacts];
 };
 
 enum class LayoutDecodeResult {

@@ -10,7 +10,8 @@ std::string DescribeScreenCounters(const GenericScreenCounters& c) {
            " short and " + std::to_string(c.unknownReportId) + " of another report ID, " +
            std::to_string(c.ignoredContacts) + " contacts beyond the two ignored, lifted " +
            std::to_string(c.liftedNotSeen) + " not seen and " + std::to_string(c.liftedTimedOut) +
-           " silent, " + std::to_string(c.abandonedFrames) + " frames cut short";
+           " silent, " + std::to_string(c.abandonedFrames) + " frames cut short" +
+           (c.framePerReport ? ", read one frame per report" : "");
 }
 
 GenericTouchScreen::GenericTouchScreen(const ContactLayout& layout, const DeviceQuirks& quirks)
@@ -73,7 +74,7 @@ void GenericTouchScreen::AddEntry(const DecodedContact& c, int finger, uint32_t 
             return;
         }
     }
-    if (entryCount_ < kMaxTrackedContacts) entries_[entryCount_++] = e;
+    if (entryCount_ < kMaxContacts) entries_[entryCount_++] = e;
 }
 
 ScreenOutcome GenericTouchScreen::Feed(const uint8_t* data, size_t length, uint32_t tick,
@@ -99,12 +100,24 @@ ScreenOutcome GenericTouchScreen::Feed(const uint8_t* data, size_t length, uint3
         Commit(quirks_.liftWhenNotSeen, tick, report);
         return ScreenOutcome::kFrame;
     }
+    const int32_t count = decoded_.contactCount;
+    if (counters_.framePerReport) {
+        // Each report is a frame of its own; contacts it leaves out stay until their
+        // own up or their silence. A count of 0 says no contact touches.
+        entryCount_ = 0;
+        pending_ = false;
+        const int take = static_cast<int>(std::clamp<int64_t>(count, 0, slots));
+        for (int i = 0; i < take; ++i) AddEntry(decoded_.slots[i], i, static_cast<uint32_t>(i));
+        Commit(count <= 0, tick, report);
+        return ScreenOutcome::kFrame;
+    }
     // The first report of a frame carries its contact count, the rest 0 (hybrid);
     // a parallel screen's every report is a first one.
-    const int32_t count = decoded_.contactCount;
+    const bool restart = pending_ && count > 0;
     if (count > 0 || !pending_) {
-        if (pending_) ++counters_.abandonedFrames;
-        entryCount_ = 0;
+        // A frame cut short keeps what it gathered: those contacts go on with this
+        // report's (a newer entry of the same contact replaces the older).
+        if (!restart) entryCount_ = 0;
         expected_ = std::max<int32_t>(count, 0);
         received_ = 0;
         pending_ = true;
@@ -114,8 +127,28 @@ ScreenOutcome GenericTouchScreen::Feed(const uint8_t* data, size_t length, uint3
         AddEntry(decoded_.slots[i], i, static_cast<uint32_t>(received_ + i));
     }
     received_ += take;
+    if (restart) {
+        ++counters_.abandonedFrames;
+        if (++restartsInRow_ >= kRestartsForFramePerReport) counters_.framePerReport = true;
+        if (received_ < expected_ || counters_.framePerReport) {
+            // Handed on now, none lifted for being left out: the frame may never
+            // complete (a device with fewer slots than its count), and a touch must
+            // not go silent for it.
+            pending_ = false;
+            Commit(false, tick, report);
+            if (!counters_.framePerReport) {
+                // This report's contacts stay gathered for the frame it began.
+                pending_ = true;
+                for (int i = 0; i < take; ++i) {
+                    AddEntry(decoded_.slots[i], i, static_cast<uint32_t>(i));
+                }
+            }
+            return ScreenOutcome::kFrame;
+        }
+    }
     if (received_ < expected_) return ScreenOutcome::kPending;
     pending_ = false;
+    restartsInRow_ = 0;
     Commit(true, tick, report);
     return ScreenOutcome::kFrame;
 }
@@ -135,12 +168,12 @@ bool GenericTouchScreen::Expire(uint32_t tick, PanelInputReport& report) {
 }
 
 void GenericTouchScreen::Commit(bool liftNotSeen, uint32_t tick, PanelInputReport& report) {
-    bool seen[kMaxTrackedContacts] = {};
+    bool seen[kMaxContacts] = {};
     for (int e = 0; e < entryCount_; ++e) {
         const Entry& entry = entries_[e];
         int i = Find(entry.key);
         if (i < 0) {
-            if (!entry.touching || contactCount_ == kMaxTrackedContacts) continue;
+            if (!entry.touching || contactCount_ == kMaxContacts) continue;
             i = contactCount_++;
             contacts_[i] = Contact();
             contacts_[i].key = entry.key;
@@ -208,7 +241,7 @@ void GenericTouchScreen::Commit(bool liftNotSeen, uint32_t tick, PanelInputRepor
 
     // Lifted contacts are forgotten; the slots follow their contacts' new places.
     int kept = 0;
-    int moved[kMaxTrackedContacts];
+    int moved[kMaxContacts];
     for (int i = 0; i < contactCount_; ++i) {
         moved[i] = -1;
         if (!contacts_[i].touching) continue;

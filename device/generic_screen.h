@@ -20,8 +20,6 @@ namespace tactra {
 constexpr uint32_t kContactTimeoutMs = 100;
 // The panel range a screen's positions are scaled to, unless told another.
 constexpr int32_t kGenericPanelMax = 4095;
-// Contacts followed at once; more are not followed.
-constexpr int kMaxTrackedContacts = 32;
 
 struct GenericScreenCounters {
     uint32_t frames = 0;           // frames handed on
@@ -30,8 +28,13 @@ struct GenericScreenCounters {
     uint32_t ignoredContacts = 0;  // touching contacts beyond the two, summed over frames
     uint32_t liftedNotSeen = 0;    // contacts lifted because a whole frame left them out
     uint32_t liftedTimedOut = 0;   // contacts lifted after kContactTimeoutMs of silence
-    uint32_t abandonedFrames = 0;  // hybrid frames a new frame cut short
+    uint32_t abandonedFrames = 0;  // frames a new frame cut short, their contacts handed on
+    bool framePerReport = false;   // every frame was cut short: each report is read as one
 };
+
+// Frames cut short in a row, none completed between, after which a screen is read one
+// frame per report for good: a device with fewer slots than the contacts it announces.
+constexpr int kRestartsForFramePerReport = 3;
 
 // The counters in words, for the diagnostic log's verbose lines.
 std::string DescribeScreenCounters(const GenericScreenCounters& counters);
@@ -99,13 +102,14 @@ private:
     int32_t panelMaxY_ = kGenericPanelMax;
 
     // The frame being gathered.
-    Entry entries_[kMaxTrackedContacts];
+    Entry entries_[kMaxContacts];
     int entryCount_ = 0;
     bool pending_ = false;
     int32_t expected_ = 0;
     int32_t received_ = 0;
+    int restartsInRow_ = 0;
 
-    Contact contacts_[kMaxTrackedContacts];
+    Contact contacts_[kMaxContacts];
     int contactCount_ = 0;
     uint32_t nextArrival_ = 0;
     Slot slots_[2];

@@ -7,6 +7,7 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -142,7 +143,6 @@ Query QueryDescriptor(HANDLE handle, PanelDescriptor& descriptor) {
 }
 
 // The usages of a touch screen, as the HID parsing functions take them.
-constexpr USAGE kDigitizersPage = 0x0D;
 constexpr USAGE Low(uint32_t usage) { return static_cast<USAGE>(usage & 0xFFFF); }
 constexpr USAGE Page(uint32_t usage) { return static_cast<USAGE>(usage >> 16); }
 
@@ -252,7 +252,8 @@ void ReadFeatures(PHIDP_PREPARSED_DATA preparsed, const HIDP_CAPS& caps, int32_t
         if (usage == kUsageContactCountMaximum && !haveMax && f.logicalMax > 0) {
             haveMax = true;
             countMaximum = f.logicalMax;
-        } else if (usage == kUsageDeviceMode && !mode.present) {
+        } else if (usage == kUsageDeviceMode && !mode.present &&
+                   caps.FeatureReportByteLength <= kMaxDeviceModeReportBytes) {
             uint32_t position = 0;
             uint8_t size = 0;
             if (!ProbeField(HidP_Feature, f, preparsed, caps.FeatureReportByteLength, position,
@@ -343,11 +344,9 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         return Result::Failure("not a touch screen (usage page 0x%04X, usage 0x%04X)",
                                caps.UsagePage, caps.Usage);
     }
-    if (caps.InputReportByteLength < 2 || caps.InputReportByteLength > kMaxLayoutReportBytes)
+    if (caps.InputReportByteLength < 2)
         return Result::Failure("an input report of %u bytes", caps.InputReportByteLength);
 
-    // The Finger collections, in the order the device describes them; an unnamed
-    // logical or physical collection straight inside the Touch Screen is one too.
     ULONG nodeCount = caps.NumberLinkCollectionNodes;
     std::vector<HIDP_LINK_COLLECTION_NODE> nodes(nodeCount);
     if (nodeCount == 0 || HidP_GetLinkCollectionNodes(nodes.data(), &nodeCount, preparsed.Get()) !=
@@ -355,19 +354,6 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         return Result::Failure("its collections cannot be read");
     }
     nodes.resize(nodeCount);
-    std::vector<int> fingerOf(nodes.size(), -1);
-    int fingers = 0;
-    for (size_t i = 1; i < nodes.size(); ++i) {
-        const HIDP_LINK_COLLECTION_NODE& n = nodes[i];
-        const USHORT parent = n.Parent;
-        if (parent < i && fingerOf[parent] >= 0) {
-            fingerOf[i] = fingerOf[parent];  // a collection inside a finger is that finger
-            continue;
-        }
-        const bool named = n.LinkUsagePage == kDigitizersPage && n.LinkUsage == Low(kUsageFinger);
-        const bool unnamed = n.LinkUsage == 0 && parent == 0 && n.CollectionType != 1;
-        if ((named || unnamed) && fingers < kMaxLayoutFingers) fingerOf[i] = fingers++;
-    }
 
     std::vector<CapField> inputs;
     USHORT count = caps.NumberInputValueCaps;
@@ -389,57 +375,60 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
         }
     }
 
+    // The slots, by the same rule as a descriptor's (FindContactSlots): the link
+    // collections are the collections, node 0 the Touch Screen itself.
+    std::vector<SlotCollection> collections(nodes.size());
+    for (size_t i = 1; i < nodes.size(); ++i) {
+        collections[i].parent = nodes[i].Parent;
+        collections[i].type = nodes[i].CollectionType;
+    }
+    collections[0].type = nodes[0].CollectionType;
+    std::vector<SlotFieldUsage> usages;
+    usages.reserve(inputs.size());
+    for (const CapField& f : inputs) {
+        usages.push_back(SlotFieldUsage{static_cast<int>(f.link),
+                                        static_cast<uint32_t>(f.page) << 16 | f.usage, f.reportId});
+    }
+    const ContactSlots slots = FindContactSlots(collections, usages);
+    if (!slots.found) {
+        return Result::Failure(
+            "a touch screen lacking a contact slot (a collection with X, Y and Tip Switch, In "
+            "Range, Confidence or Contact Identifier)");
+    }
+
     // Windows puts a report ID byte before every report, 0 where the device uses none.
     ContactLayout built;
-    bool haveId = false;
-    UCHAR touchId = 0;
-    FingerLayout found[kMaxLayoutFingers];
-    bool used[kMaxLayoutFingers] = {};
+    const UCHAR touchId = slots.reportId;
+    const int32_t idBits = touchId != 0 ? 0 : 8;
+    built.fingerCount = slots.slotCount;
+    built.slotsIgnored = slots.slotsIgnored;
+    uint32_t endBit = 0;  // the end of the touch report's last field we decode
     for (const CapField& f : inputs) {
-        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
-        const int finger = f.link < fingerOf.size() ? fingerOf[f.link] : -1;
-        if (finger < 0) continue;
-        LayoutField* slot = FingerSlot(found[finger], usage);
-        if (slot == nullptr || slot->Present()) continue;
-        // The layout's report is the one its first finger field lies in.
-        if (!haveId) {
-            haveId = true;
-            touchId = f.reportId;
-        }
         if (f.reportId != touchId) continue;
+        const uint32_t usage = static_cast<uint32_t>(f.page) << 16 | f.usage;
+        LayoutField* field = nullptr;
+        if (usage == kUsageContactCount) {
+            // The first Contact Count of the report, beside the slots or in one.
+            if (!built.contactCount.Present()) field = &built.contactCount;
+        } else if (f.link < slots.slotOf.size() && slots.slotOf[f.link] >= 0) {
+            field = FingerSlot(built.fingers[slots.slotOf[f.link]], usage);
+        }
+        if (field == nullptr || field->Present()) continue;
         uint32_t position = 0;
         uint8_t size = 0;
         if (!ProbeField(HidP_Input, f, preparsed.Get(), caps.InputReportByteLength, position, size))
             continue;
-        *slot = MakeLayoutField(f, position, size);
-        used[finger] = true;
+        *field = MakeLayoutField(f, position, size);
+        field->Shift(-idBits);
+        endBit = std::max(endBit, field->bitPosition + field->bitSize);
     }
-    const int32_t idBits = touchId != 0 ? 0 : 8;
-    for (int i = 0; i < fingers; ++i) {
-        if (!used[i] || !found[i].x.Present() || !found[i].y.Present()) continue;
-        FingerLayout& out = built.fingers[built.fingerCount++];
-        out = found[i];
-        out.Shift(-idBits);
-    }
-    if (built.fingerCount == 0)
-        return Result::Failure("a touch screen lacking a Finger collection with X and Y");
     built.reportId = touchId;
     built.inputReportLength =
         static_cast<uint16_t>(caps.InputReportByteLength - (touchId != 0 ? 0 : 1));
-    for (const CapField& f : inputs) {
-        if ((static_cast<uint32_t>(f.page) << 16 | f.usage) != kUsageContactCount ||
-            f.reportId != touchId || (f.link < fingerOf.size() && fingerOf[f.link] >= 0)) {
-            continue;
-        }
-        uint32_t position = 0;
-        uint8_t size = 0;
-        if (ProbeField(HidP_Input, f, preparsed.Get(), caps.InputReportByteLength, position,
-                       size)) {
-            built.contactCount = MakeLayoutField(f, position, size);
-            built.contactCount.Shift(-idBits);
-            break;
-        }
-    }
+    // A collection whose longest report is not the touch report: what is decoded of
+    // the touch report is what counts.
+    if (built.inputReportLength > kMaxLayoutReportBytes)
+        built.inputReportLength = static_cast<uint16_t>((endBit + 7) / 8);
 
     // Contact Count Maximum and Device Mode are features.
     built.contactCountMaximum = built.fingerCount;

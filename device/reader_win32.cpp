@@ -448,6 +448,11 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
     const size_t skip = layout.reportId == 0 ? 1 : 0;
     const size_t length = report_.size() > skip ? report_.size() - skip : 0;
     uint32_t dropped = 0;
+    bool framePerReportLogged = false;
+    if (layout.slotsIgnored > 0 && log.Verbose()) {
+        log.Write("touch screen: %d contact slots beyond the first %d ignored", layout.slotsIgnored,
+                  kMaxContacts);
+    }
     for (;;) {
         if (stopRequested_) break;
         bool timedOut = false;
@@ -472,6 +477,12 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
         if (outcome == ScreenOutcome::kUnusableLayout && dropped++ == 0)
             log.Write("touch screen: its layout cannot be decoded");
         if (outcome != ScreenOutcome::kFrame) continue;
+        if (screen.Counters().framePerReport && !framePerReportLogged && log.Verbose()) {
+            framePerReportLogged = true;
+            log.Write(
+                "touch screen: its frames never complete (fewer slots than the contacts "
+                "it announces); each report is read as a frame of its own");
+        }
         if (screen.IgnoredInLastFrame() > 0 && log.Verbose())
             log.Write("touch screen: %d more contact(s) ignored", screen.IgnoredInLastFrame());
         Deliver(target, display, frame);

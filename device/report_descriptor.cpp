@@ -14,9 +14,7 @@ enum MainTag : uint8_t {
     kEndCollection = 0xC,
 };
 
-constexpr uint8_t kCollectionPhysical = 0;
 constexpr uint8_t kCollectionApplication = 1;
-constexpr uint8_t kCollectionLogical = 2;
 
 // The most usages (or usage ranges) a main item may carry; the rest are ignored.
 constexpr size_t kMaxLocalUsages = 256;
@@ -40,9 +38,17 @@ struct UsageRange {
 struct Collection {
     uint8_t type = 0;
     uint32_t usage = 0;
-    int finger = -1;     // the finger this collection is, or lies in (-1: none)
-    bool touch = false;  // inside the Touch Screen collection being read
+    int node = -1;  // its index among the Touch Screen's collections being read (-1: none)
 };
+
+// A field of the Touch Screen being read that a contact or the frame is made of.
+struct TouchField {
+    SlotFieldUsage where;
+    LayoutField field;  // positions without the report ID byte
+};
+
+// The most such fields kept of one Touch Screen collection.
+constexpr size_t kMaxTouchFields = 4096;
 
 int64_t SignExtend(uint32_t raw, uint8_t size) {
     if (size == 1) return static_cast<int8_t>(raw);
@@ -55,12 +61,6 @@ int32_t Clamp32(int64_t v) {
     if (v < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(v);
 }
-
-// A finger as the descriptor builds it: positions without the report ID byte.
-struct FingerDraft {
-    FingerLayout layout;
-    bool used = false;  // a field of it landed in the layout's report
-};
 
 class DescriptorParser {
 public:
@@ -236,26 +236,16 @@ private:
         c.type = type;
         c.usage = usages_.empty() ? 0 : usages_.front().first;
         const Collection* parent = collections_.empty() ? nullptr : &collections_.back();
-        if (parent != nullptr) {
-            c.touch = parent->touch;
-            c.finger = parent->finger;
-        }
-        if (type == kCollectionApplication && c.usage == kUsageTouchScreen && !found_) {
-            c.touch = true;
-            fingers_.clear();
-            layoutReportId_ = -1;
-            contactCount_ = LayoutField();
-            countReportId_ = -1;
-        }
-        const bool fingerUsage = c.usage == kUsageFinger;
-        // Many screens name only their first finger: an unnamed logical or physical
-        // collection straight inside the Touch Screen is the next finger.
-        const bool unnamedSlot = c.usage == 0 && parent != nullptr && parent->touch &&
-                                 parent->type == kCollectionApplication &&
-                                 (type == kCollectionLogical || type == kCollectionPhysical);
-        if (c.touch && c.finger < 0 && (fingerUsage || unnamedSlot)) {
-            c.finger = static_cast<int>(fingers_.size());
-            fingers_.emplace_back();
+        if (found_) {
+            // The screen has been read; the rest of the descriptor is skipped.
+        } else if (type == kCollectionApplication && c.usage == kUsageTouchScreen &&
+                   (parent == nullptr || parent->node < 0)) {
+            nodes_.assign(1, SlotCollection{-1, type});
+            fields_.clear();
+            c.node = 0;
+        } else if (parent != nullptr && parent->node >= 0) {
+            c.node = static_cast<int>(nodes_.size());
+            nodes_.push_back(SlotCollection{parent->node, type});
         }
         collections_.push_back(c);
         return true;
@@ -266,12 +256,13 @@ private:
             return FailAt(start, "End Collection without a Collection", reason);
         const Collection c = collections_.back();
         collections_.pop_back();
-        if (c.touch && c.type == kCollectionApplication && c.usage == kUsageTouchScreen &&
-            !found_) {
-            // This Touch Screen is the screen when one of its fingers has X and Y.
-            for (const FingerDraft& f : fingers_) {
-                if (f.used && f.layout.x.Present() && f.layout.y.Present()) found_ = true;
-            }
+        if (c.node == 0 && !found_) {
+            // This Touch Screen is the screen when its touch report holds a slot.
+            std::vector<SlotFieldUsage> usages;
+            usages.reserve(fields_.size());
+            for (const TouchField& f : fields_) usages.push_back(f.where);
+            slots_ = FindContactSlots(nodes_, usages);
+            found_ = slots_.found;
         }
         return true;
     }
@@ -304,14 +295,9 @@ private:
                             : tag == kFeature ? featureBits_[id]
                                               : outputBits_[id];
         const uint64_t base = counter;
-        // Saturating: a count of 2^32 fields cannot wrap the position.
+        // Saturating: a count of 2^32 fields cannot wrap the position. A report's
+        // length matters only for the touch report (Build).
         counter = base + bits > (1ull << 40) ? (1ull << 40) : base + bits;
-        if (tag == kInput && counter > (kMaxLayoutReportBytes - 1) * 8) {
-            return FailAt(start,
-                          "input report " + std::to_string(id) + " is longer than " +
-                              std::to_string(kMaxLayoutReportBytes) + " bytes",
-                          reason);
-        }
         const bool constant = (flags & 1) != 0;
         const bool variable = (flags & 2) != 0;
         if (constant || !variable || count == 0 || global_.reportSize == 0) return true;
@@ -328,74 +314,83 @@ private:
                     deviceMode_.bitPosition = static_cast<uint32_t>(position);
                     deviceMode_.bitSize = static_cast<uint8_t>(global_.reportSize);
                 }
-                if (usage == kUsageContactCountMaximum && c != nullptr && c->touch && !found_ &&
+                if (usage == kUsageContactCountMaximum && c != nullptr && c->node >= 0 && !found_ &&
                     !haveCountMax_) {
                     countMax_ = MakeField(position).logicalMax;
                     haveCountMax_ = true;
                 }
                 continue;
             }
-            if (tag != kInput || c == nullptr || !c->touch || found_) continue;
-            if (c->finger >= 0) {
-                FingerField(fingers_[static_cast<size_t>(c->finger)], usage, id, position);
-            } else if (usage == kUsageContactCount && !contactCount_.Present()) {
-                contactCount_ = MakeField(position);
-                countReportId_ = id;
+            if (tag != kInput || c == nullptr || c->node < 0 || found_) continue;
+            const bool wanted = usage == kUsageTipSwitch || usage == kUsageInRange ||
+                                usage == kUsageConfidence || usage == kUsageContactId ||
+                                usage == kUsageX || usage == kUsageY || usage == kUsageContactCount;
+            // Positions beyond a touch report's longest are never decoded (Build refuses).
+            if (!wanted || fields_.size() == kMaxTouchFields ||
+                position >= static_cast<uint64_t>(kMaxLayoutReportBytes) * 8) {
+                continue;
             }
+            fields_.push_back(TouchField{SlotFieldUsage{c->node, usage, id}, MakeField(position)});
         }
         return true;
     }
 
-    void FingerField(FingerDraft& finger, uint32_t usage, uint8_t id, uint64_t position) {
-        LayoutField* slot = usage == kUsageTipSwitch    ? &finger.layout.tipSwitch
-                            : usage == kUsageInRange    ? &finger.layout.inRange
-                            : usage == kUsageConfidence ? &finger.layout.confidence
-                            : usage == kUsageContactId  ? &finger.layout.contactId
-                            : usage == kUsageX          ? &finger.layout.x
-                            : usage == kUsageY          ? &finger.layout.y
-                                                        : nullptr;
-        if (slot == nullptr || slot->Present()) return;
-        // The layout's report is the one its first finger field lies in.
-        if (layoutReportId_ < 0) layoutReportId_ = id;
-        if (id != layoutReportId_) return;
-        *slot = MakeField(position);
-        finger.used = true;
+    static LayoutField* FingerField(FingerLayout& finger, uint32_t usage) {
+        return usage == kUsageTipSwitch    ? &finger.tipSwitch
+               : usage == kUsageInRange    ? &finger.inRange
+               : usage == kUsageConfidence ? &finger.confidence
+               : usage == kUsageContactId  ? &finger.contactId
+               : usage == kUsageX          ? &finger.x
+               : usage == kUsageY          ? &finger.y
+                                           : nullptr;
     }
 
     bool Build(ContactLayout& layout, std::string& reason) {
         if (!found_) {
-            return Fail("no Finger collection with X and Y in a Touch Screen collection", reason);
+            return Fail(
+                "no contact slot (a collection with X, Y and Tip Switch, In Range, Confidence "
+                "or Contact Identifier) in a Touch Screen collection",
+                reason);
         }
         ContactLayout built;
-        const uint8_t id = static_cast<uint8_t>(layoutReportId_);
+        const uint8_t id = slots_.reportId;
         built.reportId = usesIds_ ? id : 0;
         const int32_t idBits = usesIds_ ? 8 : 0;
-        built.inputReportLength =
-            static_cast<uint16_t>((inputBits_[id] + 7) / 8 + (usesIds_ ? 1 : 0));
-        for (const FingerDraft& f : fingers_) {
-            if (!f.used || !f.layout.x.Present() || !f.layout.y.Present()) continue;
-            if (built.fingerCount == kMaxLayoutFingers) break;
-            FingerLayout& out = built.fingers[built.fingerCount++];
-            out = f.layout;
-            out.Shift(idBits);
+        const uint64_t length = (inputBits_[id] + 7) / 8 + (usesIds_ ? 1 : 0);
+        if (length > kMaxLayoutReportBytes) {
+            return Fail("the touch report " + std::to_string(id) + " is longer than " +
+                            std::to_string(kMaxLayoutReportBytes) + " bytes",
+                        reason);
         }
-        if (contactCount_.Present() && countReportId_ == layoutReportId_) {
-            built.contactCount = contactCount_;
-            built.contactCount.Shift(idBits);
+        built.inputReportLength = static_cast<uint16_t>(length);
+        built.fingerCount = slots_.slotCount;
+        built.slotsIgnored = slots_.slotsIgnored;
+        for (const TouchField& f : fields_) {
+            if (f.where.reportId != id) continue;
+            if (f.where.usage == kUsageContactCount) {
+                // The first Contact Count of the report, beside the slots or in one.
+                if (!built.contactCount.Present()) built.contactCount = f.field;
+                continue;
+            }
+            const int slot = slots_.slotOf[static_cast<size_t>(f.where.collection)];
+            if (slot < 0) continue;
+            LayoutField* field = FingerField(built.fingers[slot], f.where.usage);
+            if (field != nullptr && !field->Present()) *field = f.field;
         }
+        for (int i = 0; i < built.fingerCount; ++i) built.fingers[i].Shift(idBits);
+        built.contactCount.Shift(idBits);
         built.contactCountMaximum = haveCountMax_ && countMax_ > 0 ? countMax_ : built.fingerCount;
         if (deviceMode_.present) {
-            built.deviceMode = deviceMode_;
             const uint8_t modeId = deviceMode_.reportId;
-            built.deviceMode.reportId = usesIds_ ? modeId : 0;
-            built.deviceMode.bitPosition += static_cast<uint32_t>(idBits);
-            const uint64_t length = (featureBits_[modeId] + 7) / 8 + (usesIds_ ? 1 : 0);
-            if (length > kMaxLayoutReportBytes) {
-                return Fail("the Device Mode's feature report is longer than " +
-                                std::to_string(kMaxLayoutReportBytes) + " bytes",
-                            reason);
+            const uint64_t modeLength = (featureBits_[modeId] + 7) / 8 + (usesIds_ ? 1 : 0);
+            // A Device Mode in a report too long to write is left alone: the screen
+            // may still report its contacts.
+            if (modeLength <= kMaxDeviceModeReportBytes) {
+                built.deviceMode = deviceMode_;
+                built.deviceMode.reportId = usesIds_ ? modeId : 0;
+                built.deviceMode.bitPosition += static_cast<uint32_t>(idBits);
+                built.deviceMode.reportLength = static_cast<uint16_t>(modeLength);
             }
-            built.deviceMode.reportLength = static_cast<uint16_t>(length);
         }
         if (!CheckContactLayout(built, reason)) return false;
         layout = built;
@@ -416,11 +411,10 @@ private:
     uint64_t outputBits_[256] = {};
     uint64_t featureBits_[256] = {};
 
-    bool found_ = false;  // a Touch Screen with fingers has been read whole
-    std::vector<FingerDraft> fingers_;
-    int layoutReportId_ = -1;
-    LayoutField contactCount_;
-    int countReportId_ = -1;
+    bool found_ = false;                 // a Touch Screen with slots has been read whole
+    std::vector<SlotCollection> nodes_;  // the Touch Screen's collections, itself first
+    std::vector<TouchField> fields_;
+    ContactSlots slots_;
     bool haveCountMax_ = false;
     int32_t countMax_ = 0;
     DeviceModeFeature deviceMode_;

@@ -39,6 +39,36 @@ Bytes Screen(int fingers) {
     return d;
 }
 
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// How a slot's collection opens: named Finger on the Digitizers page, usage 0x22 left
+// on the Generic Desktop page, unnamed logical, unnamed physical.
+const Bytes kFingerNamed = {0x05, 0x0D, 0x09, 0x22, 0xA1, 0x02};
+const Bytes kFingerDesktopPage = {0x05, 0x01, 0x09, 0x22, 0xA1, 0x02};
+const Bytes kUnnamedLogical = {0xA1, 0x02};
+const Bytes kUnnamedPhysical = {0xA1, 0x00};
+// One slot's fields as Screen() lays them out (6 bytes), `inner` added at its end.
+Bytes Slot(const Bytes& opener, const Bytes& inner = {}) {
+    const Bytes fields = {0x05, 0x0D, 0x09, 0x42, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95,
+                          0x01, 0x81, 0x02, 0x75, 0x07, 0x81, 0x03, 0x09, 0x51, 0x75, 0x08,
+                          0x25, 0xFF, 0x81, 0x02, 0x05, 0x01, 0x26, 0xFF, 0x0F, 0x75, 0x10,
+                          0x09, 0x30, 0x81, 0x02, 0x09, 0x31, 0x81, 0x02};
+    return opener + fields + inner + Bytes{0xC0};
+}
+const Bytes kContactCount = {0x05, 0x0D, 0x09, 0x54, 0x75, 0x08, 0x25, 0x0A, 0x81, 0x02};
+// A Touch Screen application collection, report ID 1, around `inner`.
+Bytes TouchScreen(const Bytes& inner) {
+    return Bytes{0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x01} + inner + Bytes{0xC0};
+}
+Bytes Repeat(const Bytes& b, int n) {
+    Bytes out;
+    for (int i = 0; i < n; ++i) out = out + b;
+    return out;
+}
+
 bool Parse(const Bytes& d, ContactLayout& layout, std::string& reason) {
     return ParseReportDescriptor(d.data(), d.size(), layout, reason);
 }
@@ -97,6 +127,78 @@ TEST(ReportDescriptor, PushPopUsageRangesAndSignedFields) {
     EXPECT_EQ(missing, "Contact Identifier");
 }
 
+// Slots are found by their fields, whatever names their collections, and only the
+// touch report's length is bounded.
+TEST(ReportDescriptor, FindsSlotsByTheirFields) {
+    // A vendor's diagnostics beside the screen: report 5, 4096 bytes.
+    const Bytes vendor4k = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x05, 0x15, 0x00, 0x26,
+                            0xFF, 0x00, 0x75, 0x08, 0x96, 0x00, 0x10, 0x09, 0x01, 0x81, 0x02, 0xC0};
+    // A Device Mode in a feature report of 5000 bytes: left out, the screen kept.
+    const Bytes hugeMode = {0x05, 0x0D, 0x09, 0x0E, 0xA1, 0x01, 0x85, 0x03, 0x09,
+                            0x52, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x06, 0x00,
+                            0xFF, 0x09, 0x01, 0x96, 0x87, 0x13, 0xB1, 0x02, 0xC0};
+    const Bytes wrapperOpen = kUnnamedLogical;
+    struct Case {
+        const char* what;
+        Bytes descriptor;
+        int slots;
+        int ignored;
+        uint32_t countBit;  // 0: no Contact Count
+        bool deviceMode;
+    } cases[] = {
+        {"named Finger", TouchScreen(Repeat(Slot(kFingerNamed), 2) + kContactCount), 2, 0, 8 + 96,
+         false},
+        {"usage 0x22 on the Generic Desktop page",
+         TouchScreen(Repeat(Slot(kFingerDesktopPage), 2) + kContactCount), 2, 0, 8 + 96, false},
+        {"unnamed logical and physical collections",
+         TouchScreen(Slot(kUnnamedLogical) + Slot(kUnnamedPhysical) + kContactCount), 2, 0, 8 + 96,
+         false},
+        {"slots inside one logical wrapper",
+         TouchScreen(wrapperOpen + Repeat(Slot(kFingerNamed), 3) + Bytes{0xC0} + kContactCount), 3,
+         0, 8 + 144, false},
+        {"X and Y in a physical collection inside the slot",
+         TouchScreen(
+             Repeat(kFingerNamed + Bytes{0x09, 0x42, 0x15, 0x00, 0x25, 0x01, 0x75, 0x08, 0x95,
+                                         0x01, 0x81, 0x02, 0x09, 0x51, 0x81, 0x02, 0xA1, 0x00,
+                                         0x05, 0x01, 0x26, 0xFF, 0x0F, 0x75, 0x10, 0x09, 0x30,
+                                         0x81, 0x02, 0x09, 0x31, 0x81, 0x02, 0xC0, 0xC0},
+                    2)),
+         2, 0, 0, false},
+        {"Contact Count inside the first slot",
+         TouchScreen(Slot(kFingerNamed, kContactCount) + Slot(kFingerNamed)), 2, 0, 8 + 48, false},
+        {"20 slots", TouchScreen(Repeat(Slot(kFingerNamed), 20) + kContactCount), 20, 0,
+         8 + 20 * 48, false},
+        {"40 slots: the first 32 kept", TouchScreen(Repeat(Slot(kFingerNamed), 40) + kContactCount),
+         kMaxContacts, 8, 8 + 40 * 48, false},
+        {"a 4 KB report of another collection",
+         vendor4k + TouchScreen(Repeat(Slot(kFingerNamed), 2) + kContactCount) + vendor4k, 2, 0,
+         8 + 96, false},
+        {"a Device Mode report too long to write",
+         TouchScreen(Slot(kFingerNamed) + kContactCount) + hugeMode, 1, 0, 8 + 48, false},
+        {"a Device Mode report of its own",
+         TouchScreen(Slot(kFingerNamed)) + Bytes{0x05, 0x0D, 0x09, 0x0E, 0xA1, 0x01, 0x85, 0x03,
+                                                 0x09, 0x52, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02,
+                                                 0xC0},
+         1, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        ContactLayout l;
+        std::string reason;
+        ASSERT_TRUE(Parse(c.descriptor, l, reason)) << c.what << ": " << reason;
+        EXPECT_EQ(l.fingerCount, c.slots) << c.what;
+        EXPECT_EQ(l.slotsIgnored, c.ignored) << c.what;
+        EXPECT_EQ(l.reportId, 1) << c.what;
+        EXPECT_EQ(l.contactCount.Present() ? l.contactCount.bitPosition : 0u, c.countBit) << c.what;
+        EXPECT_EQ(l.deviceMode.present, c.deviceMode) << c.what;
+        // Every slot has its own four fields, in the order they are described.
+        for (int i = 1; i < l.fingerCount; ++i) {
+            EXPECT_GT(l.fingers[i].x.bitPosition, l.fingers[i - 1].y.bitPosition) << c.what;
+            EXPECT_TRUE(l.fingers[i].tipSwitch.Present() && l.fingers[i].contactId.Present())
+                << c.what;
+        }
+    }
+}
+
 TEST(ReportDescriptor, RefusesWhatItCannotUse) {
     Bytes truncated = Screen(1);
     truncated.resize(truncated.size() - 3);  // ends inside "85 03"... and open collections
@@ -106,8 +208,9 @@ TEST(ReportDescriptor, RefusesWhatItCannotUse) {
     Bytes deep(static_cast<size_t>(kMaxCollectionDepth + 1) * 2, 0xA1);
     for (size_t i = 1; i < deep.size(); i += 2) deep[i] = 0x02;
     Bytes pushes(static_cast<size_t>(kMaxGlobalStackDepth + 1), 0xA4);
-    Bytes longReport = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x75,
-                        0x08, 0x96, 0x00, 0x02, 0x81, 0x03, 0xC0};  // 512 bytes of padding
+    // A slot, then 512 bytes of padding in the same (touch) report.
+    Bytes longReport =
+        TouchScreen(Slot(kFingerNamed) + Bytes{0x75, 0x08, 0x96, 0x00, 0x02, 0x81, 0x03});
     Bytes mouse = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x30,
                    0x75, 0x10, 0x95, 0x01, 0x81, 0x02, 0xC0};
     Bytes noY = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x09, 0x22, 0xA1, 0x02, 0x05, 0x01, 0x26,
@@ -126,10 +229,14 @@ TEST(ReportDescriptor, RefusesWhatItCannotUse) {
         {"End Collection alone", {0xC0}, "without a Collection"},
         {"a report too long", longReport, "longer than"},
         {"report ID 0", {0x85, 0x00}, "report ID 0"},
-        {"a mouse, no touch screen", mouse, "no Finger"},
-        {"a finger without Y", noY, "no Finger"},
+        {"a mouse, no touch screen", mouse, "no contact slot"},
+        {"a finger without Y", noY, "no contact slot"},
+        {"X and Y without Tip Switch, In Range, Confidence or Identifier",
+         TouchScreen(Bytes{0xA1, 0x02, 0x05, 0x01, 0x26, 0xFF, 0x0F, 0x75, 0x10, 0x95,
+                           0x01, 0x09, 0x30, 0x81, 0x02, 0x09, 0x31, 0x81, 0x02, 0xC0}),
+         "no contact slot"},
         {"a long item cut short", {0xFE, 0x05, 0x00, 0x01}, "cut short"},
-        {"nothing", {}, "no Finger"},
+        {"nothing", {}, "no contact slot"},
     };
     for (const Case& c : cases) {
         ContactLayout l;
@@ -142,7 +249,7 @@ TEST(ReportDescriptor, RefusesWhatItCannotUse) {
 }
 
 TEST(ContactLayoutText, RoundTripsAndRefusesMalformedText) {
-    for (int fingers : {1, 2, kMaxLayoutFingers}) {
+    for (int fingers : {1, 2, kMaxContacts}) {
         ContactLayout l;
         std::string reason;
         ASSERT_TRUE(Parse(Screen(fingers), l, reason)) << reason;
@@ -302,7 +409,8 @@ TEST(GenericTouchScreen, FramesTrackingAndLifts) {
         EXPECT_EQ(rig.out.contact2.id, 9);
         EXPECT_EQ(rig.screen->Counters().ignoredContacts, 2u);
     }
-    {  // hybrid: the frame waits for its second report; a new count abandons it
+    {  // hybrid: the frame waits for its second report; a new count cuts it short,
+       // and what it gathered goes on at once
         Rig rig;
         EXPECT_EQ(rig.Report({{1, 10, 10, true}, {2, 20, 20, true}}, 3, 0),
                   ScreenOutcome::kPending);
@@ -310,9 +418,32 @@ TEST(GenericTouchScreen, FramesTrackingAndLifts) {
         EXPECT_TRUE(rig.out.contact1.Touching() && rig.out.contact2.Touching());
         EXPECT_EQ(rig.Report({{1, 10, 10, true}, {2, 20, 20, true}}, 3, 8),
                   ScreenOutcome::kPending);
-        EXPECT_EQ(rig.Report({{1, 11, 10, true}, {2, 21, 20, true}}, 3, 16),
-                  ScreenOutcome::kPending);
+        EXPECT_EQ(rig.Report({{1, 11, 10, true}, {2, 21, 20, true}}, 3, 16), ScreenOutcome::kFrame);
+        EXPECT_EQ(rig.out.contact1.x, 11);
+        EXPECT_TRUE(rig.out.contact2.Touching());  // 3 was left out, not lifted
         EXPECT_EQ(rig.screen->Counters().abandonedFrames, 1u);
+        // A frame that completes ends the run of cut frames.
+        EXPECT_EQ(rig.Report({{3, 31, 30, true}}, 0, 24), ScreenOutcome::kFrame);
+        EXPECT_FALSE(rig.screen->Counters().framePerReport);
+    }
+    {  // one slot, every report announcing two: read one frame per report for good
+        Rig rig(DeviceQuirks(), 1);
+        const ScreenOutcome want[] = {ScreenOutcome::kPending, ScreenOutcome::kFrame,
+                                      ScreenOutcome::kFrame, ScreenOutcome::kFrame,
+                                      ScreenOutcome::kFrame};
+        for (int i = 0; i < 5; ++i) {
+            const uint8_t id = static_cast<uint8_t>(i % 2);
+            EXPECT_EQ(rig.Report({{id, uint16_t(100 + i), 100, true}}, 2, 10u * i), want[i]) << i;
+            EXPECT_EQ(rig.screen->Counters().framePerReport, i >= 3) << i;
+        }
+        EXPECT_TRUE(rig.out.contact1.Touching() && rig.out.contact2.Touching());
+        EXPECT_EQ(rig.out.contact1.x, 104);         // id 0, from this report
+        EXPECT_EQ(rig.out.contact2.x, 103);         // id 1, from the one before
+        rig.Report({{1, 103, 100, false}}, 2, 50);  // 1's own up lifts it
+        EXPECT_FALSE(rig.out.contact2.Touching());
+        EXPECT_TRUE(rig.out.contact1.Touching());
+        rig.Report({}, 0, 60);  // a count of 0: nothing touches
+        EXPECT_FALSE(rig.out.contact1.Touching());
     }
     {  // a whole frame without a contact lifts it; without a count only silence does
         Rig rig;
