@@ -326,9 +326,10 @@ TEST(ContactLayoutDecode, ExtractsBitsAndDropsForeignOrShortReports) {
 
 // Feeds frames of (id, x, y, tip) contacts to a two-slot screen with a count.
 struct Rig {
-    explicit Rig(DeviceQuirks q = DeviceQuirks(), int fingers = 2) {
+    explicit Rig(DeviceQuirks q = DeviceQuirks(), int fingers = 2, int32_t yMax = 4095) {
         std::string reason;
         EXPECT_TRUE(Parse(Screen(fingers), layout, reason));
+        for (int i = 0; i < fingers; ++i) layout.fingers[i].y.logicalMax = yMax;
         screen = std::make_unique<GenericTouchScreen>(layout, q);
     }
     struct C {
@@ -383,6 +384,15 @@ TEST(GenericTouchScreen, QuirksMapPositionsAndIds) {
     for (const Case& c : cases) {
         Rig rig(c.q);
         ASSERT_EQ(rig.Report({{c.id, c.x, c.y, true}}, 1, 0), ScreenOutcome::kFrame) << c.what;
+        // Y's range halved: a swap takes each position with its own range.
+        Rig narrowY(c.q, 2, 2047);
+        ASSERT_EQ(narrowY.Report({{c.id, c.x, uint16_t(c.y / 2), true}}, 1, 0),
+                  ScreenOutcome::kFrame);
+        EXPECT_EQ(narrowY.out.contact1.Touching(), c.touching) << c.what;
+        if (c.touching) {
+            EXPECT_NEAR(narrowY.out.contact1.x, c.wantX, 2) << c.what << ", Y of 0..2047";
+            EXPECT_NEAR(narrowY.out.contact1.y, c.wantY, 2) << c.what << ", Y of 0..2047";
+        }
         EXPECT_EQ(rig.out.contact1.Touching(), c.touching) << c.what;
         if (!c.touching) continue;
         EXPECT_EQ(rig.out.contact1.x, c.wantX) << c.what;
@@ -445,6 +455,16 @@ TEST(GenericTouchScreen, FramesTrackingAndLifts) {
         rig.Report({}, 0, 60);  // a count of 0: nothing touches
         EXPECT_FALSE(rig.out.contact1.Touching());
     }
+    {  // within a frame an empty slot does not lift a touching one of the same id,
+       // whichever comes first
+        Rig rig;
+        rig.Report({{4, 10, 10, true}, {4, 0, 0, false}}, 2, 0);
+        EXPECT_TRUE(rig.out.contact1.Touching());
+        EXPECT_EQ(rig.out.contact1.x, 10);
+        rig.Report({{4, 0, 0, false}, {4, 12, 10, true}}, 2, 10);
+        EXPECT_TRUE(rig.out.contact1.Touching());
+        EXPECT_EQ(rig.out.contact1.x, 12);
+    }
     {  // a whole frame without a contact lifts it; without a count only silence does
         Rig rig;
         rig.Report({{1, 10, 10, true}, {2, 20, 20, true}}, 2, 0);
@@ -502,6 +522,11 @@ TEST(QuirkTable, RowsAreUniqueAndFound) {
                 << rows[i].device;
         }
         EXPECT_EQ(FindQuirkRow(rows[i].vendorId, rows[i].productId), &rows[i]);
+        // A row is its vendor's and product's: the vendor's other products are standard.
+        const uint16_t other = static_cast<uint16_t>(rows[i].productId ^ 0x5A5A);
+        if (FindQuirkRow(rows[i].vendorId, other) == nullptr) {
+            EXPECT_TRUE(FindQuirks(rows[i].vendorId, other) == DeviceQuirks()) << rows[i].device;
+        }
     }
     EXPECT_TRUE(FindQuirks(0xFFFF, 0xFFFF) == DeviceQuirks());
 }
