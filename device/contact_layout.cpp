@@ -157,7 +157,7 @@ ContactSlots FindContactSlots(const std::vector<SlotCollection>& collections,
 bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
     if (layout.fingerCount < 1 || layout.fingerCount > kMaxContacts) {
         reason = "a touch screen needs 1 to " + std::to_string(kMaxContacts) +
-                 " Finger collections, this one has " + std::to_string(layout.fingerCount);
+                 " contact slots, this one has " + std::to_string(layout.fingerCount);
         return false;
     }
     const size_t bytes = layout.inputReportLength;
@@ -203,7 +203,7 @@ bool CheckContactLayout(const ContactLayout& layout, std::string& reason) {
 bool LayoutHasRequiredUsages(const ContactLayout& layout, std::string& missing) {
     missing.clear();
     if (layout.fingerCount < 1) {
-        missing = "a Finger collection";
+        missing = "a contact slot";
         return false;
     }
     const FingerLayout& f = layout.fingers[0];

@@ -63,7 +63,7 @@ struct LayoutField {
     }
 };
 
-// One Finger collection: one contact slot of the report.
+// One contact slot of the report (a Finger collection, as most screens name it).
 struct FingerLayout {
     LayoutField tipSwitch;
     LayoutField inRange;
@@ -152,7 +152,7 @@ ContactSlots FindContactSlots(const std::vector<SlotCollection>& collections,
 bool CheckContactLayout(const ContactLayout& layout, std::string& reason);
 
 // What discovery asks of a touch screen: Tip Switch, Contact Identifier, X and Y in
-// its first Finger collection. False with the missing usages named, for the log.
+// its first contact slot. False with the missing usages named, for the log.
 bool LayoutHasRequiredUsages(const ContactLayout& layout, std::string& missing);
 
 // The feature report that sets the Device Mode to `value` (kDeviceModeMultiInput),

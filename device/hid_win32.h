@@ -27,9 +27,10 @@ struct PanelOpenOptions {
 };
 
 // Reads the contact layout of an open device from its HID capabilities: a Digitizers
-// / Touch Screen top-level collection with Finger collections holding Tip Switch,
-// Contact Identifier, X and Y. Each field's bits are found by setting it in a zeroed
-// report, since the capabilities give no offsets. Fails with what the device lacked.
+// / Touch Screen top-level collection whose contact slots (found over its link
+// collections by FindContactSlots) hold, the first of them, Tip Switch, Contact
+// Identifier, X and Y. Each field's bits are found by setting it in a zeroed report,
+// since the capabilities give no offsets. Fails with what the device lacked.
 Result ReadContactLayout(void* handle, ContactLayout& layout);
 
 // Sets an open touch screen's Device Mode feature to multi-input. Succeeds at once

@@ -58,6 +58,12 @@ struct Preparsed {
     }
     bool HasMode() const { return device.collection != "touch"; }
     bool Config() const { return device.collection == "config"; }
+    bool Nested() const { return device.links == "nested"; }
+    // Link collections: the Touch Screen (0), then one per slot, or two when nested.
+    ULONG LinkCount() const {
+        if (!screen || Config()) return 1;
+        return 1 + static_cast<ULONG>(layout.fingerCount) * (Nested() ? 2 : 1);
+    }
 };
 
 // One field of a screen's layout as a capability.
@@ -93,15 +99,16 @@ std::vector<SimField> ScreenFields(const Preparsed& p) {
     };
     for (int i = 0; i < l.fingerCount; ++i) {
         const auto& f = l.fingers[i];
-        const USHORT link = static_cast<USHORT>(i + 1);
+        const USHORT link = static_cast<USHORT>(p.Nested() ? 1 + 2 * i : i + 1);
+        const USHORT position = static_cast<USHORT>(p.Nested() ? link + 1 : link);
         add(kDigitizerPage, 0x42, link, f.tipSwitch);
         add(kDigitizerPage, 0x32, link, f.inRange);
         add(kDigitizerPage, 0x47, link, f.confidence);
         add(kDigitizerPage, 0x51, link, f.contactId);
-        add(0x01, 0x30, link, f.x);
-        add(0x01, 0x31, link, f.y);
+        add(0x01, 0x30, position, f.x);
+        add(0x01, 0x31, position, f.y);
     }
-    add(kDigitizerPage, 0x54, 0, l.contactCount);
+    add(kDigitizerPage, 0x54, p.Nested() ? 1 : 0, l.contactCount);
     if (m.present && p.HasMode()) {
         fields.push_back({HidP_Feature, kDigitizerPage, 0x52, 0, m.reportId,
                           m.bitPosition + (m.reportId == 0 ? 8 : 0), m.bitSize, 0, 10});
@@ -251,8 +258,7 @@ NTSTATUS NTAPI HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
     if (p->screen) {
         caps->InputReportByteLength = p->InputLength();
         caps->FeatureReportByteLength = p->FeatureLength();
-        caps->NumberLinkCollectionNodes =
-            static_cast<USHORT>(p->Config() ? 1 : 1 + p->layout.fingerCount);
+        caps->NumberLinkCollectionNodes = static_cast<USHORT>(p->LinkCount());
         if (p->Config()) {
             caps->Usage = 0x0E;  // Device Configuration
             caps->InputReportByteLength = 0;
@@ -275,22 +281,29 @@ NTSTATUS NTAPI HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE nodes, PUL
     const Preparsed* p = FromPreparsed(data);
     if (p == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
     if (length == nullptr) return HIDP_STATUS_NULL;
-    const ULONG count =
-        p->screen && !p->Config() ? 1 + static_cast<ULONG>(p->layout.fingerCount) : 1;
+    const ULONG count = p->LinkCount();
     if (nodes == nullptr || *length < count) {
         *length = count;
         return HIDP_STATUS_BUFFER_TOO_SMALL;
     }
+    // Flat: 1..N the slots' Finger collections. Nested: 2k+1 slot k's logical
+    // collection (0x01/0x22), 2k+2 the physical collection inside it.
+    const ULONG step = p->Nested() ? 2 : 1;
     for (ULONG i = 0; i < count; ++i) {
         HIDP_LINK_COLLECTION_NODE& n = nodes[i];
         std::memset(&n, 0, sizeof n);
-        n.LinkUsagePage = kDigitizerPage;
-        n.LinkUsage = i == 0 ? (p->Config() ? 0x0E : kTouchScreen) : 0x22;
-        n.Parent = 0;
-        n.CollectionType = i == 0 ? 1 : 2;  // application, then logical
-        n.NumberOfChildren = i == 0 ? static_cast<USHORT>(count - 1) : 0;
-        n.FirstChild = i == 0 && count > 1 ? 1 : 0;
-        n.NextSibling = i > 0 && i + 1 < count ? static_cast<USHORT>(i + 1) : 0;
+        const bool inner = p->Nested() && i > 0 && i % 2 == 0;
+        n.LinkUsagePage = i > 0 && p->Nested() ? 0x01 : kDigitizerPage;
+        n.LinkUsage = i == 0 ? (p->Config() ? 0x0E : kTouchScreen) : inner ? 0 : 0x22;
+        n.Parent = static_cast<USHORT>(inner ? i - 1 : 0);
+        n.CollectionType = i == 0 ? 1 : inner ? 0 : 2;  // application, logical, physical
+        n.NumberOfChildren = static_cast<USHORT>(i == 0  ? (count - 1) / step
+                                                 : inner ? 0
+                                                         : step - 1);
+        n.FirstChild = static_cast<USHORT>(i == 0                ? (count > 1 ? 1 : 0)
+                                           : !inner && step == 2 ? i + 1
+                                                                 : 0);
+        n.NextSibling = static_cast<USHORT>(i > 0 && !inner && i + step < count ? i + step : 0);
     }
     *length = count;
     return HIDP_STATUS_SUCCESS;

@@ -571,15 +571,21 @@ TEST_F(SimulatedScreen, DiscoveryReadsEachScreensLayoutAsTheDescriptorParserDoes
                            "generic-hybrid",         "generic-irmtouch", "generic-irtouch",
                            "generic-one-per-report", "generic-pixart",   "generic-pqlabs",
                            "generic-quanta-3001",    "generic-rafi",     "generic-vanish"};
+    // Each screen twice: its slots as flat Finger collections, and nested as screens
+    // also describe them (found by their fields all the same).
     std::vector<SimulatedDevice> devices;
     std::vector<TracedScreen> screens;
-    for (const char* name : names) {
-        screens.push_back(LoadScreen(name));
-        devices.push_back(ScreenDevice(PipePath(name), screens.back()));
+    for (const char* links : {"flat", "nested"}) {
+        for (const char* name : names) {
+            screens.push_back(LoadScreen(name));
+            const std::string pipe = std::string(name) + "-" + links;
+            devices.push_back(ScreenDevice(PipePath(pipe.c_str()), screens.back()));
+            devices.back().links = links;
+        }
     }
     Describe("layouts", devices);
     for (size_t i = 0; i < devices.size(); ++i) {
-        SCOPED_TRACE(names[i]);
+        SCOPED_TRACE(devices[i].path);
         ASSERT_TRUE(Feeder(i).Plug());
         PanelOpenOptions options;
         options.acceptTouchScreens = true;
@@ -624,7 +630,7 @@ TEST_F(SimulatedScreen, TheKnownPanelWinsAndAScreenLackingUsagesIsSkipped) {
         EXPECT_EQ(device.attributes.vendorId, 0x0EEF);
         ClosePanelHandle(device.handle);
         EXPECT_TRUE(log.Has("lacking", "lacking Tip Switch")) << log.All();
-        EXPECT_TRUE(log.Has("mouse", "lacking a Finger collection")) << log.All();
+        EXPECT_TRUE(log.Has("mouse", "lacking a contact slot")) << log.All();
     }
     for (auto& f : feeders_) EXPECT_TRUE(f->WaitHeld(0, 5000)) << f->Path();
 

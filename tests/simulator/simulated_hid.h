@@ -18,7 +18,11 @@
 // `collection=touch` or `collection=config` makes it one of the two interfaces the
 // system makes of such a device: its Touch Screen collection without the Device Mode,
 // or its Device Configuration collection (0x0D/0x0E) with only the Device Mode
-// (default `all`: both in one). The file is
+// (default `all`: both in one). `links=nested` describes its link collections as
+// screens nest them: each slot a logical collection named 0x01/0x22 (Generic Desktop)
+// holding its flags and Contact Count (the first slot), with X and Y in a physical
+// collection inside it (default `flat`: each slot one Finger collection, Contact
+// Count in the Touch Screen itself). The file is
 // named by the environment variable TACTRA_SIMULATED_HID; it is read again at every enumeration and
 // every query, so a test may change it between two of them.
 #pragma once
@@ -48,6 +52,7 @@ struct SimulatedDevice {
     std::vector<int32_t> valueCapsLogicalMax{1, 4095, 4095};
     std::vector<uint8_t> descriptor;  // empty: a device without one (a panel)
     std::string collection = "all";   // all, touch or config (with a descriptor)
+    std::string links = "flat";       // flat or nested (with a descriptor)
 };
 
 inline std::string FormatDevice(const SimulatedDevice& d) {
@@ -70,6 +75,7 @@ inline std::string FormatDevice(const SimulatedDevice& d) {
             line += hex;
         }
         if (d.collection != "all") line += " collection=" + d.collection;
+        if (d.links != "flat") line += " links=" + d.links;
     }
     return line;
 }
@@ -141,6 +147,9 @@ inline bool ParseDevice(const std::string& line, SimulatedDevice& device, std::s
         } else if (key == "collection") {
             ok = value == "all" || value == "touch" || value == "config";
             device.collection = value;
+        } else if (key == "links") {
+            ok = value == "flat" || value == "nested";
+            device.links = value;
         } else if (key == "descriptor") {
             ok = !value.empty() && value.size() % 2 == 0;
             device.descriptor.clear();
