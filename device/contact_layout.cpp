@@ -93,6 +93,25 @@ bool ContactLayout::operator==(const ContactLayout& o) const {
     return true;
 }
 
+LayoutField* FingerLayout::FieldOf(uint32_t usage) {
+    switch (usage) {
+        case kUsageTipSwitch:
+            return &tipSwitch;
+        case kUsageInRange:
+            return &inRange;
+        case kUsageConfidence:
+            return &confidence;
+        case kUsageContactId:
+            return &contactId;
+        case kUsageX:
+            return &x;
+        case kUsageY:
+            return &y;
+        default:
+            return nullptr;
+    }
+}
+
 ContactSlots FindContactSlots(const std::vector<SlotCollection>& collections,
                               const std::vector<SlotFieldUsage>& fields) {
     ContactSlots out;

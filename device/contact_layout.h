@@ -72,6 +72,9 @@ struct FingerLayout {
     LayoutField x;
     LayoutField y;
 
+    // The field of a usage (kUsageTipSwitch ... kUsageY), or nullptr for another.
+    LayoutField* FieldOf(uint32_t usage);
+
     // Every present field moved by `bits` (see LayoutField::Shift).
     void Shift(int32_t bits) {
         for (LayoutField* f : {&tipSwitch, &inRange, &confidence, &contactId, &x, &y})

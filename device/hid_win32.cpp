@@ -313,25 +313,6 @@ bool SiblingDeviceMode(const std::string& path, const HidAttributes& attributes,
     return found;
 }
 
-LayoutField* FingerSlot(FingerLayout& finger, uint32_t usage) {
-    switch (usage) {
-        case kUsageTipSwitch:
-            return &finger.tipSwitch;
-        case kUsageInRange:
-            return &finger.inRange;
-        case kUsageConfidence:
-            return &finger.confidence;
-        case kUsageContactId:
-            return &finger.contactId;
-        case kUsageX:
-            return &finger.x;
-        case kUsageY:
-            return &finger.y;
-        default:
-            return nullptr;
-    }
-}
-
 }  // namespace
 
 Result ReadContactLayout(void* handle, ContactLayout& layout) {
@@ -411,7 +392,7 @@ Result ReadContactLayout(void* handle, ContactLayout& layout) {
             // The first Contact Count of the report, beside the slots or in one.
             if (!built.contactCount.Present()) field = &built.contactCount;
         } else if (f.link < slots.slotOf.size() && slots.slotOf[f.link] >= 0) {
-            field = FingerSlot(built.fingers[slots.slotOf[f.link]], usage);
+            field = built.fingers[slots.slotOf[f.link]].FieldOf(usage);
         }
         if (field == nullptr || field->Present()) continue;
         uint32_t position = 0;

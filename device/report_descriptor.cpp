@@ -335,16 +335,6 @@ private:
         return true;
     }
 
-    static LayoutField* FingerField(FingerLayout& finger, uint32_t usage) {
-        return usage == kUsageTipSwitch    ? &finger.tipSwitch
-               : usage == kUsageInRange    ? &finger.inRange
-               : usage == kUsageConfidence ? &finger.confidence
-               : usage == kUsageContactId  ? &finger.contactId
-               : usage == kUsageX          ? &finger.x
-               : usage == kUsageY          ? &finger.y
-                                           : nullptr;
-    }
-
     bool Build(ContactLayout& layout, std::string& reason) {
         if (!found_) {
             return Fail(
@@ -374,7 +364,7 @@ private:
             }
             const int slot = slots_.slotOf[static_cast<size_t>(f.where.collection)];
             if (slot < 0) continue;
-            LayoutField* field = FingerField(built.fingers[slot], f.where.usage);
+            LayoutField* field = built.fingers[slot].FieldOf(f.where.usage);
             if (field != nullptr && !field->Present()) *field = f.field;
         }
         for (int i = 0; i < built.fingerCount; ++i) built.fingers[i].Shift(idBits);
