@@ -193,6 +193,13 @@ private:
         havePendingMin_ = false;
     }
 
+    // How many fields of a variable item its usages name, one each (saturating).
+    uint64_t NamedFields() const {
+        uint64_t n = 0;
+        for (const UsageRange& r : usages_) n += static_cast<uint64_t>(r.last - r.first) + 1;
+        return n;
+    }
+
     // The usage of field `index` of a variable item: the last one repeats.
     uint32_t UsageAt(uint32_t index) const {
         if (usages_.empty()) return 0;
@@ -284,12 +291,9 @@ private:
     bool Field(size_t start, uint8_t tag, uint32_t flags, std::string& reason) {
         const uint64_t count = global_.reportCount;
         const uint64_t bits = static_cast<uint64_t>(global_.reportSize) * count;
-        if (count > 0 && global_.reportSize > static_cast<uint32_t>(kMaxLayoutFieldBits)) {
-            return FailAt(start,
-                          "a field of " + std::to_string(global_.reportSize) +
-                              " bits is wider than " + std::to_string(kMaxLayoutFieldBits),
-                          reason);
-        }
+        // A field wider than 32 bits (a pen's serial number, a vendor's blob) is
+        // skipped; only one that a contact would be read from refuses the screen.
+        const bool wide = global_.reportSize > static_cast<uint32_t>(kMaxLayoutFieldBits);
         const uint8_t id = global_.reportId;
         uint64_t& counter = tag == kInput     ? inputBits_[id]
                             : tag == kFeature ? featureBits_[id]
@@ -304,10 +308,14 @@ private:
         const Collection* c = collections_.empty() ? nullptr : &collections_.back();
         const uint32_t n = count < kMaxLocalUsages ? static_cast<uint32_t>(count)
                                                    : static_cast<uint32_t>(kMaxLocalUsages);
+        // Fields past the item's usages repeat its last usage (an X with a Report
+        // Count of 2): the first of them is the one a contact is read from.
+        const uint64_t named = NamedFields();
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t usage = UsageAt(i);
             const uint64_t position = base + static_cast<uint64_t>(i) * global_.reportSize;
             if (tag == kFeature) {
+                if (wide) continue;
                 if (usage == kUsageDeviceMode && !deviceMode_.present) {
                     deviceMode_.present = true;
                     deviceMode_.reportId = id;
@@ -325,8 +333,15 @@ private:
             const bool wanted = usage == kUsageTipSwitch || usage == kUsageInRange ||
                                 usage == kUsageConfidence || usage == kUsageContactId ||
                                 usage == kUsageX || usage == kUsageY || usage == kUsageContactCount;
+            if (!wanted || i >= named) continue;
+            if (wide) {
+                return FailAt(start,
+                              "a field of " + std::to_string(global_.reportSize) +
+                                  " bits is wider than " + std::to_string(kMaxLayoutFieldBits),
+                              reason);
+            }
             // Positions beyond a touch report's longest are never decoded (Build refuses).
-            if (!wanted || fields_.size() == kMaxTouchFields ||
+            if (fields_.size() == kMaxTouchFields ||
                 position >= static_cast<uint64_t>(kMaxLayoutReportBytes) * 8) {
                 continue;
             }
