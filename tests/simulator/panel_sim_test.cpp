@@ -567,10 +567,14 @@ protected:
 // The fields the HID parsing functions give, probed bit by bit, make the layout our
 // own parser reads from the same descriptor, for every real screen of the traces.
 TEST_F(SimulatedScreen, DiscoveryReadsEachScreensLayoutAsTheDescriptorParserDoes) {
-    const char* names[] = {"generic-focaltech",      "generic-hanvon",   "generic-huitoo",
-                           "generic-hybrid",         "generic-irmtouch", "generic-irtouch",
-                           "generic-one-per-report", "generic-pixart",   "generic-pqlabs",
-                           "generic-quanta-3001",    "generic-rafi",     "generic-vanish"};
+    const char* names[] = {
+        "generic-focaltech",      "generic-hanvon",      "generic-huitoo",
+        "generic-hybrid",         "generic-irmtouch",    "generic-irtouch",
+        "generic-one-per-report", "generic-pixart",      "generic-pqlabs",
+        "generic-quanta-3001",    "generic-rafi",        "generic-vanish",
+        "generic-wacom-dth2452",  "generic-goodix-0113", "generic-huion-kamvas16",
+        "generic-flatfrog",       "generic-nexio",       "generic-sitronix",
+        "generic-stantum",        "generic-virtualbox"};
     // Each screen twice: its slots as flat Finger collections, and nested as screens
     // also describe them (found by their fields all the same).
     std::vector<SimulatedDevice> devices;
