@@ -574,7 +574,8 @@ TEST_F(SimulatedScreen, DiscoveryReadsEachScreensLayoutAsTheDescriptorParserDoes
         "generic-quanta-3001",    "generic-rafi",        "generic-vanish",
         "generic-wacom-dth2452",  "generic-goodix-0113", "generic-huion-kamvas16",
         "generic-flatfrog",       "generic-nexio",       "generic-sitronix",
-        "generic-stantum",        "generic-virtualbox"};
+        "generic-stantum",        "generic-virtualbox",  "generic-goodix-0e00",
+        "generic-elan-2a49",      "generic-ntrig",       "generic-elan-cli"};
     // Each screen twice: its slots as flat Finger collections, and nested as screens
     // also describe them (found by their fields all the same).
     std::vector<SimulatedDevice> devices;
