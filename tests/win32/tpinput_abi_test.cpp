@@ -384,6 +384,39 @@ TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
     DestroyWindow(receiver);
 }
 
+// A client whose thread is busy for longer than a contact's silence while a finger
+// touches the screen: the reports that waited meanwhile carry the finger on, with no
+// lift and no second down that the screen never reported.
+void BusyAfterTheFirstMessage() {
+    if (g_received.size() == 1) Sleep(400);
+}
+
+TEST_F(TpinputAbi, AScreenContactOutlivesABusyClient) {
+    ReplayedTrace trace(
+        "ids 0x1234 0x5678\n"
+        "layout id=0 bytes=6 finger tip=0:1:0:1 cid=8:8:0:255 x=16:16:0:4095 y=32:16:0:4095\n"
+        "at 100 input 01 05 00 08 00 06\n"
+        "at 140 input 01 05 10 08 00 06\n"
+        "at 180 input 01 05 20 08 00 06\n"
+        "at 220 input 00 05 20 08 00 06\n");
+    HWND receiver = CreateReceiver();
+    ASSERT_NE(receiver, nullptr);
+    TpinputExports api;
+    ASSERT_TRUE(TpinputResolve(library_, &api));
+    g_library = library_;
+    g_inHandler = BusyAfterTheFirstMessage;
+    ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
+    PumpUntil(4, 5000);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300) PumpUntil(100, 20);  // nothing more comes
+    g_inHandler = nullptr;
+    std::vector<uint32_t> flags;
+    for (const Received& r : g_received)
+        flags.push_back(reinterpret_cast<const TouchInputRecord*>(r.bytes.data())->dwFlags);
+    EXPECT_EQ(flags, (std::vector<uint32_t>{0x1A, 0x19, 0x19, 0x1C}));
+    DestroyWindow(receiver);
+}
+
 // A second registration from another thread while the first thread is inside a
 // touch message: the block stays where it is (zeroed for the new registration,
 // never freed), and the rest of the trace reaches the new window at the same lParam.
