@@ -168,8 +168,19 @@ bool ReplayReady() {
 
 int CountLibraryPanels(uint16_t vendorId) {
     if (ReplayRequested()) {
-        // The replayed panel is the one device attached.
-        if ((vendorId != kPanelVendorId && vendorId != 0) || !ReplayReady()) return 0;
+        // The replayed device is the one attached: a panel's trace is the panel; a
+        // touch screen's trace a touch screen of the maker its `ids` name, counted as
+        // such a screen would be (by vendor 0, or by its own vendor unless that is the
+        // panel's, whose count takes only panels).
+        if (!ReplayReady()) return 0;
+        if (g_replay.Screen()) {
+            const ReplayScript& script = g_replay.Script();
+            if (vendorId != 0 && (vendorId != script.vendorId || vendorId == kPanelVendorId))
+                return 0;
+            g_state.foundAttributes = HidAttributes{script.vendorId, script.productId, 0};
+            return 1;
+        }
+        if (vendorId != kPanelVendorId && vendorId != 0) return 0;
         g_state.foundAttributes = HidAttributes{kPanelVendorId, 0, 0};
         return 1;
     }
@@ -421,7 +432,7 @@ void ReleaseMessageWindows() {
 // Registration with a replayed trace as the panel: its reports arrive paced by the
 // message window's timer instead of raw input.
 int RegisterReplay(HWND hwnd, ULONG mode) {
-    if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
+    if (CountLibraryPanels(kPanelVendorId) == 0 && CountLibraryPanels(0) == 0) return 0;
     g_state.panel.openFlag = true;
     g_state.panel.logicalMaxX = g_replay.LogicalMaxX();
     g_state.panel.logicalMaxY = g_replay.LogicalMaxY();

@@ -356,8 +356,9 @@ TEST_F(TpinputAbi, ReplayedReportsReachTheClientAsPlatformRecords) {
 }
 
 // A touch screen's trace (no report IDs, one contact per report) replays through its
-// layout: vendor 0 counts it, its frames arrive as the panel's reports would, and the
-// contact left silent is lifted by the library's own timer after 100 ms.
+// layout: it counts as the touch screen of its ids (by vendor 0 and by its own vendor,
+// not as the panel), its frames arrive as the panel's reports would, and the contact
+// left silent is lifted by the library's own timer after 100 ms.
 TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
     ReplayedTrace trace(
         "ids 0x1234 0x5678\n"
@@ -369,7 +370,15 @@ TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
     TpinputExports api;
     ASSERT_TRUE(TpinputResolve(library_, &api));
     g_library = library_;
+    EXPECT_EQ(api.getConnectedDeviceNum(kTpinputPanelVendorId), 0);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x4321), 0);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x1234), 1);
     EXPECT_EQ(api.getConnectedDeviceNum(0), 1);
+    WORD ids[3] = {};
+    EXPECT_EQ(api.versionNumber(ids), 1);
+    EXPECT_EQ(ids[0], 0x1234);
+    EXPECT_EQ(ids[1], 0x5678);
+    EXPECT_EQ(ids[2], 0);
     ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
     PumpUntil(3, 5000);
     ASSERT_EQ(g_received.size(), 3u);
