@@ -39,6 +39,9 @@ public:
     // Milliseconds from `now` until the next report is due (0 when one is due);
     // false when every report has been handed out.
     bool NextDelay(uint32_t now, uint32_t& delay) const;
+    // When `report` is due, on the clock of Start's `now`: the time the device would
+    // have sent it.
+    uint32_t DueTime(const ReplayReport& report) const { return start_ + report.tick; }
 
 private:
     ReplayScript script_;

@@ -70,9 +70,10 @@ typedef struct TouchInputRecord {
  * lParam = the library's record block; the block is overwritten by the next report,
  * so a client copies what it keeps. */
 
-/* Finds the panel and sends every report to `window` as the touch message, on the
- * calling thread, which must run a message loop. Returns 1, or 0 when no panel is
- * attached (or the trace named by TPINPUT_REPLAY cannot be replayed). */
+/* Finds the panel (without one, the first usable touch screen of any maker) and
+ * sends every report to `window` as the touch message, on the calling thread, which
+ * must run a message loop. Returns 1, or 0 when neither is attached (or the trace
+ * named by TPINPUT_REPLAY cannot be replayed). */
 typedef BOOL(WINAPI* RegisterTouchWindowFn)(HWND window, ULONG mode);
 /* Returns 1; the delivery goes on until the library is unloaded. */
 typedef BOOL(WINAPI* UnregisterTouchWindowFn)(HWND window);
@@ -89,7 +90,10 @@ typedef BOOL(WINAPI* GetTouchInputInfoFn)(HANDLE handle, UINT count, TouchInputR
 /* Returns 1; the delivery goes on. */
 typedef BOOL(WINAPI* CloseTouchInputHandleFn)(HANDLE handle);
 /* The number of attached devices whose vendor ID is the low 16 bits of `vendorId`
- * (0 to 64); the attributes of the last one found are kept for VersionNumber. */
+ * (0 to 64); 0 counts every usable touch device, the panels and the touch screens of
+ * any maker. The attributes of the last one found are kept for VersionNumber; a
+ * registration then keeps those of the device it opened (with several panels, of
+ * the last panel it found). */
 typedef int(WINAPI* GetConnectedDeviceNumFn)(int vendorId);
 /* Writes the kept vendor ID, product ID and version number (zeros before any
  * device was found) and returns 1; returns 0 for a null pointer. */

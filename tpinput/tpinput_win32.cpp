@@ -168,8 +168,19 @@ bool ReplayReady() {
 
 int CountLibraryPanels(uint16_t vendorId) {
     if (ReplayRequested()) {
-        // The replayed panel is the one device attached.
-        if ((vendorId != kPanelVendorId && vendorId != 0) || !ReplayReady()) return 0;
+        // The replayed device is the one attached: a panel's trace is the panel; a
+        // touch screen's trace a touch screen of the maker its `ids` name, counted as
+        // such a screen would be (by vendor 0, or by its own vendor unless that is the
+        // panel's, whose count takes only panels).
+        if (!ReplayReady()) return 0;
+        if (g_replay.Screen()) {
+            const ReplayScript& script = g_replay.Script();
+            if (vendorId != 0 && (vendorId != script.vendorId || vendorId == kPanelVendorId))
+                return 0;
+            g_state.foundAttributes = HidAttributes{script.vendorId, script.productId, 0};
+            return 1;
+        }
+        if (vendorId != kPanelVendorId && vendorId != 0) return 0;
         g_state.foundAttributes = HidAttributes{kPanelVendorId, 0, 0};
         return 1;
     }
@@ -228,28 +239,31 @@ void RegisterRawInput() {
     }
 }
 
-// Lifts the registered screen's contacts that have been silent too long.
-void ExpireScreenContacts() {
+// Lifts the registered screen's contacts that have been silent too long at `tick`
+// (GetTickCount's clock).
+void ExpireScreenContacts(uint32_t tick) {
     PanelInputReport frame;
-    if (g_screen == nullptr || !g_screen->screen.Expire(GetTickCount(), frame)) return;
+    if (g_screen == nullptr || !g_screen->screen.Expire(tick, frame)) return;
     uint8_t bytes[kPanelReportMinLength];
     EncodePanelReport(frame, bytes);
     LibraryPorts ports = Ports();
     ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
 }
 
-// One report of the registered touch screen, as the system delivers it; a frame it
-// completes goes on as the panel's report would.
-void FeedScreen(const uint8_t* data, size_t length) {
+// One report of the registered touch screen, as the system delivers it, sent by the
+// device at `tick`; a frame it completes goes on as the panel's report would. The
+// silences are counted at the times the reports were sent: a client whose thread was
+// busy takes the reports that waited meanwhile late, and a finger that kept touching
+// must not be lifted and touch down again for that.
+void FeedScreen(const uint8_t* data, size_t length, uint32_t tick) {
     // Contacts silent too long are lifted first, also while others keep reporting.
-    ExpireScreenContacts();
+    ExpireScreenContacts(tick);
     const ContactLayout& layout = g_screen->screen.Layout();
     // The system puts a 0 ID byte before the report of a device that uses no IDs.
     const size_t skip = layout.reportId == 0 ? 1 : 0;
     if (length <= skip) return;
     PanelInputReport frame;
-    if (g_screen->screen.Feed(data + skip, length - skip, GetTickCount(), frame) !=
-        ScreenOutcome::kFrame) {
+    if (g_screen->screen.Feed(data + skip, length - skip, tick, frame) != ScreenOutcome::kFrame) {
         return;  // dropped and counted, or the rest of a hybrid frame is to come
     }
     uint8_t bytes[kPanelReportMinLength];
@@ -258,9 +272,9 @@ void FeedScreen(const uint8_t* data, size_t length) {
     ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
 }
 
-// The first report of a WM_INPUT's HID block, handed to the core. Anything that is
-// not HID input, or an empty block, is dropped.
-void HandleRawInput(HRAWINPUT input) {
+// The first report of a WM_INPUT's HID block, posted at `tick`, handed to the core.
+// Anything that is not HID input, or an empty block, is dropped.
+void HandleRawInput(HRAWINPUT input, uint32_t tick) {
     UINT size = 0;
     if (GetRawInputData(input, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
     if (size < sizeof(RAWINPUTHEADER)) return;
@@ -278,7 +292,7 @@ void HandleRawInput(HRAWINPUT input) {
     if (raw->data.hid.dwCount == 0 || reportSize == 0 || reportSize > size - dataOffset) return;
     if (g_screen != nullptr) {
         if (FromRegisteredScreen(raw->header.hDevice))
-            FeedScreen(raw->data.hid.bRawData, reportSize);
+            FeedScreen(raw->data.hid.bRawData, reportSize, tick);
         return;
     }
     LibraryPorts ports = Ports();
@@ -309,7 +323,7 @@ void DeliverReplay(HWND window) {
         const ReplayReport* report = g_replay.TakeDue(GetTickCount());
         if (report == nullptr) break;
         if (g_screen != nullptr) {
-            FeedScreen(report->bytes.data(), report->bytes.size());
+            FeedScreen(report->bytes.data(), report->bytes.size(), g_replay.DueTime(*report));
             continue;
         }
         ProcessPanelReport(g_state, ports, report->bytes.data(), report->bytes.size());
@@ -327,10 +341,18 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         // No debugger line per report: at 200 reports a second it would cost more
         // than the report's processing whenever a debugger listens.
         if (g_screen != nullptr || g_state.foundAttributes.vendorId == kPanelVendorId) {
-            HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+            HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam),
+                           static_cast<uint32_t>(GetMessageTime()));
         }
     } else if (message == WM_TIMER && wParam == kScreenTimerId) {
-        ExpireScreenContacts();
+        // A contact is silent only when no report that holds it waits: raw input comes
+        // before any timer; a replay's due reports go first, and nothing is judged
+        // while a delivery is under way (a client's handler running a message loop).
+        if (g_replay.Started()) {
+            DeliverReplay(hwnd);
+            if (g_replayDelivering) return 0;
+        }
+        ExpireScreenContacts(GetTickCount());
         return 0;
     } else if (message == WM_DEVICECHANGE) {
         if (!g_replay.Started()) RegisterRawInput();
@@ -410,7 +432,7 @@ void ReleaseMessageWindows() {
 // Registration with a replayed trace as the panel: its reports arrive paced by the
 // message window's timer instead of raw input.
 int RegisterReplay(HWND hwnd, ULONG mode) {
-    if (CountLibraryPanels(kPanelVendorId) == 0) return 0;
+    if (CountLibraryPanels(kPanelVendorId) == 0 && CountLibraryPanels(0) == 0) return 0;
     g_state.panel.openFlag = true;
     g_state.panel.logicalMaxX = g_replay.LogicalMaxX();
     g_state.panel.logicalMaxY = g_replay.LogicalMaxY();

@@ -13,8 +13,10 @@ namespace sim {
 namespace {
 
 // Instances kept waiting for a client: a discovery opens each device twice in a row
-// (counting, then opening), and a test may not look at the feeder for a while.
-constexpr size_t kListeners = 4;
+// (counting, then opening), a client of tpinput.dll up to six times (its own counts,
+// registration's counts and opening, the Device Mode), and a test may not look at
+// the feeder for a while.
+constexpr size_t kListeners = 8;
 constexpr DWORD kPipeBufferBytes = 4096;
 constexpr DWORD kServicePeriodMs = 2;
 constexpr DWORD kWriteTimeoutMs = 2000;

@@ -1,16 +1,23 @@
 // Calibrate.exe and Test.exe as a user meets them, installed side by side with
-// tpinput.dll and driven by traces that the library replays (TPINPUT_REPLAY), and
-// Tactra.exe starting each of them and coming back when it ends.
+// tpinput.dll and driven by traces that the library replays (TPINPUT_REPLAY): of the
+// panel, and of a touch screen of another maker without a panel; the same programs
+// finding and opening their device on the real HID path through the simulated HID
+// (tests/simulator); and Tactra.exe starting each of them and coming back when it
+// ends.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "device/calibration.h"
 #include "device/calibrator.h"
+#include "tests/simulator/panel_feeder.h"
 #include "tests/support/monitors_win32.h"
 #include "tests/support/tactra_process_win32.h"
 
@@ -20,18 +27,21 @@ namespace {
 
 constexpr DWORD kProgramTimeoutMs = 20000;
 
-// A program started in a folder, with TPINPUT_REPLAY naming `trace` (or unset).
+// A program started in a folder, with TPINPUT_REPLAY naming `trace` (or unset), in
+// this process's environment or in `environment` (a block as CreateProcess takes it).
 class Program {
 public:
     ~Program() { EndProcess(pi_); }
     bool Start(const std::string& exe, const std::string& folder, const std::string& trace,
-               const char* arguments = "") {
+               const char* arguments = "", const std::string* environment = nullptr) {
         SetEnvironmentVariableA("TPINPUT_REPLAY", trace.empty() ? nullptr : trace.c_str());
         std::string commandLine = "\"" + exe + "\" " + arguments;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
-        const BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                                            0, nullptr, folder.c_str(), &si, &pi_);
+        std::string block = environment != nullptr ? *environment : std::string();
+        const BOOL started =
+            CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                           environment != nullptr ? &block[0] : nullptr, folder.c_str(), &si, &pi_);
         SetEnvironmentVariableA("TPINPUT_REPLAY", nullptr);
         return started != FALSE;
     }
@@ -46,12 +56,37 @@ public:
         } while (GetTickCount() - start < timeoutMs);
         return nullptr;
     }
+    // A window of the program holding a control with exactly `text` (a message box).
+    HWND WaitForWindowWithText(const char* text, DWORD timeoutMs = kProgramTimeoutMs) const {
+        TextSearch search = {pi_.dwProcessId, text, nullptr};
+        const DWORD start = GetTickCount();
+        do {
+            EnumWindows(FindWindowWithText, reinterpret_cast<LPARAM>(&search));
+            if (search.found != nullptr) return search.found;
+            Pump(50);
+        } while (GetTickCount() - start < timeoutMs);
+        return nullptr;
+    }
     bool WaitForExit(DWORD timeoutMs = kProgramTimeoutMs) const {
         return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
     }
     DWORD Id() const { return pi_.dwProcessId; }
 
 private:
+    struct TextSearch {
+        DWORD pid;
+        const char* text;
+        HWND found;
+    };
+    static BOOL CALLBACK FindWindowWithText(HWND window, LPARAM lParam) {
+        auto* search = reinterpret_cast<TextSearch*>(lParam);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != search->pid || FindChildWithText(window, search->text) == nullptr) return TRUE;
+        search->found = window;
+        return FALSE;
+    }
+
     PROCESS_INFORMATION pi_{};
 };
 
@@ -80,17 +115,115 @@ struct Raw {
     int x, y;
 };
 
+// Where a session's touches come from: the panel (`touch` lines), or a touch screen
+// of another maker without a panel (`input` lines, through its layout).
+enum class Device { kPanel, kScreen };
+
+const char* DeviceName(Device device) { return device == Device::kPanel ? "panel" : "screen"; }
+
+constexpr uint16_t kScreenVendor = 0x1234;
+constexpr uint16_t kScreenProduct = 0x5678;
+
+void AppendWord(std::vector<uint8_t>& bytes, int value) {
+    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
+    bytes.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+}
+
+// A touch screen's report descriptor, written for these tests from the HID usage
+// tables: report 1 holds two Finger collections (Tip Switch and 7 bits of padding,
+// Contact Identifier 0..127, X 0..maxX and Y 0..maxY in 16 bits each) and a Contact
+// Count byte; report 2 the Contact Count Maximum; a Device Configuration collection
+// the Device Mode in report 3.
+std::vector<uint8_t> ScreenDescriptor(int maxX, int maxY) {
+    std::vector<uint8_t> d = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x01};
+    for (int finger = 0; finger < 2; ++finger) {
+        const std::vector<uint8_t> head = {0x09, 0x22, 0xA1, 0x02, 0x09, 0x42, 0x15, 0x00, 0x25,
+                                           0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x75, 0x07,
+                                           0x81, 0x03, 0x09, 0x51, 0x75, 0x08, 0x25, 0x7F, 0x81,
+                                           0x02, 0x05, 0x01, 0x75, 0x10, 0x09, 0x30, 0x26};
+        d.insert(d.end(), head.begin(), head.end());
+        AppendWord(d, maxX);
+        d.insert(d.end(), {0x81, 0x02, 0x09, 0x31, 0x26});
+        AppendWord(d, maxY);
+        d.insert(d.end(), {0x81, 0x02, 0x05, 0x0D, 0xC0});
+    }
+    const std::vector<uint8_t> tail = {0x09, 0x54, 0x75, 0x08, 0x25, 0x02, 0x81, 0x02, 0x85, 0x02,
+                                       0x09, 0x55, 0xB1, 0x02, 0xC0, 0x09, 0x0E, 0xA1, 0x01, 0x85,
+                                       0x03, 0x09, 0x52, 0x25, 0x0A, 0xB1, 0x02, 0xC0};
+    d.insert(d.end(), tail.begin(), tail.end());
+    return d;
+}
+
+// The feature report that sets that screen's Device Mode to multi-input (2).
+const std::vector<uint8_t> kScreenDeviceMode = {0x03, 0x02};
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    char byte[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(byte, sizeof byte, " %02X", b);
+        text += byte;
+    }
+    return text;
+}
+
+// The start of a trace: the panel's range (raw units), and for the screen its ids
+// and its descriptor with the same range, so that its raw units are the panel's.
+std::string TraceHeader(Device device, int maxX = 4095, int maxY = 4095) {
+    char line[64];
+    std::snprintf(line, sizeof line, "panel %d %d\n", maxX, maxY);
+    std::string header = line;
+    if (device == Device::kScreen) {
+        std::snprintf(line, sizeof line, "ids 0x%04X 0x%04X\n", kScreenVendor, kScreenProduct);
+        header += line;
+        header += "descriptor" + Hex(ScreenDescriptor(maxX, maxY)) + "\n";
+    }
+    return header;
+}
+
+struct Finger {
+    bool touching;
+    int id;
+    int x, y;
+};
+
+// One input report of the screen at `tick`: the fingers in its slots, Contact Count
+// the number of them.
+std::string ScreenInput(int tick, std::initializer_list<Finger> fingers) {
+    std::vector<uint8_t> report = {0x01};
+    for (const Finger& f : fingers) {
+        report.push_back(f.touching ? 1 : 0);
+        report.push_back(static_cast<uint8_t>(f.id));
+        AppendWord(report, f.x);
+        AppendWord(report, f.y);
+    }
+    report.resize(13, 0);
+    report.push_back(static_cast<uint8_t>(fingers.size()));
+    return "at " + std::to_string(tick) + " input" + Hex(report) + "\n";
+}
+
+// One finger touching at raw (x, y), or lifted there.
+std::string Touch(Device device, int tick, int x, int y) {
+    if (device == Device::kScreen) return ScreenInput(tick, {{true, 0, x, y}});
+    char line[64];
+    std::snprintf(line, sizeof line, "at %d touch %d,%d -\n", tick, x, y);
+    return line;
+}
+std::string Lift(Device device, int tick, int x, int y) {
+    if (device == Device::kScreen) return ScreenInput(tick, {{false, 0, x, y}});
+    return "at " + std::to_string(tick) + " touch - -\n";
+}
+
 // One touch per target: down, a move on the same spot (so that the mean does not
 // depend on which moves the library's 100 ms spacing keeps) and the lift.
-std::string Touches(const std::vector<Raw>& points, int firstTick, int spacing = 250) {
+std::string Touches(const std::vector<Raw>& points, int firstTick, int spacing = 250,
+                    Device device = Device::kPanel) {
     std::string trace;
-    char line[96];
     for (size_t i = 0; i < points.size(); ++i) {
         const int t = firstTick + spacing * static_cast<int>(i);
-        std::snprintf(line, sizeof line,
-                      "at %d touch %d,%d -\nat %d touch %d,%d -\nat %d touch - -\n", t, points[i].x,
-                      points[i].y, t + 40, points[i].x, points[i].y, t + 80);
-        trace += line;
+        trace += Touch(device, t, points[i].x, points[i].y) +
+                 Touch(device, t + 40, points[i].x, points[i].y) +
+                 Lift(device, t + 80, points[i].x, points[i].y);
     }
     return trace;
 }
@@ -106,9 +239,10 @@ protected:
         ASSERT_TRUE(CopyInto(TACTRA_TPINPUT_PATH, folder_));
     }
     std::string File(const char* name) const { return folder_ + "\\" + name; }
-    // Starts Calibrate.exe with a trace of `text` and waits for its first target.
-    HWND Start(Program& program, const std::string& text) {
-        WriteText(File("session.trace"), "panel 4095 4095\n" + text);
+    // Starts Calibrate.exe with a trace of `text` from `device` and waits for its
+    // first target.
+    HWND Start(Program& program, const std::string& text, Device device = Device::kPanel) {
+        WriteText(File("session.trace"), TraceHeader(device) + text);
         if (!program.Start(File("Calibrate.exe"), folder_, File("session.trace"))) return nullptr;
         return program.WaitForWindow("Calibration: target 1 of 5");
     }
@@ -125,29 +259,8 @@ protected:
     std::string folder_;
 };
 
-// The five targets, then a touch on "Accept" mapped through the new limits: the
-// file holds the fourteen keys with the limits the library's arithmetic gives.
-TEST_F(CalibrateProgram, FiveTargetsAndAcceptByTouchWriteTheLibrarysFile) {
-    CalibrationPoint points[5];
-    for (int i = 0; i < 5; ++i) points[i] = {kGoodTargets[i].x, kGoodTargets[i].y, 0};
-    const CalibrationLimits limits = LimitsFromPoints(points);
-    // The raw position that lands in the middle of "Accept" with the new limits.
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    const CheckScreenLayout layout = LayOutCheckScreen(w, h);
-    const int px = (layout.accept.left + layout.accept.right) / 2;
-    const int py = (layout.accept.top + layout.accept.bottom) / 2;
-    const Raw accept = {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
-    char touch[96];
-    std::snprintf(touch, sizeof touch, "at 2600 touch %d,%d -\nat 2650 touch - -\n", accept.x,
-                  accept.y);
-
-    Program program;
-    HWND window = Start(program, Touches(kGoodTargets, 800) + touch);
-    ASSERT_NE(window, nullptr);
-    EXPECT_NE(program.WaitForWindow("Calibration: check"), nullptr);
-    ASSERT_TRUE(program.WaitForExit()) << "the touch on \"Accept\" ends the program";
-
-    const std::string text = ReadFileText(File("Calibrate.ini"));
+// The keys of a file the library wrote for kGoodTargets, in order.
+void ExpectLibrarysFile(const std::string& text, const CalibrationLimits& limits) {
     char expected[512];
     std::snprintf(expected, sizeof expected,
                   "Point1X=600 Point1Y=500 Point2X=3500 Point2Y=520 Point3X=580 Point3Y=3600 "
@@ -164,7 +277,37 @@ TEST_F(CalibrateProgram, FiveTargetsAndAcceptByTouchWriteTheLibrarysFile) {
         p = end + 2;
     }
     EXPECT_EQ(keys, expected) << text;
-    EXPECT_FALSE(WorkFolderRemains(program));
+}
+
+// The five targets, then a touch on "Accept" mapped through the new limits: the
+// file holds the fourteen keys with the limits the library's arithmetic gives. The
+// same with a touch screen of another maker and no panel: its positions reach the
+// capture in the panel's range, so the same touches give the same file.
+TEST_F(CalibrateProgram, FiveTargetsAndAcceptByTouchWriteTheLibrarysFile) {
+    CalibrationPoint points[5];
+    for (int i = 0; i < 5; ++i) points[i] = {kGoodTargets[i].x, kGoodTargets[i].y, 0};
+    const CalibrationLimits limits = LimitsFromPoints(points);
+    // The raw position that lands in the middle of "Accept" with the new limits.
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const CheckScreenLayout layout = LayOutCheckScreen(w, h);
+    const int px = (layout.accept.left + layout.accept.right) / 2;
+    const int py = (layout.accept.top + layout.accept.bottom) / 2;
+    const Raw accept = {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
+    for (const Device device : {Device::kPanel, Device::kScreen}) {
+        SCOPED_TRACE(DeviceName(device));
+        DeleteFileA(File("Calibrate.ini").c_str());
+        Program program;
+        HWND window = Start(program,
+                            Touches(kGoodTargets, 800, 250, device) +
+                                Touch(device, 2600, accept.x, accept.y) +
+                                Lift(device, 2650, accept.x, accept.y),
+                            device);
+        ASSERT_NE(window, nullptr);
+        EXPECT_NE(program.WaitForWindow("Calibration: check"), nullptr);
+        ASSERT_TRUE(program.WaitForExit()) << "the touch on \"Accept\" ends the program";
+        ExpectLibrarysFile(ReadFileText(File("Calibrate.ini")), limits);
+        EXPECT_FALSE(WorkFolderRemains(program));
+    }
 }
 
 // Escape on target 3, "Retry" then Escape, and Escape on the check screen: the
@@ -220,7 +363,8 @@ bool SecondMonitor(MONITORINFOEXA& second) {
 // primary is asked first, the second a few seconds later, and a touch then takes
 // the second. The targets and the check run on it (the check through the library's
 // desktop positions, less the monitor's place), and "Accept" stores its name beside
-// the touch switch's section, which stays. Needs two monitors (TACTRA_WINE_SCREENS=2).
+// the touch switch's section, which stays. The same with a touch screen of another
+// maker and no panel. Needs two monitors (TACTRA_WINE_SCREENS=2).
 TEST_F(CalibrateProgram, TheMonitorTouchedWhileAskedIsCalibratedAndStored) {
     MONITORINFOEXA second = {};
     if (!SecondMonitor(second)) GTEST_SKIP() << "one monitor only: run with TACTRA_WINE_SCREENS=2";
@@ -233,38 +377,38 @@ TEST_F(CalibrateProgram, TheMonitorTouchedWhileAskedIsCalibratedAndStored) {
     const int px = (layout.accept.left + layout.accept.right) / 2;
     const int py = (layout.accept.top + layout.accept.bottom) / 2;
     const Raw accept = {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
-    char touches[256];
-    // 5.5 s: the primary screen has been asked for 4 s, the second is asked now. The
-    // targets come later: without a window manager, Wine takes 2 s to close each
-    // window of the question.
-    std::snprintf(touches, sizeof touches,
-                  "at 5500 touch 2000,2000 -\nat 5540 touch 2000,2000 -\nat 5580 touch - -\n");
-    char touch[96];
-    std::snprintf(touch, sizeof touch, "at 13800 touch %d,%d -\nat 13850 touch - -\n", accept.x,
-                  accept.y);
-    WriteText(File("Calibrate.ini"), "[Touch]\r\nTouchEnabled=0\r\n");
-    WriteText(File("session.trace"),
-              "panel 4095 4095\n" + std::string(touches) + Touches(kGoodTargets, 11000) + touch);
+    for (const Device device : {Device::kPanel, Device::kScreen}) {
+        SCOPED_TRACE(DeviceName(device));
+        // 5.5 s: the primary screen has been asked for 4 s, the second is asked now.
+        // The targets come later: without a window manager, Wine takes 2 s to close
+        // each window of the question.
+        WriteText(File("Calibrate.ini"), "[Touch]\r\nTouchEnabled=0\r\n");
+        WriteText(File("session.trace"), TraceHeader(device) +
+                                             Touches({{2000, 2000}}, 5500, 250, device) +
+                                             Touches(kGoodTargets, 11000, 250, device) +
+                                             Touch(device, 13800, accept.x, accept.y) +
+                                             Lift(device, 13850, accept.x, accept.y));
 
-    Program program;
-    ASSERT_TRUE(program.Start(File("Calibrate.exe"), folder_, File("session.trace")));
-    EXPECT_NE(program.WaitForWindow("Calibration: choose the screen"), nullptr);
-    HWND targets = program.WaitForWindow("Calibration: target 1 of 5");
-    ASSERT_NE(targets, nullptr);
-    RECT r = {};
-    GetWindowRect(targets, &r);
-    EXPECT_EQ(r.left, m.left);
-    EXPECT_EQ(r.top, m.top);
-    EXPECT_EQ(r.right, m.right);
-    EXPECT_EQ(r.bottom, m.bottom);
-    EXPECT_NE(program.WaitForWindow("Calibration: check"), nullptr);
-    ASSERT_TRUE(program.WaitForExit()) << "the touch on \"Accept\" ends the program";
+        Program program;
+        ASSERT_TRUE(program.Start(File("Calibrate.exe"), folder_, File("session.trace")));
+        EXPECT_NE(program.WaitForWindow("Calibration: choose the screen"), nullptr);
+        HWND targets = program.WaitForWindow("Calibration: target 1 of 5");
+        ASSERT_NE(targets, nullptr);
+        RECT r = {};
+        GetWindowRect(targets, &r);
+        EXPECT_EQ(r.left, m.left);
+        EXPECT_EQ(r.top, m.top);
+        EXPECT_EQ(r.right, m.right);
+        EXPECT_EQ(r.bottom, m.bottom);
+        EXPECT_NE(program.WaitForWindow("Calibration: check"), nullptr);
+        ASSERT_TRUE(program.WaitForExit()) << "the touch on \"Accept\" ends the program";
 
-    const CIni ini(File("Calibrate.ini"));
-    EXPECT_EQ(ReadMonitorName(ini), second.szDevice);
-    EXPECT_FALSE(ReadTouchEnabled(ini));
-    EXPECT_EQ(ini.ReadNumber(kCalibrationSection, "MinX", 0), 78);
-    EXPECT_FALSE(WorkFolderRemains(program));
+        const CIni ini(File("Calibrate.ini"));
+        EXPECT_EQ(ReadMonitorName(ini), second.szDevice);
+        EXPECT_FALSE(ReadTouchEnabled(ini));
+        EXPECT_EQ(ini.ReadNumber(kCalibrationSection, "MinX", 0), 78);
+        EXPECT_FALSE(WorkFolderRemains(program));
+    }
 }
 
 TEST_F(CalibrateProgram, PointsThatCannotBeRightAreRefusedAndNothingIsWritten) {
@@ -282,7 +426,25 @@ TEST_F(CalibrateProgram, PointsThatCannotBeRightAreRefusedAndNothingIsWritten) {
     EXPECT_FALSE(Exists(File("Calibrate.ini")));
 }
 
-TEST(TestProgram, ListsTheReplayedMessagesAndTellsWhenNoPanelIsConnected) {
+// The list as Test.exe shows it, newest first: `lines` lines within a few seconds.
+std::vector<std::string> ListedMessages(HWND window, int lines) {
+    HWND list = GetDlgItem(window, 102);
+    for (int i = 0; i < 100 && SendMessageA(list, LB_GETCOUNT, 0, 0) < lines; ++i) Pump(50);
+    std::vector<std::string> listed;
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        // Across processes Wine hands list box texts over reliably only as wide text.
+        wchar_t wide[256] = {};
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        listed.emplace_back(wide, wide + wcslen(wide));
+    }
+    return listed;
+}
+
+// The messages of the panel, read straight from lParam and as a ported client reads
+// them; the two contacts of a touch screen of another maker without a panel, which
+// the status line names as a touch screen with its ids; and the note without any.
+TEST(TestProgram, ListsTheReplayedMessagesAndTellsWhenNoDeviceIsConnected) {
     const std::string folder = TactraProcess::MakeEmptyFolder("touchtest");
     ASSERT_TRUE(CopyInto(TACTRA_TOUCHTEST_PATH, folder));
     ASSERT_TRUE(CopyInto(TACTRA_TPINPUT_PATH, folder));
@@ -290,32 +452,48 @@ TEST(TestProgram, ListsTheReplayedMessagesAndTellsWhenNoPanelIsConnected) {
     const std::string trace = folder + "\\session.trace";
     // With the panel's range as the screen's, raw units are pixels.
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "panel %d %d\nat 800 touch 512,384 -\nat 900 touch 600,400 -\nat 1000 touch - -\n", w, h);
-    WriteText(trace, text);
-
-    // Straight from lParam, and as a ported client reads them.
-    for (const char* arguments : {"", "--info"}) {
-        SCOPED_TRACE(arguments);
+    struct Row {
+        Device device;
+        const char* arguments;
+        std::string touches;
+        std::string status;  // the start of the status line
+        std::vector<std::string> listed;
+    };
+    const std::vector<Row> rows = {
+        {Device::kPanel,
+         "",
+         "at 800 touch 512,384 -\nat 900 touch 600,400 -\nat 1000 touch - -\n",
+         "Panel: vendor 0x0EEF, product 0x0000, version 0x0000. Touch the screen",
+         {"WM_TOUCH n=1   [0] 0x1C up (60000, 40000)",
+          "WM_TOUCH n=1   [0] 0x19 move (60000, 40000)",
+          "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"}},
+        {Device::kPanel,
+         "--info",
+         "at 800 touch 512,384 -\nat 900 touch 600,400 -\nat 1000 touch - -\n",
+         "Panel: vendor 0x0EEF, product 0x0000, version 0x0000, read with GetTouchInputInfo.",
+         {"WM_TOUCH n=1   [0] 0x1C up (60000, 40000)",
+          "WM_TOUCH n=1   [0] 0x19 move (60000, 40000)",
+          "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"}},
+        {Device::kScreen,
+         "",
+         ScreenInput(800, {{true, 0, 512, 384}}) +
+             ScreenInput(840, {{true, 0, 520, 384}, {true, 1, 600, 400}}) +
+             ScreenInput(880, {{false, 0, 520, 384}, {false, 1, 600, 400}}),
+         "Touch screen: vendor 0x1234, product 0x5678, version 0x0000. Touch the screen",
+         {"WM_TOUCH n=2   [0] 0x1C up (52000, 38400)   [1] 0x0C up (60000, 40000)",
+          "WM_TOUCH n=2   [0] 0x19 move (52000, 38400)   [1] 0x0A down (60000, 40000)",
+          "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(DeviceName(row.device)) + " " + row.arguments);
+        WriteText(trace, TraceHeader(row.device, w, h) + row.touches);
         Program program;
-        ASSERT_TRUE(program.Start(exe, folder, trace, arguments));
+        ASSERT_TRUE(program.Start(exe, folder, trace, row.arguments));
         HWND window = program.WaitForWindow("Touch Test");
         ASSERT_NE(window, nullptr);
-        HWND list = GetDlgItem(window, 102);
-        for (int i = 0; i < 100 && SendMessageA(list, LB_GETCOUNT, 0, 0) < 3; ++i) Pump(50);
-        ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
-        const char* expected[] = {"WM_TOUCH n=1   [0] 0x1C up (60000, 40000)",
-                                  "WM_TOUCH n=1   [0] 0x19 move (60000, 40000)",
-                                  "WM_TOUCH n=1   [0] 0x1A down (51200, 38400)"};
-        for (int i = 0; i < 3; ++i) {
-            // Across processes Wine hands list box texts over reliably only as wide text.
-            wchar_t wide[256] = {};
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-            EXPECT_EQ(std::string(wide, wide + wcslen(wide)), expected[i]);
-        }
-        EXPECT_NE(WindowText(GetDlgItem(window, 100)).find("vendor 0x0EEF"), std::string::npos);
+        EXPECT_EQ(ListedMessages(window, 3), row.listed);
+        const std::string status = WindowText(GetDlgItem(window, 100));
+        EXPECT_EQ(status.compare(0, row.status.size(), row.status), 0) << status;
         PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
         EXPECT_TRUE(program.WaitForExit());
     }
@@ -325,9 +503,160 @@ TEST(TestProgram, ListsTheReplayedMessagesAndTellsWhenNoPanelIsConnected) {
     HWND window = alone.WaitForWindow("Touch Test");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(window, 100)),
-              "No touch panel is connected. Connect the panel and start the test again.");
+              "No touch device is connected. Connect a touch panel or touch screen and start the "
+              "test again.");
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(alone.WaitForExit());
+}
+
+// ---------------------------------------------------------------- the real HID path
+
+// Calibrate.exe and Test.exe beside tpinput.dll and the simulator's hid.dll and
+// setupapi.dll, which the library loads before the system's: the devices are those
+// the test describes and serves (tests/simulator). The library takes a touch
+// screen's reports as raw input, which the simulator cannot give; what is seen here
+// is which device the programs find, open and name.
+class SimulatedDevices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = TactraProcess::MakeEmptyFolder("clients-hid");
+        for (const char* path :
+             {TACTRA_CALIBRATE_PATH, TACTRA_TOUCHTEST_PATH, TACTRA_TPINPUT_PATH,
+              TACTRA_SIMULATOR_DIR "/hid.dll", TACTRA_SIMULATOR_DIR "/setupapi.dll"}) {
+            ASSERT_TRUE(CopyInto(path, folder_)) << path;
+        }
+        deviceList_ = folder_ + "\\simulated-hid.txt";
+        // Wine gives a started program the DLL overrides of this process, whatever its
+        // environment block says: the ctest entry sets them.
+        char overrides[256] = {};
+        GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+        ASSERT_NE(std::strstr(overrides, "setupapi"), nullptr)
+            << "run through ctest: its entry lets the programs load the simulator's DLLs";
+    }
+    // Describes the devices, in enumeration order, and serves each of them.
+    void Attach(const std::vector<sim::SimulatedDevice>& devices) {
+        feeders_.clear();
+        ASSERT_TRUE(sim::WriteDeviceList(deviceList_, devices));
+        for (const sim::SimulatedDevice& d : devices) {
+            feeders_.push_back(std::make_unique<sim::PanelFeeder>(d.path));
+            ASSERT_TRUE(feeders_.back()->Plug()) << d.path;
+        }
+    }
+    bool Start(Program& program, const char* exe) const {
+        const std::string environment = sim::SimulatorEnvironment(deviceList_);
+        return program.Start(folder_ + "\\" + exe, folder_, "", "", &environment);
+    }
+    // A pipe name no other run uses.
+    static std::string PipePath(const char* name) {
+        char path[160];
+        std::snprintf(path, sizeof path, "\\\\.\\pipe\\tactra-clients-%lu-%lu-%s",
+                      GetCurrentProcessId(), GetTickCount(), name);
+        return path;
+    }
+    static sim::SimulatedDevice Screen(const char* name, uint16_t product) {
+        sim::SimulatedDevice d;
+        d.path = PipePath(name);
+        d.vendorId = kScreenVendor;
+        d.productId = product;
+        d.versionNumber = 0x0200;
+        d.outputReportLength = 0;
+        d.valueCapsLogicalMax.clear();
+        d.descriptor = ScreenDescriptor(4095, 4095);
+        return d;
+    }
+    static sim::SimulatedDevice Panel() {
+        sim::SimulatedDevice d;  // the defaults describe the panel
+        d.path = PipePath("panel");
+        return d;
+    }
+    // Whether the program wrote the screen's Device Mode, as registration does to
+    // the screen it opens.
+    bool ModeSet(size_t device, DWORD timeoutMs) {
+        std::vector<uint8_t> written;
+        return feeders_.at(device)->NextWrite(written, timeoutMs) && written == kScreenDeviceMode;
+    }
+
+    std::string folder_;
+    std::string deviceList_;
+    std::vector<std::unique_ptr<sim::PanelFeeder>> feeders_;
+};
+
+// Test.exe names the device registration opened: a screen alone, as a touch screen;
+// of two screens the first, which registration opens, although the counting found
+// the second last; the panel before a screen enumerated ahead of it; and the note
+// when nothing is attached.
+TEST_F(SimulatedDevices, TestNamesTheDeviceTheLibraryOpens) {
+    struct Row {
+        const char* what;
+        std::vector<sim::SimulatedDevice> devices;
+        std::string status;
+        int modeSetOn;  // the device whose Device Mode is written, -1 for none
+    };
+    const std::string touch =
+        ". Touch the screen with one or two fingers; Escape or \"Close\" "
+        "ends the test.";
+    const std::vector<Row> rows = {
+        {"a screen",
+         {Screen("screen", 0x5678)},
+         "Touch screen: vendor 0x1234, product 0x5678, version 0x0200" + touch,
+         0},
+        {"two screens",
+         {Screen("first", 0x0001), Screen("second", 0x0002)},
+         "Touch screen: vendor 0x1234, product 0x0001, version 0x0200" + touch,
+         0},
+        {"a screen and the panel",
+         {Screen("screen", 0x5678), Panel()},
+         "Panel: vendor 0x0EEF, product 0x0001, version 0x0100" + touch,
+         -1},
+        {"nothing",
+         {},
+         "No touch device is connected. Connect a touch panel or touch screen and start the test "
+         "again.",
+         -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Attach(row.devices);
+        Program program;
+        ASSERT_TRUE(Start(program, "Test.exe"));
+        HWND window = program.WaitForWindow("Touch Test");
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(WaitForText(window, 100, row.status, kProgramTimeoutMs))
+            << WindowText(GetDlgItem(window, 100));
+        for (size_t i = 0; i < row.devices.size(); ++i) {
+            if (row.devices[i].descriptor.empty()) continue;
+            const bool expected = static_cast<int>(i) == row.modeSetOn;
+            EXPECT_EQ(ModeSet(i, expected ? 5000 : 500), expected) << row.devices[i].path;
+        }
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(program.WaitForExit());
+    }
+}
+
+// Calibrate.exe calibrates a touch screen when no panel is attached: it opens the
+// screen and shows its first target. Without any device it says so and ends.
+TEST_F(SimulatedDevices, CalibrateOpensAScreenAloneAndSaysWhenNothingIsConnected) {
+    {
+        Attach({Screen("screen", 0x5678)});
+        Program program;
+        ASSERT_TRUE(Start(program, "Calibrate.exe"));
+        HWND window = program.WaitForWindow("Calibration: target 1 of 5");
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(ModeSet(0, 5000));
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(program.WaitForExit());
+    }
+    Attach({});
+    Program program;
+    ASSERT_TRUE(Start(program, "Calibrate.exe"));
+    HWND message = program.WaitForWindowWithText(
+        "No touch device is connected, so there is nothing to "
+        "calibrate.");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(WindowText(message), "Calibration");
+    PostMessageA(message, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(program.WaitForExit());
+    EXPECT_FALSE(Exists(folder_ + "\\Calibrate.ini"));
 }
 
 // "Calibration" and "Test" end Tactra; each program starts it again when it ends.

@@ -356,8 +356,9 @@ TEST_F(TpinputAbi, ReplayedReportsReachTheClientAsPlatformRecords) {
 }
 
 // A touch screen's trace (no report IDs, one contact per report) replays through its
-// layout: vendor 0 counts it, its frames arrive as the panel's reports would, and the
-// contact left silent is lifted by the library's own timer after 100 ms.
+// layout: it counts as the touch screen of its ids (by vendor 0 and by its own vendor,
+// not as the panel), its frames arrive as the panel's reports would, and the contact
+// left silent is lifted by the library's own timer after 100 ms.
 TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
     ReplayedTrace trace(
         "ids 0x1234 0x5678\n"
@@ -369,7 +370,15 @@ TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
     TpinputExports api;
     ASSERT_TRUE(TpinputResolve(library_, &api));
     g_library = library_;
+    EXPECT_EQ(api.getConnectedDeviceNum(kTpinputPanelVendorId), 0);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x4321), 0);
+    EXPECT_EQ(api.getConnectedDeviceNum(0x1234), 1);
     EXPECT_EQ(api.getConnectedDeviceNum(0), 1);
+    WORD ids[3] = {};
+    EXPECT_EQ(api.versionNumber(ids), 1);
+    EXPECT_EQ(ids[0], 0x1234);
+    EXPECT_EQ(ids[1], 0x5678);
+    EXPECT_EQ(ids[2], 0);
     ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
     PumpUntil(3, 5000);
     ASSERT_EQ(g_received.size(), 3u);
@@ -381,6 +390,39 @@ TEST_F(TpinputAbi, ReplayedScreenTraceGoesThroughItsLayout) {
         EXPECT_EQ(record->dwFlags, flags[i]);
         EXPECT_EQ(record->dwID, 5u);
     }
+    DestroyWindow(receiver);
+}
+
+// A client whose thread is busy for longer than a contact's silence while a finger
+// touches the screen: the reports that waited meanwhile carry the finger on, with no
+// lift and no second down that the screen never reported.
+void BusyAfterTheFirstMessage() {
+    if (g_received.size() == 1) Sleep(400);
+}
+
+TEST_F(TpinputAbi, AScreenContactOutlivesABusyClient) {
+    ReplayedTrace trace(
+        "ids 0x1234 0x5678\n"
+        "layout id=0 bytes=6 finger tip=0:1:0:1 cid=8:8:0:255 x=16:16:0:4095 y=32:16:0:4095\n"
+        "at 100 input 01 05 00 08 00 06\n"
+        "at 140 input 01 05 10 08 00 06\n"
+        "at 180 input 01 05 20 08 00 06\n"
+        "at 220 input 00 05 20 08 00 06\n");
+    HWND receiver = CreateReceiver();
+    ASSERT_NE(receiver, nullptr);
+    TpinputExports api;
+    ASSERT_TRUE(TpinputResolve(library_, &api));
+    g_library = library_;
+    g_inHandler = BusyAfterTheFirstMessage;
+    ASSERT_EQ(api.registerTouchWindow(receiver, 0), 1);
+    PumpUntil(4, 5000);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300) PumpUntil(100, 20);  // nothing more comes
+    g_inHandler = nullptr;
+    std::vector<uint32_t> flags;
+    for (const Received& r : g_received)
+        flags.push_back(reinterpret_cast<const TouchInputRecord*>(r.bytes.data())->dwFlags);
+    EXPECT_EQ(flags, (std::vector<uint32_t>{0x1A, 0x19, 0x19, 0x1C}));
     DestroyWindow(receiver);
 }
 

@@ -1,17 +1,19 @@
 // Calibrate.exe: the calibration program behind Tactra's "Calibration" button. A
 // full-screen window shows five targets one after the other; the touches on them
-// go to tpinput.dll's calibration capture, which averages the panel's raw positions
-// and writes "Calibrate.ini". A check screen then shows where touches land with the
-// new calibration, and only "Accept" replaces the previous file.
+// go to tpinput.dll's calibration capture, which averages the touch device's raw
+// positions and writes "Calibrate.ini". A check screen then shows where touches land
+// with the new calibration, and only "Accept" replaces the previous file. The device
+// is the one the library opens: the panel, or without one a touch screen of any
+// maker, whose positions reach the capture in the panel's range.
 //
 // With several monitors it first asks on every one of them "Touch the screen you
-// want to use". A touch does not tell which screen the panel lies on, so the
-// screens are asked in turn: the one asked now says so, Enter or a few seconds
-// without a touch move on to the next, and a touch takes the one asked. A mouse
-// click on a screen takes that screen at once. The targets and the check then run
-// on that monitor only, and "Accept" stores its name as `Monitor=`. With a single
-// monitor there is nothing to choose: the targets come at once and `Monitor=` is
-// left as it is.
+// want to use". A touch does not tell which monitor the panel or touch screen lies
+// on, so the screens are asked in turn: the one asked now says so, Enter or a few
+// seconds without a touch move on to the next, and a touch takes the one asked. A
+// mouse click on a screen takes that screen at once. The targets and the check then
+// run on that monitor only, and "Accept" stores its name as `Monitor=`. With a
+// single monitor there is nothing to choose: the targets come at once and
+// `Monitor=` is left as it is.
 //
 // Nothing is lost: the library writes the new file into a private folder first
 // (the current directory while it finishes the capture), where its points are
@@ -613,10 +615,10 @@ bool MakeWorkFolder() {
     return true;
 }
 
-// Capture on, then the window registered for the panel's touches (no mouse
+// Capture on, then the window registered for the touch device's touches (no mouse
 // emulation: the finger must not click what lies under the targets).
 bool StartCapture() {
-    if (g_calibrator.library.getConnectedDeviceNum(kTpinputPanelVendorId) <= 0) return false;
+    if (FindTouchDevice(g_calibrator.library) == TouchDeviceKind::kNone) return false;
     g_calibrator.library.setCalibrate(1);
     g_calibrator.touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
     return g_calibrator.library.registerTouchWindow(g_calibrator.window, 0) != 0;
@@ -644,7 +646,7 @@ int Run(HINSTANCE instance) {
         MessageBoxA(nullptr, "The calibration window could not be created.", kProgramTitle,
                     MB_OK | MB_ICONERROR);
     } else if (!StartCapture()) {
-        MessageBoxA(nullptr, "No touch panel is connected, so there is nothing to calibrate.",
+        MessageBoxA(nullptr, "No touch device is connected, so there is nothing to calibrate.",
                     kProgramTitle, MB_OK | MB_ICONINFORMATION);
         DestroyWindow(g_calibrator.window);
     } else {

@@ -1,8 +1,9 @@
 // Test.exe: the touch test behind Tactra's "Test" button, and a complete sample
 // client of tpinput.dll. It loads the library, registers its window for touch
 // messages, draws the two contacts live where they touch the screen, lists the
-// latest messages and shows the panel's attributes, or a note when no panel is
-// connected. When it ends it starts Tactra again.
+// latest messages and names the touch device with its attributes (the panel, or
+// without one a touch screen of any maker, as the library chooses), or says that
+// none is connected. When it ends it starts Tactra again.
 //   Test.exe [--mouse] [--info]
 //     --mouse: registration mode 99 (mouse emulation)
 //     --info:  the records are read as a client written for the platform's touch
@@ -39,7 +40,7 @@ constexpr int kHistoryWidth = 720;  // pixels: room for two records a line
 constexpr int kCloseWidth = 120;    // pixels
 constexpr int kCloseHeight = 40;
 constexpr COLORREF kContactColours[2] = {RGB(220, 40, 40), RGB(40, 90, 220)};
-constexpr COLORREF kNoPanelColour = RGB(200, 0, 0);
+constexpr COLORREF kNoDeviceColour = RGB(200, 0, 0);
 
 struct TouchTest {
     HWND window = nullptr;
@@ -48,7 +49,7 @@ struct TouchTest {
     HWND history = nullptr;
     HFONT font = nullptr;
     HFONT statusFont = nullptr;
-    bool noPanel = false;
+    bool noDevice = false;
     bool readWithInfo = false;  // --info
     TpinputExports library = {};
     UINT touchMessage = 0;
@@ -216,7 +217,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CTLCOLORSTATIC: {
             // The status line on the window's own background; the note in red.
             HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, g.noPanel ? kNoPanelColour : GetSysColor(COLOR_WINDOWTEXT));
+            SetTextColor(dc, g.noDevice ? kNoDeviceColour : GetSysColor(COLOR_WINDOWTEXT));
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
@@ -239,19 +240,23 @@ HWND CreateChild(const char* cls, DWORD style, int id, HFONT font, const char* t
 // Registers the window; the status line tells what came of it.
 std::string Connect(bool mouse) {
     g.touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
-    const int panels = g.library.getConnectedDeviceNum(kTpinputPanelVendorId);
+    const TouchDeviceKind kind = FindTouchDevice(g.library);
+    if (kind == TouchDeviceKind::kNone ||
+        !g.library.registerTouchWindow(g.window, mouse ? kTpinputMouseEmulationMode : 0)) {
+        g.noDevice = true;
+        return "No touch device is connected. Connect a touch panel or touch screen and start "
+               "the test again.";
+    }
+    // Asked after the registration: with several touch screens the counting leaves the
+    // last one's attributes, the registration those of the one it opened.
     WORD ids[3] = {};
     g.library.versionNumber(ids);
-    if (panels <= 0 ||
-        !g.library.registerTouchWindow(g.window, mouse ? kTpinputMouseEmulationMode : 0)) {
-        g.noPanel = true;
-        return "No touch panel is connected. Connect the panel and start the test again.";
-    }
-    char text[200];
+    char text[240];
     std::snprintf(text, sizeof text,
-                  "Panel: vendor 0x%04X, product 0x%04X, version 0x%04X%s. Touch the screen "
+                  "%s: vendor 0x%04X, product 0x%04X, version 0x%04X%s. Touch the screen "
                   "with one or two fingers; Escape or \"Close\" ends the test.",
-                  ids[0], ids[1], ids[2],
+                  kind == TouchDeviceKind::kPanel ? "Panel" : "Touch screen", ids[0], ids[1],
+                  ids[2],
                   mouse && g.readWithInfo ? ", with mouse emulation, read with GetTouchInputInfo"
                   : mouse                 ? ", with mouse emulation"
                   : g.readWithInfo        ? ", read with GetTouchInputInfo"
@@ -287,7 +292,7 @@ int Run(HINSTANCE instance, const char* commandLine, int show) {
     HMODULE library = nullptr;
     std::string status;
     if (!LoadTouchLibrary(library, g.library, status)) {
-        g.noPanel = true;
+        g.noDevice = true;
     } else {
         status = Connect(mouse);
     }

@@ -22,6 +22,12 @@ bool LoadTouchLibrary(HMODULE& library, TpinputExports& exports, std::string& pr
     return true;
 }
 
+TouchDeviceKind FindTouchDevice(const TpinputExports& library) {
+    if (library.getConnectedDeviceNum(kTpinputPanelVendorId) > 0) return TouchDeviceKind::kPanel;
+    if (library.getConnectedDeviceNum(0) > 0) return TouchDeviceKind::kTouchScreen;
+    return TouchDeviceKind::kNone;
+}
+
 void RestartTactra() {
     if (FindWindowA(nullptr, kMainDialogTitle) != nullptr) return;
     // This program's own path, however long.
