@@ -259,6 +259,22 @@ protected:
     std::string folder_;
 };
 
+// The limits the library derives from kGoodTargets.
+CalibrationLimits GoodTargetsLimits() {
+    CalibrationPoint points[5];
+    for (int i = 0; i < 5; ++i) points[i] = {kGoodTargets[i].x, kGoodTargets[i].y, 0};
+    return LimitsFromPoints(points);
+}
+
+// The raw position that lands in the middle of "Accept" on a check screen of w x h
+// with these limits.
+Raw AcceptPosition(const CalibrationLimits& limits, int w, int h) {
+    const CheckScreenLayout layout = LayOutCheckScreen(w, h);
+    const int px = (layout.accept.left + layout.accept.right) / 2;
+    const int py = (layout.accept.top + layout.accept.bottom) / 2;
+    return {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
+}
+
 // The keys of a file the library wrote for kGoodTargets, in order.
 void ExpectLibrarysFile(const std::string& text, const CalibrationLimits& limits) {
     char expected[512];
@@ -284,15 +300,9 @@ void ExpectLibrarysFile(const std::string& text, const CalibrationLimits& limits
 // same with a touch screen of another maker and no panel: its positions reach the
 // capture in the panel's range, so the same touches give the same file.
 TEST_F(CalibrateProgram, FiveTargetsAndAcceptByTouchWriteTheLibrarysFile) {
-    CalibrationPoint points[5];
-    for (int i = 0; i < 5; ++i) points[i] = {kGoodTargets[i].x, kGoodTargets[i].y, 0};
-    const CalibrationLimits limits = LimitsFromPoints(points);
-    // The raw position that lands in the middle of "Accept" with the new limits.
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    const CheckScreenLayout layout = LayOutCheckScreen(w, h);
-    const int px = (layout.accept.left + layout.accept.right) / 2;
-    const int py = (layout.accept.top + layout.accept.bottom) / 2;
-    const Raw accept = {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
+    const CalibrationLimits limits = GoodTargetsLimits();
+    const Raw accept =
+        AcceptPosition(limits, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     for (const Device device : {Device::kPanel, Device::kScreen}) {
         SCOPED_TRACE(DeviceName(device));
         DeleteFileA(File("Calibrate.ini").c_str());
@@ -370,13 +380,8 @@ TEST_F(CalibrateProgram, TheMonitorTouchedWhileAskedIsCalibratedAndStored) {
     if (!SecondMonitor(second)) GTEST_SKIP() << "one monitor only: run with TACTRA_WINE_SCREENS=2";
     const RECT& m = second.rcMonitor;
     const int w = m.right - m.left, h = m.bottom - m.top;
-    CalibrationPoint points[5];
-    for (int i = 0; i < 5; ++i) points[i] = {kGoodTargets[i].x, kGoodTargets[i].y, 0};
-    const CalibrationLimits limits = LimitsFromPoints(points);
-    const CheckScreenLayout layout = LayOutCheckScreen(w, h);
-    const int px = (layout.accept.left + layout.accept.right) / 2;
-    const int py = (layout.accept.top + layout.accept.bottom) / 2;
-    const Raw accept = {limits.minX + px * limits.xRange / w, limits.minY + py * limits.yRange / h};
+    const CalibrationLimits limits = GoodTargetsLimits();
+    const Raw accept = AcceptPosition(limits, w, h);
     for (const Device device : {Device::kPanel, Device::kScreen}) {
         SCOPED_TRACE(DeviceName(device));
         // 5.5 s: the primary screen has been asked for 4 s, the second is asked now.
