@@ -6,9 +6,9 @@
 
 #include "app/app_rules.h"
 #include "app/resource.h"
-#include "device/calibration.h"
-#include "device/reader_win32.h"
-#include "device/replay.h"
+#include "device/mapping/calibration.h"
+#include "device/hid/reader_win32.h"
+#include "device/trace/replay.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
 #include "platform/diagnostic_log.h"

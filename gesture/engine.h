@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "device/monitor.h"
-#include "device/panel.h"  // the mouse modes (kMouseModeOsPointer, ...)
-#include "device/rotation.h"
-#include "device/touch_report.h"
+#include "device/mapping/monitor.h"
+#include "device/panel/panel.h"  // the mouse modes (kMouseModeOsPointer, ...)
+#include "device/mapping/rotation.h"
+#include "device/panel/touch_report.h"
 #include "gesture/finger.h"
 #include "gesture/gesture_action.h"
 #include "platform/clock.h"

@@ -1,6 +1,6 @@
 #include "gesture/finger.h"
 
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

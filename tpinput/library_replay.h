@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/replay.h"
+#include "device/trace/replay.h"
 
 namespace tactra {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "device/report_pipeline.h"
+#include "device/mapping/report_pipeline.h"
 #include "platform/saturate.h"
 
 namespace tactra {

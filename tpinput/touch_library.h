@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "device/calibration.h"
-#include "device/hid.h"
-#include "device/monitor.h"
-#include "device/panel.h"  // the mouse emulation mode and the touch event bits
-#include "device/touch_report.h"
+#include "device/mapping/calibration.h"
+#include "device/hid/hid.h"
+#include "device/mapping/monitor.h"
+#include "device/panel/panel.h"  // the mouse emulation mode and the touch event bits
+#include "device/panel/touch_report.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/file_system.h"
@@ -36,7 +36,7 @@ constexpr int32_t kCalibrationModeLimit = 4096;  // raw units
 constexpr uint32_t kCalibrationMoveSpacingMs = 100;
 constexpr int kCalibrationPointCount = 5;
 
-// Event types of CalibrateEvent: the touch event bits (device/panel.h).
+// Event types of CalibrateEvent: the touch event bits (device/panel/panel.h).
 constexpr int32_t kCalibrateMove = static_cast<int32_t>(kTouchEventMove);
 constexpr int32_t kCalibrateDown = static_cast<int32_t>(kTouchEventDown);
 constexpr int32_t kCalibrateUp = static_cast<int32_t>(kTouchEventUp);
@@ -118,7 +118,7 @@ struct TouchLibraryState {
     RawInputRegistration rawInput;
     // The panel that registration opened (closed again at once: raw input delivers
     // its reports), with the maxima its reports are scaled from; reset by
-    // ResetPanelDevice (device/hid.h) at every registration and by CloseTouchInputHandle.
+    // ResetPanelDevice (device/hid/hid.h) at every registration and by CloseTouchInputHandle.
     PanelDevice panel;
     // What VersionNumber reports: the attributes of the last panel that counting or
     // registration found (with two panels, the second's while the first is used).

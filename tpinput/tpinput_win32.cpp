@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "device/generic_screen.h"
-#include "device/hid.h"
-#include "device/hid_win32.h"
-#include "device/panel.h"
-#include "device/quirks.h"
+#include "device/screen/generic_screen.h"
+#include "device/hid/hid.h"
+#include "device/hid/hid_win32.h"
+#include "device/panel/panel.h"
+#include "device/screen/quirks.h"
 #include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
@@ -35,7 +35,7 @@ static_assert(kTpinputPanelVendorId == tactra::kPanelVendorId &&
                   kTpinputCalibrationStarted == tactra::kCalibrationModeLimit &&
                   kTpinputRecordCapacity == tactra::kTouchRecordCapacity,
               "the public constants are the library's");
-// The public header's copies of the touch event bits (device/panel.h).
+// The public header's copies of the touch event bits (device/panel/panel.h).
 static_assert(kTpinputEventMove == tactra::kTouchEventMove &&
                   kTpinputEventDown == tactra::kTouchEventDown &&
                   kTpinputEventUp == tactra::kTouchEventUp &&

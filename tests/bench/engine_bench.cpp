@@ -3,9 +3,9 @@
 // and of the engine alone.
 #include <benchmark/benchmark.h>
 
-#include "device/calibration.h"
-#include "device/touch_report.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/panel/touch_report.h"
+#include "device/trace/trace.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
 #include "platform/file_system.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "device/calibration.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/trace/trace.h"
 #include "platform/file_system.h"
 #include "tests/bench/bench_files.h"
 #include "tests/support/library_surroundings.h"

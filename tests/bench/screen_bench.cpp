@@ -6,11 +6,11 @@
 
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/contact_layout.h"
-#include "device/generic_screen.h"
-#include "device/report_pipeline.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/generic_screen.h"
+#include "device/mapping/report_pipeline.h"
+#include "device/trace/trace.h"
 
 namespace {
 

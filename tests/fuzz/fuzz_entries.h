@@ -11,13 +11,13 @@
 
 #include <cstdio>
 
-#include "device/calibration.h"
-#include "device/contact_layout.h"
-#include "device/generic_screen.h"
-#include "device/report_descriptor.h"
-#include "device/report_pipeline.h"
-#include "device/touch_report.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/generic_screen.h"
+#include "device/screen/report_descriptor.h"
+#include "device/mapping/report_pipeline.h"
+#include "device/panel/touch_report.h"
+#include "device/trace/trace.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/input_sink.h"

@@ -1,6 +1,7 @@
 # Refuses an include that crosses the layers of the portable core against their
 # order (see the root CMakeLists.txt): a file of a folder may include headers of its
-# own folder and of the folders listed for it, nothing else.
+# own folder and of the folders listed for it, nothing else; within device/, a file of
+# a room only its own room's and those listed for it.
 #   cmake -DROOT=<source dir> -P check-layers.cmake
 cmake_minimum_required(VERSION 3.25)
 set(allowed_platform platform)
@@ -26,6 +27,34 @@ foreach(folder ${folders})
     endforeach()
   endforeach()
 endforeach()
+# The rooms of device/: a file of a room may include headers of its own room and of
+# the rooms listed for it.
+set(rooms panel screen mapping trace hid)
+set(allowed_room_panel panel)
+set(allowed_room_screen panel screen)
+set(allowed_room_mapping panel mapping)
+set(allowed_room_trace panel screen mapping trace)
+set(allowed_room_hid panel screen mapping trace hid)
+file(GLOB_RECURSE device_files ${ROOT}/device/*.h ${ROOT}/device/*.cpp)
+foreach(file ${device_files})
+  file(RELATIVE_PATH name ${ROOT} ${file})
+  if(NOT name MATCHES "^device/([a-z_]+)/[^/]+$" OR NOT CMAKE_MATCH_1 IN_LIST rooms)
+    list(JOIN rooms ", " roomText)
+    list(APPEND problems "${name}: device/ holds its files in the rooms ${roomText}")
+    continue()
+  endif()
+  set(room ${CMAKE_MATCH_1})
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"device/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[^\"]*\"device/([a-z_]+)/.*$" "\\1" other "${line}")
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+    if(NOT other IN_LIST allowed_room_${room})
+      list(JOIN allowed_room_${room} ", " allowedText)
+      list(APPEND problems "${name} includes ${header}: device/${room}/ may use only ${allowedText}")
+    endif()
+  endforeach()
+endforeach()
+
 if(problems)
   list(JOIN problems "\n  " text)
   message(FATAL_ERROR "Includes across the layers:\n  ${text}")

@@ -23,8 +23,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "device/contact_layout.h"
-#include "device/report_descriptor.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/report_descriptor.h"
 #include "simulated_hid.h"
 
 namespace {

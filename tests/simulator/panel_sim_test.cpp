@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "device/contact_layout.h"
-#include "device/hid_win32.h"
-#include "device/reader_win32.h"
-#include "device/report_descriptor.h"
-#include "device/trace.h"
+#include "device/screen/contact_layout.h"
+#include "device/hid/hid_win32.h"
+#include "device/hid/reader_win32.h"
+#include "device/screen/report_descriptor.h"
+#include "device/trace/trace.h"
 #include "platform/diagnostic_log.h"
 #include "panel_feeder.h"
 #include "tests/support/probe_window_win32.h"

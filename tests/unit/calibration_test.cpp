@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "device/calibration.h"
+#include "device/mapping/calibration.h"
 
 namespace tactra {
 namespace {

@@ -1,11 +1,11 @@
 // The calibration program's rules: where its targets lie in every orientation, the
 // touch sequence with its time-out, the check of the points, the check screen's
 // mapping and its buttons.
-#include "device/calibrator.h"
+#include "device/mapping/calibrator.h"
 
 #include <gtest/gtest.h>
 
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

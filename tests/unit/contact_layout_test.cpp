@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "device/contact_layout.h"
-#include "device/generic_screen.h"
-#include "device/quirks.h"
-#include "device/report_descriptor.h"
-#include "device/trace.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/generic_screen.h"
+#include "device/screen/quirks.h"
+#include "device/screen/report_descriptor.h"
+#include "device/trace/trace.h"
 
 namespace tactra {
 namespace {

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/touch_report.h"
+#include "device/mapping/calibration.h"
+#include "device/panel/touch_report.h"
 #include "gesture/engine.h"
 #include "tests/support/fake_display.h"
 

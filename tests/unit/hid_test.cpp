@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/hid.h"
+#include "device/hid/hid.h"
 
 namespace tactra {
 namespace {

@@ -1,6 +1,6 @@
 // The replay script taken from a trace, the refusal of bad traces with file and
 // line, and the recorder's output read back as a replay script.
-#include "device/replay.h"
+#include "device/trace/replay.h"
 
 #include <gtest/gtest.h>
 

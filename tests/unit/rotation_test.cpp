@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "device/rotation.h"
+#include "device/mapping/rotation.h"
 #include "platform/input_sink.h"
 #include "tests/support/fake_display.h"
 

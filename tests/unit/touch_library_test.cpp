@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "device/trace.h"
+#include "device/trace/trace.h"
 #include "platform/recording_input_sink.h"
 #include "tests/support/fake_display.h"
 

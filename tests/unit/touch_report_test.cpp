@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "device/touch_report.h"
-#include "device/trace.h"
+#include "device/panel/touch_report.h"
+#include "device/trace/trace.h"
 
 namespace tactra {
 namespace {

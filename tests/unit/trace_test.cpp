@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/trace/trace.h"
 
 namespace tactra {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/calibrator.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/calibrator.h"
 #include "tests/simulator/panel_feeder.h"
 #include "tests/support/monitors_win32.h"
 #include "tests/support/tactra_process_win32.h"

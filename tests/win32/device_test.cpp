@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "device/hid_win32.h"
-#include "device/reader_win32.h"
+#include "device/hid/hid_win32.h"
+#include "device/hid/reader_win32.h"
 #include "platform/win32/win32_display.h"
 #include "tests/support/tactra_process_win32.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "device/reader_win32.h"
+#include "device/hid/reader_win32.h"
 #include "tests/support/tactra_process_win32.h"
 
 namespace tactra {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/touch_report.h"
+#include "device/mapping/calibration.h"
+#include "device/panel/touch_report.h"
 #include "tpinput/tpinput.h"
 
 // The C client's side (tests/support/tpinput_c_client.c), compiled as C against the

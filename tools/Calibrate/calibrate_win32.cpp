@@ -26,9 +26,9 @@
 #include <utility>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/calibrator.h"
-#include "device/monitor.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/calibrator.h"
+#include "device/mapping/monitor.h"
 #include "platform/saturate.h"
 #include "platform/win32/win32_display.h"
 #include "profiles/ini.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "device/calibration.h"
-#include "device/hid.h"
-#include "device/monitor.h"
+#include "device/mapping/calibration.h"
+#include "device/hid/hid.h"
+#include "device/mapping/monitor.h"
 #include "platform/current_directory.h"
 #include "platform/display.h"
 #include "platform/input_sink.h"

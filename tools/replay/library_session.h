@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-#include "device/trace.h"
+#include "device/trace/trace.h"
 #include "platform/clock.h"
 #include "tools/replay/replay_session.h"
 #include "tpinput/touch_library.h"

@@ -13,9 +13,9 @@
 #include <unistd.h>
 #endif
 
-#include "device/report_descriptor.h"
-#include "device/monitor.h"
-#include "device/report_pipeline.h"
+#include "device/screen/report_descriptor.h"
+#include "device/mapping/monitor.h"
+#include "device/mapping/report_pipeline.h"
 #include "gesture/store_profile_source.h"
 #include "platform/current_directory.h"
 #include "platform/recording_input_sink.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/generic_screen.h"
-#include "device/monitor.h"
-#include "device/touch_report.h"
-#include "device/trace.h"
+#include "device/mapping/calibration.h"
+#include "device/screen/generic_screen.h"
+#include "device/mapping/monitor.h"
+#include "device/panel/touch_report.h"
+#include "device/trace/trace.h"
 #include "gesture/engine.h"
 #include "platform/clock.h"
 #include "platform/display.h"

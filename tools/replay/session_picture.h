@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "device/rotation.h"
-#include "device/touch_report.h"
+#include "device/mapping/rotation.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

@@ -1,13 +1,13 @@
-#include "device/trace.h"
+#include "device/trace/trace.h"
 
 #include <cstdio>
 #include <initializer_list>
 
-#include "device/contact_layout.h"
-#include "device/report_descriptor.h"
-#include "device/monitor.h"
-#include "device/panel.h"
-#include "device/touch_report.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/report_descriptor.h"
+#include "device/mapping/monitor.h"
+#include "device/panel/panel.h"
+#include "device/panel/touch_report.h"
 #include "platform/number_text.h"
 
 namespace tactra {

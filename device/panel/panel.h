@@ -4,7 +4,7 @@
 // parser take them from here; tpinput/tpinput.h repeats the ones its clients need
 // (a standalone C header), tied to these by static_assert in tpinput_win32.cpp.
 // How each reader treats a report (ReaderRule) is not here: it is a rule of the two
-// deliverables, kept with the batch builder that applies it (device/touch_report.h).
+// deliverables, kept with the batch builder that applies it (device/panel/touch_report.h).
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,7 @@ constexpr size_t kPanelReportMinLength = 13;
 constexpr uint8_t kPanelReportId = 1;
 
 // Bytes 0 and 1 of the start report, written once the panel is opened (MakeStartReport,
-// device/hid.h); the rest of the report is zero.
+// device/hid/hid.h); the rest of the report is zero.
 constexpr uint8_t kStartReportId = 0;
 constexpr uint8_t kStartReportValue = 1;
 
@@ -45,7 +45,7 @@ constexpr uint32_t kTouchEventPrimary = 0x10;
 // --- The display adapter quirk ---
 
 // The provider whose driver reports orientations 1 and 3 swapped; matched exactly
-// (device/rotation.h corrects it).
+// (device/mapping/rotation.h corrects it).
 constexpr const char kSwappedOrientationProvider[] = "ATI Technologies Inc.";
 
 // --- Mouse modes ---

@@ -1,4 +1,4 @@
-#include "device/report_pipeline.h"
+#include "device/mapping/report_pipeline.h"
 
 namespace tactra {
 

@@ -1,4 +1,4 @@
-#include "device/monitor.h"
+#include "device/mapping/monitor.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "device/contact_layout.h"
+#include "device/screen/contact_layout.h"
 
 #include <utility>
 #include <vector>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "device/panel.h"  // kSwappedOrientationProvider
+#include "device/panel/panel.h"  // kSwappedOrientationProvider
 #include "platform/display.h"
 
 namespace tactra {
@@ -18,7 +18,7 @@ struct DisplayState {
     int32_t height = 0;
     int32_t orientation = 0;  // after the adapter's correction: 0..3 quarter turns
     bool atiAdapter = false;  // the adapter reports quarter turns 1 and 3 swapped
-    // Set while positions go to a chosen monitor (device/monitor.h): the width,
+    // Set while positions go to a chosen monitor (device/mapping/monitor.h): the width,
     // height and orientation above are then that monitor's, and absolute events go
     // over the virtual desktop, on which the monitor's top left corner lies here.
     bool onMonitor = false;

@@ -1,4 +1,4 @@
-#include "device/rotation.h"
+#include "device/mapping/rotation.h"
 
 #include <string>
 

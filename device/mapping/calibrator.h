@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "device/calibration.h"
-#include "device/rotation.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/rotation.h"
 
 namespace tactra {
 

@@ -1,4 +1,4 @@
-#include "device/hid_win32.h"
+#include "device/hid/hid_win32.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -15,8 +15,8 @@ extern "C" {
 #include <type_traits>
 #include <vector>
 
-#include "device/generic_screen.h"
-#include "device/report_descriptor.h"
+#include "device/screen/generic_screen.h"
+#include "device/screen/report_descriptor.h"
 #include "platform/diagnostic_log.h"
 
 namespace tactra {

@@ -1,6 +1,6 @@
 // The contact layout of a HID touch screen: where each contact's fields lie in its
 // input report, as the device describes them. Filled from the device's report
-// descriptor (device/report_descriptor.h) or, on Windows, from the HID parsing
+// descriptor (device/screen/report_descriptor.h) or, on Windows, from the HID parsing
 // functions' capabilities; plain data, so either side can fill it field by field.
 // Also the one-line text form that traces carry (`layout ...`), and the per-report
 // decoding into contacts.

@@ -1,4 +1,4 @@
-#include "device/report_descriptor.h"
+#include "device/screen/report_descriptor.h"
 
 #include <vector>
 

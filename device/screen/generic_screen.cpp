@@ -1,4 +1,4 @@
-#include "device/generic_screen.h"
+#include "device/screen/generic_screen.h"
 
 #include <algorithm>
 #include <string>

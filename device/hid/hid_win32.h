@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/hid.h"
+#include "device/hid/hid.h"
 #include "platform/result.h"
 
 namespace tactra {
@@ -22,7 +22,7 @@ struct PanelOpenOptions {
     // another vendor has reason to switch it off.
     bool requirePanelDescriptor = true;
     // Also take a HID touch screen of any vendor whose capabilities give a usable
-    // contact layout (device/contact_layout.h); a panel of `vendorId` is preferred.
+    // contact layout (device/screen/contact_layout.h); a panel of `vendorId` is preferred.
     bool acceptTouchScreens = false;
 };
 

@@ -1,11 +1,11 @@
-#include "device/reader_win32.h"
+#include "device/hid/reader_win32.h"
 
 #include <windows.h>
 
-#include "device/generic_screen.h"
-#include "device/hid_win32.h"
-#include "device/quirks.h"
-#include "device/report_pipeline.h"
+#include "device/screen/generic_screen.h"
+#include "device/hid/hid_win32.h"
+#include "device/screen/quirks.h"
+#include "device/mapping/report_pipeline.h"
 #include "platform/diagnostic_log.h"
 #include "platform/win32/win32_display.h"
 

@@ -1,4 +1,4 @@
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/panel.h"  // the report's layout and the touch event bits (kTouchEvent*)
+#include "device/panel/panel.h"  // the report's layout and the touch event bits (kTouchEvent*)
 
 namespace tactra {
 

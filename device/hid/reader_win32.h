@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "device/calibration.h"
-#include "device/monitor.h"
-#include "device/hid.h"
-#include "device/replay.h"
-#include "device/touch_report.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/monitor.h"
+#include "device/hid/hid.h"
+#include "device/trace/replay.h"
+#include "device/panel/touch_report.h"
 #include "platform/result.h"
 
 namespace tactra {

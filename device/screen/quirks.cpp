@@ -1,4 +1,4 @@
-#include "device/quirks.h"
+#include "device/screen/quirks.h"
 
 namespace tactra {
 

@@ -1,6 +1,6 @@
 // Finding the panel among the HID devices: the device state that discovery fills
 // in, and the checks on a device's descriptor that decide whether it can be used as
-// the panel (the panel's vendor ID and report layout are in device/panel.h). The
+// the panel (the panel's vendor ID and report layout are in device/panel/panel.h). The
 // Win32 calls are in hid_win32.h.
 #pragma once
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "device/contact_layout.h"
-#include "device/panel.h"
+#include "device/screen/contact_layout.h"
+#include "device/panel/panel.h"
 
 namespace tactra {
 

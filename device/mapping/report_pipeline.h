@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/calibration.h"
-#include "device/touch_report.h"
+#include "device/mapping/calibration.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

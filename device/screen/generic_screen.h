@@ -1,8 +1,8 @@
 // A HID touch screen described by its contact layout: its reports are gathered into
 // frames (parallel, hybrid or one contact per report), its contacts tracked by their
 // identifiers, and each frame handed on as a two-contact report in the panel's own
-// form (device/touch_report.h), so that the one path from a report to a batch
-// (device/report_pipeline.h) serves it unchanged. Time is passed in; nothing here
+// form (device/panel/touch_report.h), so that the one path from a report to a batch
+// (device/mapping/report_pipeline.h) serves it unchanged. Time is passed in; nothing here
 // reads a clock.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "device/contact_layout.h"
-#include "device/quirks.h"
-#include "device/touch_report.h"
+#include "device/screen/contact_layout.h"
+#include "device/screen/quirks.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

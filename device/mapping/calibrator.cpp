@@ -1,8 +1,8 @@
-#include "device/calibrator.h"
+#include "device/mapping/calibrator.h"
 
 #include <limits>
 
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

@@ -1,5 +1,5 @@
 // The monitor the panel drives. "Calibrate.ini" may name one (`Monitor=`, see
-// device/calibration.h); while it is attached, positions are mapped onto its
+// device/mapping/calibration.h); while it is attached, positions are mapped onto its
 // rectangle and absolute mouse events go over the whole virtual desktop. Without a
 // name, or while the named monitor is not attached, the primary display is used
 // exactly as it is without monitors: its current mode and plain absolute events.
@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "device/calibration.h"
-#include "device/rotation.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/rotation.h"
 #include "platform/display.h"
 
 namespace tactra {

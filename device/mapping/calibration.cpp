@@ -1,4 +1,4 @@
-#include "device/calibration.h"
+#include "device/mapping/calibration.h"
 
 #include "platform/current_directory.h"
 #include "platform/saturate.h"

@@ -1,9 +1,9 @@
-#include "device/replay.h"
+#include "device/trace/replay.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "device/report_descriptor.h"
+#include "device/screen/report_descriptor.h"
 
 namespace tactra {
 

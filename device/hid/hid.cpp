@@ -1,8 +1,8 @@
-#include "device/hid.h"
+#include "device/hid/hid.h"
 
 #include <cstring>
 
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 
 namespace tactra {
 

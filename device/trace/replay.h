@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "device/contact_layout.h"
-#include "device/trace.h"
+#include "device/screen/contact_layout.h"
+#include "device/trace/trace.h"
 
 namespace tactra {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/contact_layout.h"
+#include "device/screen/contact_layout.h"
 
 namespace tactra {
 
@@ -20,7 +20,7 @@ constexpr size_t kMaxDescriptorBytes = 8192;
 
 // Parses the descriptor and builds the layout of its first Touch Screen application
 // collection (Digitizers 0x0D/0x04) whose touch report holds contact slots, found by
-// their fields (FindContactSlots in device/contact_layout.h). The device's other
+// their fields (FindContactSlots in device/screen/contact_layout.h). The device's other
 // collections and reports are skipped, whatever their length. Fails, with the reason
 // in words and the layout untouched, for truncated items, unbalanced or too deeply
 // nested collections, a Push stack too deep, a field wider than 32 bits, a touch

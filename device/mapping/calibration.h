@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/touch_report.h"
+#include "device/panel/touch_report.h"
 #include "profiles/ini.h"
 
 namespace tactra {
