@@ -212,6 +212,10 @@ void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled) {
         if (!AllLifted(s)) SetContact(s, ports, ContactState::kPassingOver);
         return;
     }
+    LetGo(s, ports);
+}
+
+void LetGo(GestureState& s, EnginePorts& ports) {
     EndGesture(s, ports);
     // Released where the pointer is: a drag's moves have already taken it there.
     if (HoldsButton(s.pointer)) ports.sink->MouseEvent(kMouseEventLeftUp, 0, 0, 0);

@@ -191,6 +191,11 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
 // nothing acts on a touch whose beginning the engine did not see.
 void SetTouchEnabled(GestureState& s, EnginePorts& ports, bool enabled);
 
+// The engine lets go as touch off does (a held button and modifiers released, the
+// touch forgotten) without switching touch: for a device that vanished mid-touch, whose
+// lift never comes and must not play a click or a flick either.
+void LetGo(GestureState& s, EnginePorts& ports);
+
 // Updates finger kFinger1 or kFinger2's record from its sample (MTouchEventInput1
 // and MTouchEventInput2 of the main dialog).
 void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger);

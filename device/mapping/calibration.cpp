@@ -63,7 +63,9 @@ constexpr LimitKey kLimitKeys[] = {{"MinX", &CalibrationLimits::minX},
                                    {"MinY", &CalibrationLimits::minY},
                                    {"MaxY", &CalibrationLimits::maxY}};
 
-CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
+}  // namespace
+
+CalibrationLimits PanelRangeLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
     CalibrationLimits limits;
     limits.minX = 0;
     limits.minY = 0;
@@ -72,24 +74,23 @@ CalibrationLimits PanelRange(int32_t logicalMaxX, int32_t logicalMaxY) {
     return limits;
 }
 
-}  // namespace
-
-CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY) {
+CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY,
+                                        const char* section) {
     for (const LimitKey& key : kLimitKeys) {
-        if (!ini.HasKey(kCalibrationSection, key.name)) return PanelRange(logicalMaxX, logicalMaxY);
+        if (!ini.HasKey(section, key.name)) return PanelRangeLimits(logicalMaxX, logicalMaxY);
     }
     CalibrationLimits limits;
-    limits.minX = ini.ReadNumber(kCalibrationSection, "MinX", 0);
-    limits.maxX = ini.ReadNumber(kCalibrationSection, "MaxX", 4095);
-    limits.minY = ini.ReadNumber(kCalibrationSection, "MinY", 0);
-    limits.maxY = ini.ReadNumber(kCalibrationSection, "MaxY", 4095);
+    limits.minX = ini.ReadNumber(section, "MinX", 0);
+    limits.maxX = ini.ReadNumber(section, "MaxX", 4095);
+    limits.minY = ini.ReadNumber(section, "MinY", 0);
+    limits.maxY = ini.ReadNumber(section, "MaxY", 4095);
     const int64_t xRange = static_cast<int64_t>(limits.maxX) - limits.minX;
     const int64_t yRange = static_cast<int64_t>(limits.maxY) - limits.minY;
     // Equal limits would divide by zero, and a range beyond int32 cannot be stored:
     // such a file is treated as if it had no limits.
     if (xRange == 0 || yRange == 0 || xRange != SaturateInt32(xRange) ||
         yRange != SaturateInt32(yRange)) {
-        return PanelRange(logicalMaxX, logicalMaxY);
+        return PanelRangeLimits(logicalMaxX, logicalMaxY);
     }
     limits.xRange = static_cast<int32_t>(xRange);
     limits.yRange = static_cast<int32_t>(yRange);
@@ -102,12 +103,12 @@ CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY
     return LoadCalibrationLimits(CurrentCalibrationFile(), logicalMaxX, logicalMaxY);
 }
 
-std::string ReadMonitorName(const CIni& ini) {
-    return ini.ReadText(kCalibrationSection, kMonitorKey, "");
+std::string ReadMonitorName(const CIni& ini, const char* section) {
+    return ini.ReadText(section, kMonitorKey, "");
 }
 
-void WriteMonitorName(const CIni& ini, const std::string& name) {
-    ini.WriteText(kCalibrationSection, kMonitorKey, name.c_str());
+void WriteMonitorName(const CIni& ini, const std::string& name, const char* section) {
+    ini.WriteText(section, kMonitorKey, name.c_str());
 }
 
 bool ReadTouchEnabled(const CIni& ini) {
@@ -129,33 +130,33 @@ CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]) {
     return limits;
 }
 
-void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]) {
+void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5], const char* section) {
     for (int i = 0; i < 5; ++i) {
         const PointKeys key(i + 1);
-        ini.WriteNumber(kCalibrationSection, key.x, points[i].x);
-        ini.WriteNumber(kCalibrationSection, key.y, points[i].y);
+        ini.WriteNumber(section, key.x, points[i].x);
+        ini.WriteNumber(section, key.y, points[i].y);
     }
     const CalibrationLimits limits = LimitsFromPoints(points);
-    for (const LimitKey& key : kLimitKeys)
-        ini.WriteNumber(kCalibrationSection, key.name, limits.*key.value);
+    for (const LimitKey& key : kLimitKeys) ini.WriteNumber(section, key.name, limits.*key.value);
 }
 
 void WriteCalibrationFile(const CalibrationPoint points[5]) {
     WriteCalibrationFile(CurrentCalibrationFile(), points);
 }
 
-bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits) {
+bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits,
+                         const char* section) {
     for (int i = 0; i < 5; ++i) {
         const PointKeys key(i + 1);
-        if (!ini.HasKey(kCalibrationSection, key.x)) return false;
-        points[i].x = ini.ReadNumber(kCalibrationSection, key.x, 0);
-        if (!ini.HasKey(kCalibrationSection, key.y)) return false;
-        points[i].y = ini.ReadNumber(kCalibrationSection, key.y, 0);
+        if (!ini.HasKey(section, key.x)) return false;
+        points[i].x = ini.ReadNumber(section, key.x, 0);
+        if (!ini.HasKey(section, key.y)) return false;
+        points[i].y = ini.ReadNumber(section, key.y, 0);
         points[i].count = 0;
     }
     for (const LimitKey& key : kLimitKeys) {
-        if (!ini.HasKey(kCalibrationSection, key.name)) return false;
-        limits.*key.value = ini.ReadNumber(kCalibrationSection, key.name, 0);
+        if (!ini.HasKey(section, key.name)) return false;
+        limits.*key.value = ini.ReadNumber(section, key.name, 0);
     }
     return true;
 }

@@ -53,9 +53,11 @@ constexpr const char kTouchSection[] = "Touch";
 constexpr const char kTouchEnabledKey[] = "TouchEnabled";
 
 // Each of these reads or writes its one key; every other key and section of the
-// file stays as it is.
-std::string ReadMonitorName(const CIni& ini);
-void WriteMonitorName(const CIni& ini, const std::string& name);
+// file stays as it is. `section` is the device's section (device_sections.h):
+// [Config] for the only device, or the one that owns it.
+std::string ReadMonitorName(const CIni& ini, const char* section = kCalibrationSection);
+void WriteMonitorName(const CIni& ini, const std::string& name,
+                      const char* section = kCalibrationSection);
 bool ReadTouchEnabled(const CIni& ini);
 void WriteTouchEnabled(const CIni& ini, bool enabled);
 
@@ -69,10 +71,14 @@ struct CalibrationPoint {
     int32_t count = 0;
 };
 
+// 0 .. the panel's logical maxima: the limits of a device without a calibration.
+CalibrationLimits PanelRangeLimits(int32_t logicalMaxX, int32_t logicalMaxY);
+
 // The limits from the file behind `ini` when "MaxX", "MinX", "MaxY" and "MinY" are all
 // present (an empty value takes its default 0/4095/0/4095); otherwise, and when a
 // range would be zero, 0 .. the panel's logical maxima.
-CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY);
+CalibrationLimits LoadCalibrationLimits(const CIni& ini, int32_t logicalMaxX, int32_t logicalMaxY,
+                                        const char* section = kCalibrationSection);
 // The same from "Calibrate.ini" in the current directory.
 CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY);
 
@@ -81,14 +87,16 @@ CalibrationLimits LoadCalibrationLimits(int32_t logicalMaxX, int32_t logicalMaxY
 CalibrationLimits LimitsFromPoints(const CalibrationPoint points[5]);
 
 // Writes Point1X .. Point5Y, then MinX, MaxX, MinY, MaxY, one key at a time.
-void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5]);
+void WriteCalibrationFile(const CIni& ini, const CalibrationPoint points[5],
+                          const char* section = kCalibrationSection);
 // The same to "Calibrate.ini" in the current directory.
 void WriteCalibrationFile(const CalibrationPoint points[5]);
 
 // The fourteen values that WriteCalibrationFile writes, as the file holds them (an
 // empty value reads 0; the counts become 0 and the ranges are left as they are);
 // false when one of the keys is missing.
-bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits);
+bool ReadCalibrationFile(const CIni& ini, CalibrationPoint points[5], CalibrationLimits& limits,
+                         const char* section = kCalibrationSection);
 // Whether two such readings hold the same fourteen values.
 bool SameCalibration(const CalibrationPoint a[5], const CalibrationLimits& aLimits,
                      const CalibrationPoint b[5], const CalibrationLimits& bLimits);

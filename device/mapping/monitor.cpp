@@ -48,11 +48,16 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName) {
     return display.ReadCurrentMode(mode) ? MakeScreenScale(mode.width, mode.height) : ScreenScale();
 }
 
-PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY) {
-    const CIni ini = CurrentCalibrationFile();
+PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY,
+                              const char* section) {
     PanelMapping mapping;
-    mapping.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
-    mapping.monitor = ReadMonitorName(ini);
+    if (section == nullptr) {
+        mapping.limits = PanelRangeLimits(logicalMaxX, logicalMaxY);
+    } else {
+        const CIni ini = CurrentCalibrationFile();
+        mapping.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY, section);
+        mapping.monitor = ReadMonitorName(ini, section);
+    }
     mapping.scale = ReadScreenScale(display, mapping.monitor);
     return mapping;
 }

@@ -30,13 +30,15 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName);
 
 // What an opening of the panel loads from "Calibrate.ini" in the current directory
 // and the display: the limits, the chosen monitor and the scale the positions are
-// mapped with.
+// mapped with, from the device's section of the file (null: none, the panel's full
+// range on the primary display).
 struct PanelMapping {
     CalibrationLimits limits;
     std::string monitor;  // empty: the primary display
     ScreenScale scale;
 };
-PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY);
+PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY,
+                              const char* section = kCalibrationSection);
 
 // The scale for one report. Without a monitor it is the opening's, as it has always
 // been (a new display mode takes effect at the next opening). With one, it follows

@@ -104,6 +104,12 @@ public:
         while (NextLine()) {
             if (!ParseLine()) return false;
         }
+        // A device's line before the first `device` of a trace that declares devices
+        // would belong to none of them.
+        if (!devices_.empty() && undeclaredLine_ > 0) {
+            lineNumber_ = undeclaredLine_;
+            return Fail("a device's line before the first 'device' of the trace");
+        }
         return true;
     }
 
@@ -169,6 +175,8 @@ private:
         step_.line = lineNumber_;
         step_.tick = tick_;
         if (!ParseDirective(tokens_[first_].text)) return false;
+        if (devices_.empty() && undeclaredLine_ == 0 && OfADevice(step_.op))
+            undeclaredLine_ = lineNumber_;
         steps_.push_back(std::move(step_));
         return true;
     }
@@ -286,6 +294,11 @@ private:
             step_.texts.push_back(tokens_[a].text);
             return true;
         }
+        if (word == "device") return ParseDevice(a);
+        if (word == "unplug") {
+            step_.op = TraceOp::kUnplug;
+            return Count(1);
+        }
         if (word == "touch-enabled") {
             step_.op = TraceOp::kTouchEnabled;
             return Numbers({{0, 1}}, {"touch switch"});
@@ -366,6 +379,57 @@ private:
         bool known = false;
         for (const std::string& m : monitors_) known = known || SameMonitorName(m, name);
         if (!known) monitors_.push_back(name);
+        return true;
+    }
+
+    static bool OfADevice(TraceOp op) {
+        switch (op) {
+            case TraceOp::kPanel:
+            case TraceOp::kReopen:
+            case TraceOp::kReport:
+            case TraceOp::kDescriptor:
+            case TraceOp::kLayout:
+            case TraceOp::kIds:
+            case TraceOp::kInput:
+            case TraceOp::kUnplug:
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    // device NAME "PATH" | device NAME
+    bool ParseDevice(size_t a) {
+        step_.op = TraceOp::kDevice;
+        const size_t n = tokens_.size() - first_;
+        if (n != 2 && n != 3) return Fail("'device' takes a name and, the first time, its path");
+        const std::string& name = tokens_[a].text;
+        bool plain = !name.empty() && !tokens_[a].quoted;
+        for (char c : name) {
+            plain = plain && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                              (c >= '0' && c <= '9') || c == '_' || c == '-');
+        }
+        if (!plain) return Fail("a device's name is a word of letters, digits, '_' and '-'");
+        size_t known = devices_.size();
+        for (size_t i = 0; i < devices_.size(); ++i) {
+            if (devices_[i] == name) known = i;
+        }
+        const bool declare = n == 3;
+        if (declare && known < devices_.size())
+            return Fail("device '" + name + "' is declared already");
+        if (!declare && known == devices_.size())
+            return Fail("no device '" + name + "' is declared (give its path)");
+        if (declare && devices_.size() >= static_cast<size_t>(kMaxTraceDevices))
+            return Fail("more than " + std::to_string(kMaxTraceDevices) + " devices");
+        if (current_ < screens_.size()) screens_[current_] = screen_;
+        if (declare) {
+            devices_.push_back(name);
+            screens_.push_back(false);
+        }
+        current_ = known;
+        screen_ = screens_[current_];
+        step_.texts = {name, declare ? tokens_[a + 1].text : std::string()};
+        step_.args = {declare ? 1 : 0};
         return true;
     }
 
@@ -480,6 +544,11 @@ private:
     Raw last_[2];
     bool screen_ = false;                // a descriptor or layout has described a touch screen
     std::vector<std::string> monitors_;  // attached at this line, for `unplug-monitor`
+    // The declared devices, whether each has described a touch screen, the current one.
+    std::vector<std::string> devices_;
+    std::vector<bool> screens_;
+    size_t current_ = 0;
+    int undeclaredLine_ = 0;  // the first device line before any `device`
 };
 
 }  // namespace
@@ -559,6 +628,18 @@ std::string FormatIdsLine(uint32_t tick, uint16_t vendorId, uint16_t productId) 
 
 std::string FormatInputLine(uint32_t tick, const uint8_t* data, size_t length) {
     return FormatBytesLine(tick, "input", data, length);
+}
+
+std::string FormatDeviceLine(uint32_t tick, const std::string& name, const std::string& path,
+                             bool declare) {
+    std::string line = "at " + std::to_string(tick) + " device " + name;
+    if (!declare) return line;
+    line += " \"";
+    for (char c : path) {
+        if (c == '"' || c == '\\') line += '\\';
+        line += c;
+    }
+    return line + '"';
 }
 
 std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,

@@ -39,7 +39,12 @@ enum class TraceOp {
     kMonitor,          // texts: device name; args: x, y, width, height, orientation, 1 primary
     kUnplugMonitor,    // texts: device name
     kTouchEnabled,     // args: 1 on, 0 off
+    kDevice,           // texts: name, interface path; args: 1 declares it, 0 makes it current
+    kUnplug,           // the current device is unplugged (its reading ends)
 };
+
+// The most devices one trace may declare (Tactra serves fewer; the rest are skipped).
+constexpr int kMaxTraceDevices = 16;
 
 struct TraceStep {
     TraceOp op = TraceOp::kReopen;
@@ -79,6 +84,9 @@ std::string FormatReportLine(uint32_t tick, const uint8_t* data, size_t length);
 std::string FormatLayoutLine(uint32_t tick, const std::string& layoutText);
 std::string FormatIdsLine(uint32_t tick, uint16_t vendorId, uint16_t productId);
 std::string FormatInputLine(uint32_t tick, const uint8_t* data, size_t length);
+// `device NAME "PATH"` (declaring) or `device NAME` (switching).
+std::string FormatDeviceLine(uint32_t tick, const std::string& name, const std::string& path,
+                             bool declare);
 
 // `touch` shorthand: the report bytes for two contacts (identifiers 0 and 1).
 std::vector<uint8_t> MakeTouchReport(bool touching1, uint16_t x1, uint16_t y1, bool touching2,

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "device/mapping/calibration.h"
+#include "device/mapping/device_sections.h"
 
 namespace tactra {
 namespace {
@@ -205,6 +206,55 @@ TEST(CalibrationMapping, ZeroRangeAndOverflowStayDefined) {
     EXPECT_EQ(MapAxis(65535, -2147483647 - 1, 1, 102400.0f), 2147483647);
     EXPECT_EQ(MapAxis(0, 2147483647, 1, 102400.0f), -2147483647 - 1);
     EXPECT_EQ(MapAxis(100, 0, 4095, 0.0f), 0);  // the display could not be read
+}
+
+// Identities: the instance part of the path tells two identical screens apart and
+// survives a re-plug into the same port; odd paths still give a usable name.
+TEST(DeviceIdentity, IdsAndTheInstancePartOfThePath) {
+    const std::string guid = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    const struct {
+        uint16_t vendor, product;
+        std::string path, identity;
+    } rows[] = {
+        {0x0EEF, 0x0001, "\\\\?\\hid#vid_0eef&pid_0001#7&1a2b3c4d&0&0000" + guid,
+         "0EEF:0001 7&1A2B3C4D&0&0000"},
+        {0x0EEF, 0x0001, "\\\\?\\hid#vid_0eef&pid_0001#7&1a2b3c4d&0&0001" + guid,
+         "0EEF:0001 7&1A2B3C4D&0&0001"},
+        {0x6615, 0x70, "\\\\?\\HID#VID_6615&PID_0070&COL01#8&2B[C]D E&0&0000" + guid,
+         "6615:0070 8&2B_C_D_E&0&0000"},
+        {0x1, 0x2, "", "0001:0002"},
+        {0x1, 0x2, "no-hash-at-all", "0001:0002"},
+        {0x1, 0x2, "a#b", "0001:0002"},
+        {0x1, 0x2, "a#b#", "0001:0002"},
+        {0x1, 0x2, "a#b#tail", "0001:0002 TAIL"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(DeviceIdentity(row.vendor, row.product, row.path), row.identity);
+    }
+}
+
+// [Config] is the first device's unless its Device= names another; the rest have
+// sections of their own; only a file with a calibration gets an owner, once.
+TEST_F(CalibrationFile, EachDeviceItsSectionAndConfigItsOwner) {
+    EXPECT_EQ(CalibrationSectionFor(ini_, "A", true), "Config");
+    EXPECT_EQ(CalibrationSectionFor(ini_, "B", false), "Device B");
+    EXPECT_FALSE(PinConfigOwner(ini_, "A")) << "nothing in [Config] to keep";
+    Write("[Config]\r\nMinX=1\r\nMaxX=2\r\nMinY=3\r\nMaxY=4\r\n[Device B]\r\nMinX=5\r\n");
+    EXPECT_FALSE(PinConfigOwner(ini_, ""));
+    EXPECT_TRUE(PinConfigOwner(ini_, "A"));
+    EXPECT_FALSE(PinConfigOwner(ini_, "B")) << "the owner stays";
+    EXPECT_EQ(Read(),
+              "[Config]\r\nMinX=1\r\nMaxX=2\r\nMinY=3\r\nMaxY=4\r\nDevice=A\r\n"
+              "[Device B]\r\nMinX=5\r\n");
+    EXPECT_EQ(CalibrationSectionFor(ini_, "A", false), "Config") << "found later, still its own";
+    EXPECT_EQ(CalibrationSectionFor(ini_, "B", true), "Device B") << "found first, not A's";
+    // A device's limits and monitor come from its own section only.
+    WriteMonitorName(ini_, "\\\\.\\DISPLAY2", "Device B");
+    EXPECT_EQ(ReadMonitorName(ini_, "Device B"), "\\\\.\\DISPLAY2");
+    EXPECT_EQ(ReadMonitorName(ini_), "");
+    EXPECT_EQ(LoadCalibrationLimits(ini_, 100, 200, "Device B").maxX, 100) << "incomplete";
+    EXPECT_EQ(LoadCalibrationLimits(ini_, 100, 200).maxX, 2);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gesture/touch_priority.h"
 #include "platform/diagnostic_log.h"
 #include "platform/recording_input_sink.h"
 #include "tests/support/fake_display.h"
@@ -309,4 +310,44 @@ TEST(Dispatcher, ChosenMonitorWhileAttachedElseThePrimaryDisplayLoggedOnceEachWa
               (std::vector<std::string>{
                   "Monitor \\\\.\\display2 is not attached: touch goes to the primary monitor\r\n",
                   "Monitor \\\\.\\display2 is attached again: touch goes to it\r\n"}));
+}
+
+// Touch priority, batch by batch: who drives, who is ignored, and when a passed-over
+// touch may drive again.
+TEST(TouchPriority, FirstToTouchDrivesUntilItLifts) {
+    const auto batch = [](bool touching) {
+        TOUCHINPUT r = {};
+        r.dwFlags = touching ? kTouchEventMove : kTouchEventUp;
+        return r;
+    };
+    constexpr auto D = PriorityVerdict::kDrive;
+    constexpr auto I = PriorityVerdict::kIgnore;
+    constexpr auto F = PriorityVerdict::kIgnoreFirst;
+    const struct {
+        int device;
+        bool touching;
+        PriorityVerdict verdict;
+        int owner;
+    } steps[] = {
+        {0, true, D, 0},   {1, true, F, 0},   {1, true, I, 0},  // B waits for A
+        {0, false, D, -1},                                      // A lifts
+        {1, true, I, -1},  {1, false, I, -1},                   // B's touch passed over to its end
+        {1, true, D, 1},   {0, true, F, 1},   {1, false, D, -1},  // B drives; A waits
+        {0, false, I, -1}, {0, false, D, -1},                     // an up alone drives nothing away
+        {2, true, D, 2},   {9, true, I, 2},   {-1, true, I, 2},   // out of range: never
+    };
+    TouchPriority priority;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(::testing::Message()
+                     << "device " << step.device << " touching " << step.touching);
+        const TOUCHINPUT r = batch(step.touching);
+        EXPECT_EQ(priority.Admit(step.device, &r, 1), step.verdict);
+        EXPECT_EQ(priority.Owner(), step.owner);
+    }
+    // Unplugged while it drives: the others may touch at once.
+    priority.Release(2);
+    const TOUCHINPUT down = batch(true);
+    EXPECT_EQ(priority.Admit(0, &down, 1), D);
+    priority.Reset();
+    EXPECT_EQ(priority.Owner(), TouchPriority::kNobody);
 }

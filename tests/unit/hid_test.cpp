@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/hid/hid.h"
+#include "device/hid/latency.h"
 
 namespace tactra {
 namespace {
@@ -71,6 +72,30 @@ TEST(StartReportTest, ReportIdZeroThenOneThenZeros) {
     // No output report, or one too short for the command: nothing is written.
     EXPECT_TRUE(MakeStartReport(0).empty());
     EXPECT_TRUE(MakeStartReport(1).empty());
+}
+
+// Nearest-rank percentiles over the period's samples; a full period still counts the
+// batches and the maximum it could not keep.
+TEST(LatencyStats, MedianP99AndMaximumPerPeriod) {
+    LatencyStats stats;
+    EXPECT_EQ(FormatLatencyLine("A", stats.TakeSummary()),
+              "touch latency A: 0 batches, median 0 us, p99 0 us, max 0 us");
+    for (uint32_t us = 200; us >= 1; --us) stats.Add(us);
+    LatencySummary s = stats.TakeSummary();
+    EXPECT_EQ(s.batches, 200u);
+    EXPECT_EQ(s.medianUs, 100u);
+    EXPECT_EQ(s.p99Us, 198u);
+    EXPECT_EQ(s.maxUs, 200u);
+    stats.Add(7);
+    s = stats.TakeSummary();
+    EXPECT_EQ(s.medianUs, 7u);
+    EXPECT_EQ(s.p99Us, 7u);
+    for (size_t i = 0; i < kLatencySamplesKept; ++i) stats.Add(10);
+    stats.Add(5000);
+    s = stats.TakeSummary();
+    EXPECT_EQ(s.batches, kLatencySamplesKept + 1);
+    EXPECT_EQ(s.p99Us, 10u);
+    EXPECT_EQ(s.maxUs, 5000u);
 }
 
 }  // namespace

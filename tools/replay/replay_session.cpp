@@ -14,6 +14,7 @@
 #endif
 
 #include "device/screen/report_descriptor.h"
+#include "device/mapping/device_sections.h"
 #include "device/mapping/monitor.h"
 #include "device/mapping/report_pipeline.h"
 #include "gesture/store_profile_source.h"
@@ -93,13 +94,14 @@ void ScriptedDisplay::UnplugMonitor(const std::string& name) {
 }
 
 void PrintingInputSink::KeyEvent(uint8_t vk, bool up) {
-    out_ << clock_.TickCount() << ' ' << (up ? KeyUp(vk) : KeyDown(vk)).ToString() << '\n';
+    out_ << clock_.TickCount() << ' ' << label_ << (up ? KeyUp(vk) : KeyDown(vk)).ToString()
+         << '\n';
     if (picture_) picture_->AddKey(clock_.TickCount(), vk, up);
     down_[vk] = !up;
 }
 
 void PrintingInputSink::MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) {
-    out_ << clock_.TickCount() << ' ' << Mouse(flags, dx, dy, data).ToString() << '\n';
+    out_ << clock_.TickCount() << ' ' << label_ << Mouse(flags, dx, dy, data).ToString() << '\n';
     if (picture_) picture_->AddMouse(clock_.TickCount(), flags, dx, dy, data);
 }
 
@@ -152,31 +154,42 @@ ReplaySession::ReplaySession(const ReplayOptions& options, std::ostream& out,
     ports_.onGesture = [this](Gesture g) { PrintGesture(g); };
     if (options_.printStates) {
         ports_.onStateChange = [this](const char* from, const char* to) {
-            out_ << clock_.TickCount() << " state " << from << " -> " << to << '\n';
+            out_ << clock_.TickCount() << ' ' << Label() << "state " << from << " -> " << to
+                 << '\n';
         };
     }
+    devices_.reserve(kMaxTraceDevices);
+    devices_.emplace_back();
 }
 
 ReplaySession::~ReplaySession() = default;
 
 void ReplaySession::Run(const std::vector<TraceStep>& steps) {
+    int declared = 0;
+    for (const TraceStep& step : steps) {
+        if (step.op == TraceOp::kDevice && step.args[0] != 0) ++declared;
+    }
+    labelled_ = declared > 1;
     for (const TraceStep& step : steps) {
         // A directive happens at its tick, or later when the clock has moved past it.
         if (step.tick > clock_.TickCount()) clock_.Set(step.tick);
         // A screen's contact that has been silent too long is lifted as time passes.
-        PanelInputReport lifted;
-        GenericTouchScreen* screen = screen_.Screen();
-        if (screen != nullptr && started_ && reading_ &&
-            screen->Expire(clock_.TickCount(), lifted)) {
-            const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(lifted);
-            Deliver(bytes.data(), bytes.size());
+        for (ReplayDevice& device : devices_) {
+            PanelInputReport lifted;
+            GenericTouchScreen* screen = device.screen.Screen();
+            if (screen != nullptr && started_ && device.reading &&
+                screen->Expire(clock_.TickCount(), lifted)) {
+                const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(lifted);
+                Deliver(device, bytes.data(), bytes.size());
+            }
         }
         Apply(step);
     }
 }
 
 void ReplaySession::Apply(const TraceStep& step) {
-    if (screen_.Apply(step, panelMaxX_, panelMaxY_)) return;
+    ReplayDevice& device = Current();
+    if (device.screen.Apply(step, device.panelMaxX, device.panelMaxY)) return;
     switch (step.op) {
         case TraceOp::kOs:
             osMajor_ = static_cast<int>(step.args[0]);
@@ -202,9 +215,9 @@ void ReplaySession::Apply(const TraceStep& step) {
             display_.provider = step.texts[0];
             break;
         case TraceOp::kPanel:
-            panelMaxX_ = static_cast<int32_t>(step.args[0]);
-            panelMaxY_ = static_cast<int32_t>(step.args[1]);
-            screen_.Apply(step, panelMaxX_, panelMaxY_);
+            device.panelMaxX = static_cast<int32_t>(step.args[0]);
+            device.panelMaxY = static_cast<int32_t>(step.args[1]);
+            device.screen.Apply(step, device.panelMaxX, device.panelMaxY);
             break;
         case TraceOp::kForeground:
             foreground_.file = step.texts[0];
@@ -229,7 +242,7 @@ void ReplaySession::Apply(const TraceStep& step) {
             files_.readOnly = step.args[0] != 0;
             break;
         case TraceOp::kReopen:
-            if (started_) OpenPanel();
+            if (started_ && !device.skipped) OpenPanel(device);
             break;
         case TraceOp::kReport:
             HandleReport(step);
@@ -248,9 +261,38 @@ void ReplaySession::Apply(const TraceStep& step) {
         case TraceOp::kTouchEnabled:
             SwitchTouch(step.args[0] != 0);
             break;
+        case TraceOp::kDevice:
+            SelectDevice(step);
+            break;
+        case TraceOp::kUnplug:
+            Unplug(device);
+            break;
         default:
             // The library's directives; the parser refuses them without --library.
             break;
+    }
+}
+
+// `device NAME "PATH"` declares a device and makes it current; the first declaration
+// names the device a trace without `device` would have had.
+void ReplaySession::SelectDevice(const TraceStep& step) {
+    const std::string& name = step.texts[0];
+    if (step.args[0] != 0) {
+        if (named_) devices_.emplace_back();
+        named_ = true;
+        ReplayDevice& added = devices_.back();
+        added.name = name;
+        added.path = step.texts[1];
+        current_ = devices_.size() - 1;
+        if (current_ >= static_cast<size_t>(kMaxTouchDevices)) {
+            added.skipped = true;
+            PrintNote(added,
+                      "skipped: more than " + std::to_string(kMaxTouchDevices) + " touch devices");
+        }
+        return;
+    }
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i].name == name) current_ = i;
     }
 }
 
@@ -259,43 +301,103 @@ void ReplaySession::Apply(const TraceStep& step) {
 void ReplaySession::StartUp() {
     started_ = true;
     const uint32_t now = clock_.TickCount();
-    engine_.mouseMode = mouseMode_;
     store_ = std::make_unique<ProfileStore>(clock_, files_, osMajor_, [this] { return langId_; });
     profiles_ = std::make_unique<StoreProfileSource>(*store_);
     ports_.profiles = profiles_.get();
     store_->RefreshProfileSections();
-    InitDisplayState(display_, engine_.display);
-    engine_.touchEnabled = ReadTouchEnabled(CurrentCalibrationFile());
+    touchEnabled_ = ReadTouchEnabled(CurrentCalibrationFile());
     clock_.Set(now);
-    OpenPanel();
+    // Every device declared so far is found at start-up.
+    for (ReplayDevice& device : devices_) {
+        if (!device.skipped) OpenPanel(device);
+    }
 }
 
-// Opening the panel loads the limits, the monitor and the screen scale, and starts
-// reading.
-void ReplaySession::OpenPanel() {
-    mapping_ = LoadPanelMapping(display_, panelMaxX_, panelMaxY_);
-    engine_.monitor.Choose(mapping_.monitor);
-    reading_ = true;
+int ReplaySession::IndexOf(const ReplayDevice& device) const {
+    return static_cast<int>(&device - devices_.data());
 }
 
-// The tray item or the hot key: the engine lets go of what it holds, and the choice
+// Opening a device loads the limits, the monitor and the screen scale from its section
+// of "Calibrate.ini", and starts reading.
+void ReplaySession::OpenPanel(ReplayDevice& device) {
+    if (!device.opened) {
+        device.opened = true;
+        device.engine.mouseMode = mouseMode_;
+        InitDisplayState(display_, device.engine.display);
+        device.engine.touchEnabled = touchEnabled_;
+    }
+    // The ids its `ids` line gives; without one, the panel's vendor.
+    const bool ids = device.screen.VendorId() != 0 || device.screen.ProductId() != 0;
+    device.identity = DeviceIdentity(ids ? device.screen.VendorId() : kPanelVendorId,
+                                     ids ? device.screen.ProductId() : 0, device.path);
+    // Found first: no device declared before it reads.
+    bool first = true;
+    device.ambiguous = false;
+    for (const ReplayDevice& other : devices_) {
+        if (&other == &device || !other.reading) continue;
+        if (IndexOf(other) < IndexOf(device)) first = false;
+        if (other.identity == device.identity && !other.ambiguous) device.ambiguous = true;
+    }
+    if (device.ambiguous) {
+        PrintNote(device, "has the identity of another device (" + device.identity +
+                              "): read with the defaults");
+        device.mapping = LoadPanelMapping(display_, device.panelMaxX, device.panelMaxY, nullptr);
+    } else {
+        const std::string section =
+            CalibrationSectionFor(CurrentCalibrationFile(), device.identity, first);
+        device.mapping =
+            LoadPanelMapping(display_, device.panelMaxX, device.panelMaxY, section.c_str());
+    }
+    device.engine.monitor.Choose(device.mapping.monitor);
+    device.reading = true;
+}
+
+// The device is gone: its engine lets go of what it holds (a touch that vanished
+// plays no click nor flick), its contacts start afresh at the next opening, and it
+// gives up the pointer.
+void ReplaySession::Unplug(ReplayDevice& device) {
+    if (!device.reading) return;
+    device.reading = false;
+    if (started_) {
+        delivering_ = &device;
+        sink_.SetLabel(Label());
+        LetGo(device.engine, ports_);
+        delivering_ = nullptr;
+        sink_.SetLabel(std::string());
+    }
+    device.batches = BatchBuilder(ReaderRule::kTactra);
+    priority_.Release(IndexOf(device));
+    PrintNote(device, "unplugged");
+}
+
+// The tray item or the hot key: every engine lets go of what it holds, and the choice
 // is remembered in "Calibrate.ini" (where the folder lets it be written).
 void ReplaySession::SwitchTouch(bool enabled) {
-    if (started_) SetTouchEnabled(engine_, ports_, enabled);
+    if (started_) {
+        for (ReplayDevice& device : devices_) {
+            if (device.opened) SetTouchEnabled(device.engine, ports_, enabled);
+        }
+        priority_.Reset();
+    }
+    touchEnabled_ = enabled;
     if (!files_.readOnly) WriteTouchEnabled(CurrentCalibrationFile(), enabled);
 }
 
 void ReplaySession::HandleReport(const TraceStep& step) {
     if (!started_) StartUp();
-    if (!reading_) return;
-    Deliver(step.bytes.data(), step.bytes.size());
+    ReplayDevice& device = Current();
+    if (!device.opened && !device.skipped) OpenPanel(device);
+    if (!device.reading) return;
+    Deliver(device, step.bytes.data(), step.bytes.size());
 }
 
 // A screen's report: a whole frame goes on as the panel's report would.
 void ReplaySession::HandleInput(const TraceStep& step) {
     if (!started_) StartUp();
-    if (!reading_) return;
-    GenericTouchScreen* screen = screen_.Screen();
+    ReplayDevice& device = Current();
+    if (!device.opened && !device.skipped) OpenPanel(device);
+    if (!device.reading) return;
+    GenericTouchScreen* screen = device.screen.Screen();
     if (screen == nullptr) return;
     PanelInputReport frame;
     if (screen->Feed(step.bytes.data(), step.bytes.size(), clock_.TickCount(), frame) !=
@@ -303,41 +405,63 @@ void ReplaySession::HandleInput(const TraceStep& step) {
         return;  // dropped (and counted) or waiting for the rest of a hybrid frame
     }
     const std::vector<uint8_t> bytes = TouchScreenScript::PanelBytes(frame);
-    Deliver(bytes.data(), bytes.size());
+    Deliver(device, bytes.data(), bytes.size());
 }
 
-void ReplaySession::Deliver(const uint8_t* bytes, size_t length) {
+void ReplaySession::Deliver(ReplayDevice& device, const uint8_t* bytes, size_t length) {
     const uint32_t tick = clock_.TickCount();
     ReportBatch batch;
-    const ReportOutcome outcome = ReportToBatch(batches_, bytes, length, mapping_.limits,
-                                                ReportScreenScale(display_, mapping_),
-                                                kReplayPanelHandle, tick, records_, batch);
+    const ReportOutcome outcome =
+        ReportToBatch(device.batches, bytes, length, device.mapping.limits,
+                      ReportScreenScale(display_, device.mapping), kReplayPanelHandle, tick,
+                      device.records, batch);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
-        reading_ = false;
+        device.reading = false;
         return;
     }
     const int count = batch.count;
     if (outcome != ReportOutcome::kBatch || count == 0) return;
-    if (options_.printBatches) PrintBatch(tick, count);
+    switch (priority_.Admit(IndexOf(device), device.records, count)) {
+        case PriorityVerdict::kDrive:
+            break;
+        case PriorityVerdict::kIgnoreFirst:
+            PrintNote(device, "ignored until it lifts: " +
+                                  devices_[static_cast<size_t>(priority_.Owner())].name +
+                                  " drives");
+            return;
+        case PriorityVerdict::kIgnore:
+            return;
+    }
+    delivering_ = &device;
+    sink_.SetLabel(Label());
+    if (options_.printBatches) PrintBatch(device, tick, count);
+    GestureState& engine = device.engine;
     if (picture_) {
         // The display mode and the transform the engine applies to this batch.
-        DisplayState shown = engine_.display;
-        ReadDisplayTarget(display_, engine_.monitor.Name(), shown);
+        DisplayState shown = engine.display;
+        ReadDisplayTarget(display_, engine.monitor.Name(), shown);
         picture_->SetScreen(tick, shown.width, shown.height, shown.orientation);
         picture_->SetPlacement(shown.onMonitor, shown.monitorLeft, shown.monitorTop,
                                shown.virtualScreen);
-        picture_->AddBatch(tick, records_, count, &shown);
+        picture_->AddBatch(tick, device.records, count, &shown);
     }
-    OnTouchInput(engine_, ports_, records_);
+    OnTouchInput(engine, ports_, device.records);
+    delivering_ = nullptr;
+    sink_.SetLabel(std::string());
 }
 
-void ReplaySession::PrintBatch(uint32_t tick, int count) {
+std::string ReplaySession::Label() const {
+    if (!labelled_ || delivering_ == nullptr) return std::string();
+    return "[" + delivering_->name + "] ";
+}
+
+void ReplaySession::PrintBatch(const ReplayDevice& device, uint32_t tick, int count) {
     char text[64];
-    std::snprintf(text, sizeof text, "%u batch %d", static_cast<unsigned>(tick), count);
-    out_ << text;
+    out_ << tick << ' ' << (labelled_ ? "[" + device.name + "] " : std::string()) << "batch "
+         << count;
     for (int i = 0; i < count; ++i) {
-        const TOUCHINPUT& r = records_[i];
+        const TOUCHINPUT& r = device.records[i];
         std::snprintf(text, sizeof text, " 0x%02X %d %d %u", static_cast<unsigned>(r.dwFlags),
                       static_cast<int>(r.x), static_cast<int>(r.y), static_cast<unsigned>(r.dwID));
         out_ << text;
@@ -346,8 +470,14 @@ void ReplaySession::PrintBatch(uint32_t tick, int count) {
 }
 
 void ReplaySession::PrintGesture(Gesture g) {
-    out_ << clock_.TickCount() << " gesture " << kGestureNames[g] << '\n';
+    out_ << clock_.TickCount() << ' ' << Label() << "gesture " << kGestureNames[g] << '\n';
     if (picture_) picture_->AddGesture(clock_.TickCount(), kGestureNames[g]);
+}
+
+// What the verbose log says of the devices, in a trace of several.
+void ReplaySession::PrintNote(const ReplayDevice& device, const std::string& note) {
+    if (!labelled_) return;
+    out_ << clock_.TickCount() << " device " << device.name << ' ' << note << '\n';
 }
 
 namespace {

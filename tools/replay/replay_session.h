@@ -16,6 +16,7 @@
 #include "device/panel/touch_report.h"
 #include "device/trace/trace.h"
 #include "gesture/engine.h"
+#include "gesture/touch_priority.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/file_system.h"
@@ -42,6 +43,9 @@ class PrintingInputSink : public InputSink {
 public:
     PrintingInputSink(Clock& clock, std::ostream& out, SessionPicture* picture)
         : clock_(clock), out_(out), picture_(picture) {}
+    // Printed after the tick of every event: the device whose batch caused it ("[A] "),
+    // or nothing.
+    void SetLabel(const std::string& label) { label_ = label; }
     void KeyEvent(uint8_t vk, bool up) override;
     void MouseEvent(uint32_t flags, int32_t dx, int32_t dy, int32_t data) override;
     bool IsKeyDown(uint8_t vk) override { return down_[vk]; }
@@ -52,6 +56,7 @@ private:
     std::ostream& out_;
     SessionPicture* picture_;  // also told of every event, when given
     std::bitset<256> down_;
+    std::string label_;
 };
 
 class ScriptedDisplay : public Display {
@@ -127,6 +132,8 @@ public:
     // Takes the screen directives; false for any other step.
     bool Apply(const TraceStep& step, int32_t panelMaxX, int32_t panelMaxY);
     GenericTouchScreen* Screen() { return screen_.get(); }
+    uint16_t VendorId() const { return vendorId_; }
+    uint16_t ProductId() const { return productId_; }
     // A frame of the screen's as the panel's report bytes.
     static std::vector<uint8_t> PanelBytes(const PanelInputReport& report);
 
@@ -139,6 +146,24 @@ private:
     uint16_t productId_ = 0;
 };
 
+// One touch device of a trace: what its lines declared, its reading and its engine.
+struct ReplayDevice {
+    std::string name;  // empty: the one device of a trace without `device`
+    std::string path;
+    int32_t panelMaxX = 4095;
+    int32_t panelMaxY = 4095;
+    TouchScreenScript screen;
+    bool opened = false;   // opened at least once (the engine is set up)
+    bool reading = false;  // between an opening and the end of its reading
+    bool skipped = false;  // beyond the most devices served
+    std::string identity;
+    bool ambiguous = false;  // another open device has its identity: the defaults
+    PanelMapping mapping;
+    BatchBuilder batches{ReaderRule::kTactra};
+    TOUCHINPUT records[kTouchRecordCapacity] = {};
+    GestureState engine;
+};
+
 class ReplaySession {
 public:
     // `picture`, when given, is told of every batch and of what the session prints.
@@ -148,18 +173,25 @@ public:
     // Runs the steps in the current directory (the caller changes to workDir).
     void Run(const std::vector<TraceStep>& steps);
 
-    const GestureState& Engine() const { return engine_; }
+    // The first device's engine.
+    const GestureState& Engine() const { return devices_.front().engine; }
 
 private:
     void Apply(const TraceStep& step);
     void StartUp();
-    void OpenPanel();
+    void SelectDevice(const TraceStep& step);
+    void OpenPanel(ReplayDevice& device);
+    void Unplug(ReplayDevice& device);
     void HandleReport(const TraceStep& step);
     void HandleInput(const TraceStep& step);
-    void Deliver(const uint8_t* bytes, size_t length);
-    void PrintBatch(uint32_t tick, int count);
+    void Deliver(ReplayDevice& device, const uint8_t* bytes, size_t length);
+    void PrintBatch(const ReplayDevice& device, uint32_t tick, int count);
     void PrintGesture(Gesture g);
+    void PrintNote(const ReplayDevice& device, const std::string& note);
     void SwitchTouch(bool enabled);
+    ReplayDevice& Current() { return devices_[current_]; }
+    int IndexOf(const ReplayDevice& device) const;
+    std::string Label() const;
 
     ReplayOptions options_;
     std::ostream& out_;
@@ -170,26 +202,25 @@ private:
     int osMajor_ = 5;
     uint16_t langId_ = 0x0409;
     int32_t mouseMode_ = kMouseModeEmulate;
-    int32_t panelMaxX_ = 4095;
-    int32_t panelMaxY_ = 4095;
     ScriptedDisplay display_;
     ScriptedForeground foreground_;
     PrintingInputSink sink_;
     ScriptedFileSystem files_;
 
-    // Reader state.
-    bool started_ = false;
-    bool reading_ = false;
-    PanelMapping mapping_;
-    BatchBuilder batches_{ReaderRule::kTactra};
-    TOUCHINPUT records_[kTouchRecordCapacity] = {};
-    // A touch screen described by its descriptor or layout, when the trace has one.
-    TouchScreenScript screen_;
+    // The devices, in the order the trace declares them (the order they are found);
+    // a trace without `device` has one.
+    std::vector<ReplayDevice> devices_;
+    size_t current_ = 0;
+    bool named_ = false;     // the trace declares devices
+    bool labelled_ = false;  // it declares more than one: lines name their device
+    const ReplayDevice* delivering_ = nullptr;  // whose batch the engine is running
+    TouchPriority priority_;
 
     // The main dialog's side.
+    bool started_ = false;
+    bool touchEnabled_ = true;
     std::unique_ptr<ProfileStore> store_;
     std::unique_ptr<StoreProfileSource> profiles_;
-    GestureState engine_;
     EnginePorts ports_;
 };
 
