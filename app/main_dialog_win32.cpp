@@ -9,6 +9,7 @@
 #include "app/app_set_dialog_win32.h"
 #include "app/messages_win32.h"
 #include "app/resource.h"
+#include "device/hid/reader_win32.h"
 #include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
 
@@ -278,6 +279,10 @@ bool CTACTRADlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& resu
     const RegisteredMessages& messages = Messages();
     if (msg == messages.touch) {
         result = session_.OnTouch(Hwnd(), wParam, lParam);
+        return true;
+    }
+    if (msg == PanelReader::ReadingEndedMessage()) {
+        result = session_.OnReadingEnded(Hwnd(), lParam);
         return true;
     }
     if (msg == messages.apply) {

@@ -21,6 +21,7 @@
 #define IDC_ABOUT 1007
 #define IDC_CALIBRATION_HINT 1047
 #define IDC_TEXT_MONITOR 1049
+#define IDC_DEVICE_LIST 1050
 
 // Application Configure dialog
 #define IDC_TAB 1008

@@ -6,11 +6,14 @@
 
 #include "app/app_rules.h"
 #include "app/resource.h"
-#include "device/mapping/calibration.h"
+#include "device/hid/hid_win32.h"
 #include "device/hid/reader_win32.h"
+#include "device/mapping/calibration.h"
+#include "device/mapping/device_sections.h"
 #include "device/trace/replay.h"
 #include "gesture/engine.h"
 #include "gesture/store_profile_source.h"
+#include "device/mapping/touch_priority.h"
 #include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/win32/win32_display.h"
@@ -95,6 +98,21 @@ private:
 
 constexpr int kShownTexts = 5;
 
+// One touch device: where its reports come from, its reading thread and its engine.
+// It stays when its device goes, not attached, with its identity and monitor, until
+// the device comes back.
+struct DeviceSlot {
+    FoundTouchDevice found;  // its path, ids, kind and identity
+    std::unique_ptr<PanelSource> source;
+    std::unique_ptr<RecordingPanelSource> recording;
+    std::unique_ptr<PanelReader> reader;
+    GestureState engine;
+    // Found first at its latest opening (then [Config] is its own without an owner).
+    bool first = false;
+
+    bool Attached() const { return reader && reader->Running(); }
+};
+
 struct Session::Impl {
     SessionOptions options;
     Win32Clock clock;
@@ -105,21 +123,25 @@ struct Session::Impl {
     int osMajor = 5;
     std::unique_ptr<ProfileStore> profiles;
     std::unique_ptr<StoreProfileSource> profileSource;
+    // What every device's engine starts from: the mouse mode, the display, the touch
+    // switch and, until a device opens, the monitor of [Config].
     GestureState engine;
     EnginePorts ports;
 
-    // Where the reports come from: the panel, a replayed trace, or the panel with
-    // a recorder in between.
-    HidPanelSource hid;
-    std::unique_ptr<ReplayPanelSource> replay;
+    // Where the reports come from: the devices, a replayed trace (a source per device
+    // of the trace), or the devices with a recorder in between.
+    std::vector<ReplayScript> replayScripts;
+    bool replaying = false;
     TraceRecorder recorder;
-    std::unique_ptr<RecordingPanelSource> recording;
-    std::unique_ptr<PanelReader> reader;
+    std::unique_ptr<SharedTraceRecorder> sharedRecorder;
+    std::vector<std::unique_ptr<DeviceSlot>> devices;
+    TouchPriority priority;
     DialogTimer timer;
     // The Test group's texts and the monitor's as last shown: an unchanged text is
     // not set again.
     std::string shown[kShownTexts];
     bool shownValid[kShownTexts] = {};
+    std::string shownDevices;
 
     void ShowText(HWND dialog, int slot, int id, const std::string& text) {
         if (shownValid[slot] && text == shown[slot]) return;
@@ -127,16 +149,76 @@ struct Session::Impl {
         shown[slot] = text;
     }
 
-    PanelReader& Reader() {
-        if (!reader) {
-            PanelSource* source = &hid;
-            if (replay)
-                source = replay.get();
-            else if (recording)
-                source = recording.get();
-            reader.reset(new PanelReader(*source));
+    DeviceSlot* FindByRecords(LPARAM lParam) {
+        const auto* records = reinterpret_cast<const TOUCHINPUT*>(lParam);
+        for (auto& d : devices) {
+            if (d->reader && records == d->reader->Records()) return d.get();
         }
-        return *reader;
+        return nullptr;
+    }
+
+    int IndexOf(const DeviceSlot* slot) const {
+        for (size_t i = 0; i < devices.size(); ++i) {
+            if (devices[i].get() == slot) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    // A new device's slot: its source (with a recorder when recording) and its reader,
+    // which maps through the device's own section of "Calibrate.ini".
+    DeviceSlot& AddDevice(const FoundTouchDevice& found, std::unique_ptr<PanelSource> source) {
+        devices.emplace_back(new DeviceSlot);
+        DeviceSlot& slot = *devices.back();
+        slot.found = found;
+        slot.source = std::move(source);
+        PanelSource* read = slot.source.get();
+        if (sharedRecorder) {
+            slot.recording.reset(new RecordingPanelSource(*slot.source, *sharedRecorder));
+            read = slot.recording.get();
+        }
+        slot.reader.reset(new PanelReader(*read));
+        slot.reader->SetLabel(found.identity.empty() ? std::string() : found.identity);
+        DeviceSlot* self = &slot;
+        slot.reader->SetSetupHook([self](const PanelDevice& device) {
+            Win32Display display;
+            if (self->found.ambiguous)
+                return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY, nullptr);
+            const std::string section =
+                CalibrationSectionFor(CurrentCalibrationFile(), self->found.identity, self->first);
+            return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY,
+                                    section.c_str());
+        });
+        slot.engine = engine;
+        return slot;
+    }
+
+    // The devices to read now, in the order they are served. A replayed trace's
+    // devices are its scripts; the others are found anew, without the ones being read.
+    std::vector<FoundTouchDevice> Discover() {
+        std::vector<FoundTouchDevice> found;
+        if (replaying) {
+            for (const ReplayScript& script : replayScripts) {
+                FoundTouchDevice d;
+                d.path = script.path;
+                d.touchScreen = script.screen;
+                d.attributes.vendorId = script.screen ? script.vendorId : kPanelVendorId;
+                d.attributes.productId = script.screen ? script.productId : 0;
+                found.push_back(d);
+            }
+            std::vector<std::string> notes;
+            ArrangeTouchDevices(found, notes);
+            for (const std::string& note : notes) ProcessLog().Write("%s", note.c_str());
+            return found;
+        }
+        std::vector<std::string> reading;
+        for (auto& d : devices) {
+            if (d->Attached()) reading.push_back(d->found.path);
+        }
+        PanelOpenOptions options;
+        options.overlapped = true;
+        options.acceptTouchScreens = true;
+        ListTouchDevices(options, reading, found);
+        return found;
     }
 };
 
@@ -161,12 +243,12 @@ Session::~Session() = default;
 
 bool Session::Prepare(std::string& error) {
     if (!impl_->options.replayFile.empty()) {
-        impl_->replay = ReplayPanelSource::Load(impl_->options.replayFile, error);
-        return impl_->replay != nullptr;
+        impl_->replaying = true;
+        return LoadReplayScripts(impl_->options.replayFile, impl_->replayScripts, error);
     }
     if (!impl_->options.recordFile.empty()) {
         if (!impl_->recorder.Open(impl_->options.recordFile, error)) return false;
-        impl_->recording.reset(new RecordingPanelSource(impl_->hid, impl_->recorder));
+        impl_->sharedRecorder.reset(new SharedTraceRecorder(impl_->recorder));
     }
     return true;
 }
@@ -187,19 +269,29 @@ int Session::RefreshProfileSections() {
     return impl_->profiles->RefreshProfileSections();
 }
 
-void Session::ResetEngine(int32_t mouseMode) {
-    const GestureState& old = impl_->engine;
+namespace {
+
+GestureState FreshEngine(const GestureState& old, int32_t mouseMode) {
     GestureState fresh;
     fresh.display = old.display;
     fresh.monitor = old.monitor;
     fresh.touchEnabled = old.touchEnabled;
     fresh.mouseMode = mouseMode;
-    impl_->engine = fresh;
+    return fresh;
+}
+
+}  // namespace
+
+void Session::ResetEngine(int32_t mouseMode) {
+    impl_->engine = FreshEngine(impl_->engine, mouseMode);
+    for (auto& d : impl_->devices) d->engine = FreshEngine(d->engine, mouseMode);
 }
 
 void Session::LoadTouchSettings() {
     const CIni ini = CurrentCalibrationFile();
-    impl_->engine.touchEnabled = ReadTouchEnabled(ini);
+    const bool enabled = ReadTouchEnabled(ini);
+    impl_->engine.touchEnabled = enabled;
+    for (auto& d : impl_->devices) d->engine.touchEnabled = enabled;
     impl_->engine.monitor.Choose(ReadMonitorName(ini));
 }
 
@@ -207,29 +299,76 @@ bool Session::TouchEnabled() const { return impl_->engine.touchEnabled; }
 
 void Session::SetTouchEnabled(bool enabled) {
     tactra::SetTouchEnabled(impl_->engine, impl_->ports, enabled);
+    for (auto& d : impl_->devices) tactra::SetTouchEnabled(d->engine, impl_->ports, enabled);
+    impl_->priority.Reset();
     WriteTouchEnabled(CurrentCalibrationFile(), enabled);
 }
 
 void Session::ShowMonitor(HWND dialog) {
     impl_->ShowText(dialog, kShownTexts - 1, IDC_TEXT_MONITOR, MonitorText(true));
+    ShowDevices(dialog);
 }
 
-std::string Session::MonitorText(bool look) {
-    MonitorChoice& monitor = impl_->engine.monitor;
+namespace {
+
+std::string MonitorTextOf(MonitorChoice& monitor, Display& display, bool look) {
     if (monitor.Name().empty()) return "Monitor: primary";
     if (look) {
         MonitorInfo found;
         DesktopRect virtualScreen;
-        monitor.Saw(FindAttachedMonitor(impl_->display, monitor.Name(), found, virtualScreen));
+        monitor.Saw(FindAttachedMonitor(display, monitor.Name(), found, virtualScreen));
     }
     std::string text = "Monitor: " + monitor.Name();
     if (monitor.Missing()) text += " (not attached)";
     return text;
 }
 
-void Session::SetMouseMode(int32_t mouseMode) { impl_->engine.mouseMode = mouseMode; }
+}  // namespace
 
-void Session::ReadDisplay() { InitDisplayState(impl_->display, impl_->engine.display); }
+std::string Session::MonitorText(bool look) {
+    // The first device's monitor (before any device, [Config]'s): as with one device.
+    MonitorChoice& monitor =
+        impl_->devices.empty() ? impl_->engine.monitor : impl_->devices.front()->engine.monitor;
+    return MonitorTextOf(monitor, impl_->display, look);
+}
+
+std::vector<std::string> Session::DeviceLines() {
+    std::vector<std::string> lines;
+    for (auto& d : impl_->devices) {
+        std::string line = TouchDeviceName(d->found) + ", " +
+                           MonitorTextOf(d->engine.monitor, impl_->display, false) + ", " +
+                           (d->Attached() ? "attached" : "not attached");
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void Session::ShowDevices(HWND dialog) {
+    const std::vector<std::string> lines = DeviceLines();
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    if (all == impl_->shownDevices) return;
+    impl_->shownDevices = all;
+    HWND list = GetDlgItem(dialog, IDC_DEVICE_LIST);
+    if (list == nullptr) return;
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    if (lines.empty()) {
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("No touch device found"));
+        return;
+    }
+    for (const std::string& line : lines)
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+void Session::SetMouseMode(int32_t mouseMode) {
+    impl_->engine.mouseMode = mouseMode;
+    for (auto& d : impl_->devices) d->engine.mouseMode = mouseMode;
+}
+
+void Session::ReadDisplay() {
+    InitDisplayState(impl_->display, impl_->engine.display);
+    for (auto& d : impl_->devices) d->engine.display = impl_->engine.display;
+}
 
 void Session::ScreenSize(int32_t& width, int32_t& height) const {
     width = impl_->engine.display.width;
@@ -241,36 +380,102 @@ void Session::StartSearching(HWND dialog) {
     impl_->timer.Set(kStartTimerPeriodMs);
 }
 
+// Timer 1: every device found that has no reading gets one, in the order they are
+// served; the readings that run go on. Without any device reading, the search goes
+// on every kRestartRetryPeriodMs.
 void Session::RestartReading(HWND dialog) {
-    impl_->timer.Bind(dialog);
-    PanelReader& reader = impl_->Reader();
-    reader.Restart(impl_->timer, dialog);
-    // Each opening reads the monitor anew; its batches reach the engine only once
-    // this thread is back in its message loop.
-    if (reader.Running()) impl_->engine.monitor.Choose(reader.Setup().monitor);
+    Impl& impl = *impl_;
+    impl.timer.Bind(dialog);
+    impl.timer.Kill();
+    const std::vector<FoundTouchDevice> found = impl.Discover();
+    std::string failure = found.empty() && !impl.replaying
+                              ? NoPanelFound(kPanelVendorId).ReasonText()
+                              : std::string("the replayed trace is over");
+    for (size_t i = 0; i < found.size(); ++i) {
+        const FoundTouchDevice& f = found[i];
+        DeviceSlot* slot = nullptr;
+        for (auto& d : impl.devices) {
+            // An ambiguous identity is known again by its path only.
+            if (f.ambiguous ? d->found.path == f.path && d->found.ambiguous
+                            : d->found.identity == f.identity && !d->found.ambiguous)
+                slot = d.get();
+        }
+        if (slot != nullptr && slot->Attached()) continue;
+        if (slot == nullptr) {
+            if (impl.devices.size() >= static_cast<size_t>(kMaxTouchDevices)) {
+                ProcessLog().Write("HID %s: skipped, more than %d touch devices", f.path.c_str(),
+                                   kMaxTouchDevices);
+                continue;
+            }
+            std::unique_ptr<PanelSource> source;
+            if (impl.replaying) {
+                source.reset(new ReplayPanelSource(impl.replayScripts[f.order]));
+            } else {
+                source.reset(new HidPanelSource(f.path));
+            }
+            slot = &impl.AddDevice(f, std::move(source));
+        } else if (!impl.replaying) {
+            slot->found.path = f.path;
+        }
+        slot->first = i == 0;
+        PanelReader& reader = *slot->reader;
+        // A replayed device whose trace is over stays unplugged.
+        const Result started = reader.StartReading(dialog);
+        if (started && reader.Running()) {
+            ProcessLog().Write("reading the panel");
+            slot->engine.monitor.Choose(reader.Setup().monitor);
+        } else {
+            failure = started ? "the reading ended at once" : started.ReasonText();
+        }
+    }
+    bool reading = false;
+    for (auto& d : impl.devices) reading = reading || d->Attached();
+    if (!reading) {
+        ProcessLog().Write("no panel to read (%s): searching again in %u ms", failure.c_str(),
+                           static_cast<unsigned>(kRestartRetryPeriodMs));
+        impl.timer.Set(kRestartRetryPeriodMs);
+    }
 }
 
+// WM_DEVICECHANGE: a device may have come or gone; unless the search runs already, it
+// runs once (the readings that run go on).
 void Session::OnDeviceChange(HWND dialog) {
     impl_->timer.Bind(dialog);
-    PanelReader& reader = impl_->Reader();
-    if (!impl_->timer.Armed() && DeviceChangeArmsTimer(reader.ThreadHandle(), reader.PanelHandle()))
-        impl_->timer.Set(kRetryTimerPeriodMs);
+    if (!impl_->timer.Armed()) impl_->timer.Set(kRetryTimerPeriodMs);
 }
 
 void Session::StopReading() {
     impl_->timer.Kill();
-    if (impl_->reader) impl_->reader->Stop();
+    for (auto& d : impl_->devices) d->reader->Stop();
     impl_->recorder.Close();
 }
 
 LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
-    // Only the batches of our own reading thread: the records are read through a
+    // Only the batches of our own reading threads: the records are read through a
     // pointer, which from any other sender could point anywhere.
-    const auto* records = reinterpret_cast<const TOUCHINPUT*>(lParam);
-    if (!impl_->reader || records != impl_->reader->Records() || wParam < 1 ||
-        wParam > static_cast<WPARAM>(kTouchRecordCapacity) || !impl_->ports.profiles)
+    DeviceSlot* slot = impl_->FindByRecords(lParam);
+    if (slot == nullptr || wParam < 1 || wParam > static_cast<WPARAM>(kTouchRecordCapacity) ||
+        !impl_->ports.profiles)
         return 0;
-    GestureState& engine = impl_->engine;
+    const TOUCHINPUT* records = slot->reader->Records();
+    const int index = impl_->IndexOf(slot);
+    switch (impl_->priority.Admit(index, records, static_cast<int>(wParam))) {
+        case PriorityVerdict::kDrive:
+            break;
+        case PriorityVerdict::kIgnoreFirst: {
+            DiagnosticLog& log = ProcessLog();
+            const int owner = impl_->priority.Owner();
+            if (log.Verbose() && owner >= 0) {
+                log.Write("touch on %s ignored until it lifts: %s drives",
+                          slot->found.identity.c_str(),
+                          impl_->devices[static_cast<size_t>(owner)]->found.identity.c_str());
+            }
+            return 1;
+        }
+        case PriorityVerdict::kIgnore:
+            return 1;
+    }
+    GestureState& engine = slot->engine;
     const int result = OnTouchInput(engine, impl_->ports, records);
     const int ids[kShownTexts] = {IDC_TEXT_FILENAME, IDC_TEXT_TITLE, IDC_TEXT_XY1, IDC_TEXT_XY2,
                                   IDC_TEXT_MONITOR};
@@ -279,6 +484,16 @@ LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
         SampleStatusText(2, engine.samples[kFinger2]), MonitorText(false)};
     for (int i = 0; i < kShownTexts; ++i) impl_->ShowText(dialog, i, ids[i], texts[i]);
     return result;
+}
+
+LRESULT Session::OnReadingEnded(HWND dialog, LPARAM lParam) {
+    DeviceSlot* slot = impl_->FindByRecords(lParam);
+    if (slot == nullptr) return 0;
+    // The touch it left vanished: a held button or keys are released, no click.
+    LetGo(slot->engine, impl_->ports);
+    impl_->priority.Release(impl_->IndexOf(slot));
+    ShowDevices(dialog);
+    return 1;
 }
 
 }  // namespace tactra

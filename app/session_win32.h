@@ -55,8 +55,12 @@ public:
     // name, with "(not attached)" while it is missing. `look` looks for it now
     // rather than going by the last batch.
     std::string MonitorText(bool look);
-    // Shows MonitorText, looked for now, in the main dialog.
+    // Shows MonitorText, looked for now, and the device list in the main dialog.
     void ShowMonitor(HWND dialog);
+    // One line per touch device known since start-up: its name ("0EEF:0001 panel",
+    // "6615:0070 touch screen"), the monitor it drives and whether it is attached.
+    std::vector<std::string> DeviceLines();
+    void ShowDevices(HWND dialog);
     void SetMouseMode(int32_t mouseMode);
     // The display mode and adapter, with the adapter's orientation correction.
     void ReadDisplay();
@@ -64,17 +68,21 @@ public:
 
     // Timer 1 of `dialog` at its start-up period: the first attempt to find the panel.
     void StartSearching(HWND dialog);
-    // Timer 1: tear down whatever reads, start again; arms the 500 ms retry timer
-    // on `dialog` when the start failed.
+    // Timer 1: starts a reading for every touch device found that has none (at most
+    // kMaxTouchDevices); arms the 500 ms retry timer on `dialog` while none reads.
     void RestartReading(HWND dialog);
-    // WM_DEVICECHANGE: in the lost state (no reading thread, no panel handle, no
-    // retry timer) arms the retry timer.
+    // WM_DEVICECHANGE: arms the retry timer unless it is armed already; the search
+    // it runs keeps every reading that runs and starts one for each device found.
     void OnDeviceChange(HWND dialog);
     // The end of the program: the reading thread is ended and the panel closed.
     void StopReading();
 
-    // "WM_TOUCH": runs the engine on the batch and updates the Test texts.
+    // "WM_TOUCH": runs the device's engine on the batch when the device may drive
+    // (touch priority) and updates the Test texts.
     LRESULT OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam);
+    // "TactraReadingEnded": a device vanished; its engine lets go of its touch and it
+    // gives up the pointer.
+    LRESULT OnReadingEnded(HWND dialog, LPARAM lParam);
 
 private:
     struct Impl;

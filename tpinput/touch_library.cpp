@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "device/mapping/device_sections.h"
 #include "device/mapping/report_pipeline.h"
 #include "platform/saturate.h"
 
@@ -57,21 +58,43 @@ void EmulateMouse(const LibraryPorts& ports, bool touchingNow, bool touchingBefo
 CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) {
     // Asked by name, relative to the current directory; the full path is built only
     // to read the file.
-    const bool changed = watch_.Check(files_, kCalibrationFileName, clock_.TickCount());
-    if (changed || !loaded_ || logicalMaxX != logicalMaxX_ || logicalMaxY != logicalMaxY_) {
-        const CIni ini = CurrentCalibrationFile();
-        limits_ = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY);
-        monitor_ = ReadMonitorName(ini);
-        loaded_ = true;
-        logicalMaxX_ = logicalMaxX;
-        logicalMaxY_ = logicalMaxY;
+    if (watch_.Check(files_, kCalibrationFileName, clock_.TickCount())) loaded_.clear();
+    for (const Loaded& l : loaded_) {
+        if (l.section == section_ && l.logicalMaxX == logicalMaxX && l.logicalMaxY == logicalMaxY) {
+            limits_ = l.limits;
+            monitor_ = l.monitor;
+            return limits_;
+        }
     }
+    const CIni ini = CurrentCalibrationFile();
+    Loaded l;
+    l.section = section_;
+    l.logicalMaxX = logicalMaxX;
+    l.logicalMaxY = logicalMaxY;
+    l.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY, section_.c_str());
+    l.monitor = ReadMonitorName(ini, section_.c_str());
+    // One entry per device at most; other maxima replace the section's entry.
+    loaded_.erase(std::remove_if(loaded_.begin(), loaded_.end(),
+                                 [this](const Loaded& e) { return e.section == section_; }),
+                  loaded_.end());
+    loaded_.push_back(l);
+    limits_ = l.limits;
+    monitor_ = l.monitor;
     return limits_;
 }
 
 void CalibrationFile::Write(const CalibrationPoint points[kCalibrationPointCount]) {
-    WriteCalibrationFile(points);
+    const CIni ini = CurrentCalibrationFile();
+    // A device's own section beside [Config]: [Config] keeps the device it has now.
+    if (section_ != kCalibrationSection) PinConfigOwner(ini, configOwner_);
+    WriteCalibrationFile(ini, points, section_.c_str());
     watch_.Invalidate();
+    loaded_.clear();
+}
+
+void CalibrationFile::UseSection(const std::string& section, const std::string& configOwner) {
+    section_ = section;
+    configOwner_ = configOwner;
 }
 
 void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t touchMessage,
@@ -106,7 +129,7 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     if (ReportToBatch(state.batches, data, length, state.limits,
                       MakeScreenScale(static_cast<uint32_t>(screen.width),
                                       static_cast<uint32_t>(screen.height)),
-                      InvalidHandle(), ports.clock->TickCount(), records,
+                      state.source, ports.clock->TickCount(), records,
                       batch) != ReportOutcome::kBatch)
         return false;
     if (screen.onMonitor) {
@@ -139,6 +162,38 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     return true;
 }
 
+bool ProcessDeviceReport(TouchLibraryState& state, LibraryDevice& device, int32_t index,
+                         bool drivesMouse, const LibraryPorts& ports, const uint8_t* data,
+                         size_t length) {
+    // The device's reading in the library's state for this one report.
+    const auto exchange = [&state, &device] {
+        std::swap(state.panel.logicalMaxX, device.panel.logicalMaxX);
+        std::swap(state.panel.logicalMaxY, device.panel.logicalMaxY);
+        std::swap(state.batches, device.batches);
+        std::swap(state.limits, device.limits);
+        std::swap(state.monitor, device.monitor);
+        std::swap(state.source, device.source);
+    };
+    exchange();
+    ports.calibration->UseSection(device.section, device.configOwner);
+    const bool capture = state.captureFlag;
+    const bool emulation = state.mouseEmulation;
+    const int32_t mode = state.registrationMode;
+    if (index != state.captureDevice) state.captureFlag = false;
+    if (!drivesMouse) {
+        state.mouseEmulation = false;
+        state.registrationMode = 0;  // its touches do not switch the emulation either
+    }
+    const bool sent = ProcessPanelReport(state, ports, data, length);
+    state.captureFlag = capture;
+    if (!drivesMouse) {
+        state.mouseEmulation = emulation;
+        state.registrationMode = mode;
+    }
+    exchange();
+    return sent;
+}
+
 bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32_t count,
                       TOUCHINPUT* records, int32_t size) {
     const TOUCHINPUT* block = state.recordBlock.get();
@@ -154,6 +209,7 @@ bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32
 int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, int32_t start) {
     if (start != 0) {
         state.captureFlag = true;
+        state.captureDevice = start > 0 ? start - 1 : 0;
         state.limits.minX = 0;
         state.limits.minY = 0;
         state.limits.maxX = state.limits.xRange = kCalibrationModeLimit;

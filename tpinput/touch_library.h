@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/mapping/calibration.h"
 #include "device/hid/hid.h"
@@ -63,25 +64,42 @@ public:
     virtual std::string MonitorName() = 0;
     // The five points and the limits derived from them.
     virtual void Write(const CalibrationPoint points[kCalibrationPointCount]) = 0;
+    // The section that LoadLimits, MonitorName and Write use from now on (device/mapping/
+    // device_sections.h); `configOwner` is the identity [Config] is pinned to when a
+    // device's own section is written. [Config] until it is called.
+    virtual void UseSection(const std::string& section, const std::string& configOwner) {
+        (void)section;
+        (void)configOwner;
+    }
 };
 
 // "Calibrate.ini" in the current directory, its limits kept with the file's identity:
-// read again only when the file changed (see FileWatch), for other logical maxima,
-// and at once after Write.
+// read again only when the file changed (see FileWatch), for other logical maxima or
+// another section, and at once after Write.
 class CalibrationFile : public CalibrationStore {
 public:
     CalibrationFile(FileSystem& files, Clock& clock) : files_(files), clock_(clock) {}
     CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override;
     std::string MonitorName() override { return monitor_; }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override;
+    void UseSection(const std::string& section, const std::string& configOwner) override;
 
 private:
+    std::string section_ = kCalibrationSection;
+    std::string configOwner_;
     FileSystem& files_;
     Clock& clock_;
     FileWatch watch_;
-    bool loaded_ = false;
-    int32_t logicalMaxX_ = 0;
-    int32_t logicalMaxY_ = 0;
+    // What the file gave each section, for the maxima it was asked with (with several
+    // devices their reports alternate: the file is read only when it changed).
+    struct Loaded {
+        std::string section;
+        int32_t logicalMaxX = 0;
+        int32_t logicalMaxY = 0;
+        CalibrationLimits limits;
+        std::string monitor;
+    };
+    std::vector<Loaded> loaded_;
     CalibrationLimits limits_;
     std::string monitor_;
 };
@@ -134,6 +152,9 @@ struct TouchLibraryState {
     uint32_t recordsInBlock = 0;
     int32_t registrationMode = 0;
     bool mouseEmulation = false;
+    // The records' hSource: the invalid-handle value, or with several devices the
+    // raw-input handle of the device whose report they carry.
+    void* source = InvalidHandle();
 
     // Report processing: the contact states of the previous report live in the
     // batch builder; the limits are asked of the calibration store for every report.
@@ -142,8 +163,9 @@ struct TouchLibraryState {
     // The monitor of "Calibrate.ini", asked for every report like the limits.
     MonitorChoice monitor;
 
-    // Calibration capture.
+    // Calibration capture, of the device numbered captureDevice (0: the first).
     bool captureFlag = false;
+    int32_t captureDevice = 0;
     CalibrationPoint sample;  // contact 1's raw position in the latest report while capturing
     CalibrationPoint points[kCalibrationPointCount];  // targets 1 .. 5
     uint32_t lastMoveTime = 0;
@@ -151,6 +173,18 @@ struct TouchLibraryState {
     int32_t Contact1State() const {
         return batches.Touching1() ? kContactTouching : kContactNotTouching;
     }
+};
+
+// One device's reading while several are registered: what ProcessDeviceReport puts in
+// the library's state for that device's report, and takes back after it.
+struct LibraryDevice {
+    PanelDevice panel;  // its logical maxima
+    BatchBuilder batches{ReaderRule::kLibrary};
+    CalibrationLimits limits{0, 0, 0, 0, 0, 0};
+    MonitorChoice monitor;
+    std::string section = kCalibrationSection;  // its section of "Calibrate.ini"
+    std::string configOwner;                    // the identity [Config] belongs to
+    void* source = nullptr;                     // its raw-input handle
 };
 
 // The last steps of a successful registration: the target window and message, the
@@ -169,6 +203,14 @@ void CompleteRegistration(TouchLibraryState& state, void* targetWindow, uint32_t
 bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, const uint8_t* data,
                         size_t length);
 
+// A report of one of several devices, as ProcessPanelReport handles the only one's:
+// mapped through the device's own section, its records carrying its handle. Its first
+// contact moves the mouse only when `drivesMouse` (touch priority), and feeds the
+// calibration capture only when it is the device being calibrated (`index`).
+bool ProcessDeviceReport(TouchLibraryState& state, LibraryDevice& device, int32_t index,
+                         bool drivesMouse, const LibraryPorts& ports, const uint8_t* data,
+                         size_t length);
+
 // GetTouchInputInfo: when `handle` is the record block of the latest touch message,
 // `size` is sizeof(TOUCHINPUT), `count` is 1 to kTouchRecordCapacity and `records`
 // is not null, copies min(count, records in that message) records and returns true;
@@ -176,8 +218,9 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
 bool CopyTouchRecords(const TouchLibraryState& state, const void* handle, uint32_t count,
                       TOUCHINPUT* records, int32_t size);
 
-// SetCalibrate: a non-zero `start` switches capture on and returns 4096; 0 ends the
-// capture, writes "Calibrate.ini" and returns 1.
+// SetCalibrate: a non-zero `start` switches capture on for the device numbered
+// start - 1 (1, as ever: the first device; 2: the second ...) and returns 4096; 0 ends
+// the capture, writes "Calibrate.ini" (that device's section) and returns 1.
 int32_t ApplySetCalibrate(TouchLibraryState& state, const LibraryPorts& ports, int32_t start);
 
 // CalibrateEvent: down, move or up of target `point` (1 .. 5) with the current

@@ -14,6 +14,8 @@
 #include "device/screen/generic_screen.h"
 #include "device/hid/hid.h"
 #include "device/hid/hid_win32.h"
+#include "device/mapping/device_sections.h"
+#include "device/mapping/touch_priority.h"
 #include "device/panel/panel.h"
 #include "device/screen/quirks.h"
 #include "platform/diagnostic_log.h"
@@ -118,6 +120,20 @@ std::unique_ptr<RegisteredScreen> g_screen;
 // Raw-input handles already found to be other devices.
 std::vector<HANDLE> g_otherRawDevices;
 
+// With several touch devices attached at registration, each is read on its own: its
+// path, its raw-input handle once known, its decoder (a touch screen's) and its
+// reading (maxima, contacts, section of "Calibrate.ini"). One device drives the
+// mouse emulation at a time. With one device these stay empty and the library
+// reads as it always has.
+struct SeveralDevice {
+    FoundTouchDevice found;
+    HANDLE rawDevice = nullptr;
+    std::unique_ptr<GenericTouchScreen> screen;
+    LibraryDevice reading;
+};
+std::vector<std::unique_ptr<SeveralDevice>> g_devices;
+TouchPriority g_priority;
+
 LibraryPorts Ports() {
     LibraryPorts ports;
     ports.clock = &g_clock;
@@ -201,19 +217,26 @@ bool SameDevicePath(const std::string& a, const std::string& b) {
     return true;
 }
 
+// The device path of a raw-input device; empty when it cannot be read.
+std::string RawDeviceName(HANDLE device) {
+    UINT size = 0;
+    if (GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, nullptr, &size) != 0 || size == 0)
+        return std::string();
+    std::string name(size, '\0');
+    const UINT got = GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, &name[0], &size);
+    if (got == static_cast<UINT>(-1)) return std::string();
+    name.resize(std::strlen(name.c_str()));
+    return name;
+}
+
 // Whether a raw-input report comes from the registered touch screen.
 bool FromRegisteredScreen(HANDLE device) {
     if (g_screen->rawDevice != nullptr) return device == g_screen->rawDevice;
     for (HANDLE other : g_otherRawDevices) {
         if (other == device) return false;
     }
-    UINT size = 0;
-    if (GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, nullptr, &size) != 0 || size == 0)
-        return false;
-    std::string name(size, '\0');
-    const UINT got = GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, &name[0], &size);
-    if (got == static_cast<UINT>(-1)) return false;
-    name.resize(std::strlen(name.c_str()));
+    const std::string name = RawDeviceName(device);
+    if (name.empty()) return false;
     if (SameDevicePath(name, g_screen->path)) {
         g_screen->rawDevice = device;
         return true;
@@ -241,8 +264,17 @@ void RegisterRawInput() {
 
 // Lifts the registered screen's contacts that have been silent too long at `tick`
 // (GetTickCount's clock).
+void DeliverSeveral(size_t index, const uint8_t* data, size_t length);
+
 void ExpireScreenContacts(uint32_t tick) {
     PanelInputReport frame;
+    for (size_t i = 0; i < g_devices.size(); ++i) {
+        SeveralDevice& d = *g_devices[i];
+        if (d.screen == nullptr || !d.screen->Expire(tick, frame)) continue;
+        uint8_t bytes[kPanelReportMinLength];
+        EncodePanelReport(frame, bytes);
+        DeliverSeveral(i, bytes, sizeof bytes);
+    }
     if (g_screen == nullptr || !g_screen->screen.Expire(tick, frame)) return;
     uint8_t bytes[kPanelReportMinLength];
     EncodePanelReport(frame, bytes);
@@ -272,6 +304,61 @@ void FeedScreen(const uint8_t* data, size_t length, uint32_t tick) {
     ProcessPanelReport(g_state, ports, bytes, sizeof bytes);
 }
 
+// A report of device `index` of several (a screen's frame as the panel's report), under
+// touch priority: every device's records reach the client, the mouse follows one.
+void DeliverSeveral(size_t index, const uint8_t* data, size_t length) {
+    PanelInputReport report;
+    if (DecodePanelReport(data, length, report) != DecodeResult::kOk) return;
+    TOUCHINPUT touch = {};
+    touch.dwFlags =
+        report.contact1.Touching() || report.contact2.Touching() ? kTouchEventMove : kTouchEventUp;
+    const bool drives =
+        g_priority.Admit(static_cast<int>(index), &touch, 1) == PriorityVerdict::kDrive;
+    LibraryPorts ports = Ports();
+    ProcessDeviceReport(g_state, g_devices[index]->reading, static_cast<int32_t>(index), drives,
+                        ports, data, length);
+}
+
+// A raw-input report while several devices are registered: its device's, through that
+// device's layout; a device registration did not find is passed over.
+void FeedSeveral(HANDLE rawDevice, const uint8_t* data, size_t length, uint32_t tick) {
+    size_t index = g_devices.size();
+    for (size_t i = 0; i < g_devices.size() && index == g_devices.size(); ++i) {
+        if (g_devices[i]->rawDevice == rawDevice) index = i;
+    }
+    if (index == g_devices.size()) {
+        for (HANDLE other : g_otherRawDevices) {
+            if (other == rawDevice) return;
+        }
+        const std::string name = RawDeviceName(rawDevice);
+        for (size_t i = 0; i < g_devices.size() && index == g_devices.size(); ++i) {
+            if (g_devices[i]->rawDevice == nullptr &&
+                SameDevicePath(name, g_devices[i]->found.path)) {
+                g_devices[i]->rawDevice = rawDevice;
+                g_devices[i]->reading.source = rawDevice;
+                index = i;
+            }
+        }
+        if (index == g_devices.size()) {
+            if (g_otherRawDevices.size() < 64) g_otherRawDevices.push_back(rawDevice);
+            return;
+        }
+    }
+    SeveralDevice& d = *g_devices[index];
+    if (d.screen == nullptr) {
+        DeliverSeveral(index, data, length);
+        return;
+    }
+    ExpireScreenContacts(tick);
+    const size_t skip = d.screen->Layout().reportId == 0 ? 1 : 0;
+    if (length <= skip) return;
+    PanelInputReport frame;
+    if (d.screen->Feed(data + skip, length - skip, tick, frame) != ScreenOutcome::kFrame) return;
+    uint8_t bytes[kPanelReportMinLength];
+    EncodePanelReport(frame, bytes);
+    DeliverSeveral(index, bytes, sizeof bytes);
+}
+
 // The first report of a WM_INPUT's HID block, posted at `tick`, handed to the core.
 // Anything that is not HID input, or an empty block, is dropped.
 void HandleRawInput(HRAWINPUT input, uint32_t tick) {
@@ -290,6 +377,10 @@ void HandleRawInput(HRAWINPUT input, uint32_t tick) {
     if (size < dataOffset) return;
     const DWORD reportSize = raw->data.hid.dwSizeHid;
     if (raw->data.hid.dwCount == 0 || reportSize == 0 || reportSize > size - dataOffset) return;
+    if (!g_devices.empty()) {
+        FeedSeveral(raw->header.hDevice, raw->data.hid.bRawData, reportSize, tick);
+        return;
+    }
     if (g_screen != nullptr) {
         if (FromRegisteredScreen(raw->header.hDevice))
             FeedScreen(raw->data.hid.bRawData, reportSize, tick);
@@ -340,7 +431,8 @@ LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_INPUT) {
         // No debugger line per report: at 200 reports a second it would cost more
         // than the report's processing whenever a debugger listens.
-        if (g_screen != nullptr || g_state.foundAttributes.vendorId == kPanelVendorId) {
+        if (g_screen != nullptr || !g_devices.empty() ||
+            g_state.foundAttributes.vendorId == kPanelVendorId) {
             HandleRawInput(reinterpret_cast<HRAWINPUT>(lParam),
                            static_cast<uint32_t>(GetMessageTime()));
         }
@@ -455,6 +547,46 @@ int RegisterReplay(HWND hwnd, ULONG mode) {
     return 1;
 }
 
+// With more than one usable touch device, each is opened in turn to read its ranges
+// (and a screen's Device Mode set), then closed: raw input delivers the reports. Each
+// maps through its own section of "Calibrate.ini". False with fewer than two.
+bool RegisterSeveral(const PanelOpenOptions& options) {
+    std::vector<FoundTouchDevice> found;
+    ListTouchDevices(options, std::vector<std::string>(), found);
+    if (found.size() < 2) return false;
+    const CIni ini = CurrentCalibrationFile();
+    for (size_t i = 0; i < found.size(); ++i) {
+        PanelDevice device;
+        if (!OpenPanelAt(device, found[i].path, options)) continue;
+        const Result ranges = ReadValueRanges(device);
+        if (device.touchScreen) SetDeviceModeOrLog(device);
+        ClosePanelHandle(device.handle);
+        if (!ranges) {
+            ProcessLog().Write("HID %s: %s", found[i].path.c_str(), ranges.ReasonText());
+            continue;
+        }
+        std::unique_ptr<SeveralDevice> d(new SeveralDevice);
+        d->found = found[i];
+        d->reading.panel.logicalMaxX = device.logicalMaxX;
+        d->reading.panel.logicalMaxY = device.logicalMaxY;
+        d->reading.section = found[i].ambiguous
+                                 ? DeviceSectionName(found[i].identity) + " (not stored)"
+                                 : CalibrationSectionFor(ini, found[i].identity, i == 0);
+        d->reading.configOwner = found[0].identity;
+        if (device.touchScreen) {
+            d->screen.reset(new GenericTouchScreen(
+                device.layout,
+                FindQuirks(device.attributes.vendorId, device.attributes.productId)));
+            d->screen->SetPanelRange(kGenericPanelMax, kGenericPanelMax);
+        }
+        g_devices.push_back(std::move(d));
+    }
+    if (g_devices.empty()) return false;
+    g_state.foundAttributes = g_devices.front()->found.attributes;
+    ProcessLog().Write("%u touch devices registered", static_cast<unsigned>(g_devices.size()));
+    return true;
+}
+
 int Register(HWND hwnd, ULONG mode) {
     CreateMessageWindow();
     ResetPanelDevice(g_state.panel);
@@ -471,6 +603,21 @@ int Register(HWND hwnd, ULONG mode) {
     HidAttributes lastMatch;
     PanelOpenOptions options = LibraryOpenOptions(kPanelVendorId);
     options.acceptTouchScreens = true;
+    g_devices.clear();
+    g_priority = TouchPriority();
+    if (RegisterSeveral(options)) {
+        ClosePanelHandle(device.handle);
+        device.handle = InvalidPanelHandle();
+        g_screen.reset();
+        g_otherRawDevices.clear();
+        CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
+                             static_cast<int32_t>(mode));
+        RegisterRawInput();
+        if (g_state.messageWindow != nullptr)
+            SetTimer(static_cast<HWND>(g_state.messageWindow), kScreenTimerId, kContactTimeoutMs,
+                     nullptr);
+        return 1;
+    }
     if (!OpenFirstPanel(device, options, &lastMatch)) return 0;
     g_state.foundAttributes = lastMatch;
     // Without the ranges (a failed read), the maxima stay the earlier registration's.
@@ -560,7 +707,14 @@ int WINAPI SUSPENDTHREAD(void) { return 1; }
 int WINAPI RESUMETHREAD(void) { return 1; }
 
 int WINAPI SetCalibrate(int start) {
-    return tactra::ApplySetCalibrate(g_state, tactra::Ports(), start);
+    tactra::LibraryPorts ports = tactra::Ports();
+    // With several devices the capture ends in the section of the device captured.
+    const size_t captured = static_cast<size_t>(g_state.captureDevice);
+    if (start == 0 && captured < tactra::g_devices.size()) {
+        const tactra::LibraryDevice& reading = tactra::g_devices[captured]->reading;
+        ports.calibration->UseSection(reading.section, reading.configOwner);
+    }
+    return tactra::ApplySetCalibrate(g_state, ports, start);
 }
 
 int WINAPI CalibrateEvent(int type, int point) {

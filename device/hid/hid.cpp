@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <algorithm>
+
+#include "device/mapping/device_sections.h"
 #include "device/panel/touch_report.h"
 
 namespace tactra {
@@ -54,6 +57,33 @@ std::vector<uint8_t> MakeStartReport(uint16_t outputReportLength) {
     report[0] = kStartReportId;
     report[1] = kStartReportValue;
     return report;
+}
+
+void ArrangeTouchDevices(std::vector<FoundTouchDevice>& found, std::vector<std::string>& notes) {
+    for (size_t i = 0; i < found.size(); ++i) found[i].order = i;
+    std::stable_partition(found.begin(), found.end(),
+                          [](const FoundTouchDevice& d) { return !d.touchScreen; });
+    for (size_t i = 0; i < found.size(); ++i) {
+        FoundTouchDevice& d = found[i];
+        d.identity = DeviceIdentity(d.attributes.vendorId, d.attributes.productId, d.path);
+        d.ambiguous = false;
+        for (size_t j = 0; j < i; ++j) d.ambiguous = d.ambiguous || found[j].identity == d.identity;
+        if (d.ambiguous) {
+            notes.push_back("HID " + d.path + ": the same identity as another device (" +
+                            d.identity + "): read with the defaults");
+        }
+    }
+    if (found.size() > static_cast<size_t>(kMaxTouchDevices)) {
+        for (size_t i = kMaxTouchDevices; i < found.size(); ++i) {
+            notes.push_back("HID " + found[i].path + ": skipped, more than " +
+                            std::to_string(kMaxTouchDevices) + " touch devices");
+        }
+        found.resize(kMaxTouchDevices);
+    }
+}
+
+std::string TouchDeviceName(const FoundTouchDevice& device) {
+    return device.identity.substr(0, 9) + (device.touchScreen ? " touch screen" : " panel");
 }
 
 }  // namespace tactra

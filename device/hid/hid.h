@@ -89,6 +89,25 @@ size_t DevicePathCapacity(size_t detailSize, size_t pathOffset);
 // record or does not fit the buffer.
 bool CopyDevicePath(const char* source, size_t sourceCapacity, char* buffer, size_t bufferSize);
 
+// A usable touch device that discovery found (and closed again).
+struct FoundTouchDevice {
+    std::string path;
+    HidAttributes attributes;
+    bool touchScreen = false;
+    std::string identity;    // DeviceIdentity (device/mapping/device_sections.h)
+    bool ambiguous = false;  // a device found before it has the same identity
+    size_t order = 0;        // its place among the finds before they were arranged
+};
+
+// Puts discovery's finds in the order they are served (every panel, then every touch
+// screen, each in enumeration order), gives each its identity, marks a device whose
+// identity an earlier one has, and keeps the first kMaxTouchDevices. One line for the
+// log per device marked or dropped goes to `notes`.
+void ArrangeTouchDevices(std::vector<FoundTouchDevice>& found, std::vector<std::string>& notes);
+
+// "0EEF:0001 panel", "6615:0070 touch screen": a device as the main dialog lists it.
+std::string TouchDeviceName(const FoundTouchDevice& device);
+
 // The start report for a panel whose output reports are `outputReportLength`
 // bytes long; empty when the panel has no output report that can hold it.
 std::vector<uint8_t> MakeStartReport(uint16_t outputReportLength);

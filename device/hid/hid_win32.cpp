@@ -627,6 +627,47 @@ Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options,
     return Result::Success();
 }
 
+void ListTouchDevices(const PanelOpenOptions& options, const std::vector<std::string>& skip,
+                      std::vector<FoundTouchDevice>& found) {
+    found.clear();
+    auto layout = std::make_unique<ContactLayout>();
+    std::string path;
+    for (int i = 0; GetInterfacePath(i, path); ++i) {
+        if (std::find(skip.begin(), skip.end(), path) != skip.end()) continue;
+        FoundTouchDevice d;
+        layout->fingerCount = 0;
+        HANDLE handle = OpenPanel(path.c_str(), options, &d.attributes, layout.get());
+        if (handle == INVALID_HANDLE_VALUE) continue;
+        CloseHandle(handle);
+        d.path = path;
+        d.touchScreen = layout->fingerCount > 0;
+        found.push_back(d);
+    }
+    std::vector<std::string> notes;
+    ArrangeTouchDevices(found, notes);
+    for (const std::string& note : notes) ProcessLog().Write("%s", note.c_str());
+}
+
+Result OpenPanelAt(PanelDevice& device, const std::string& path, const PanelOpenOptions& options) {
+    auto layout = std::make_unique<ContactLayout>();
+    HidAttributes attributes;
+    HANDLE handle = OpenPanel(path.c_str(), options, &attributes, layout.get());
+    if (handle == INVALID_HANDLE_VALUE)
+        return Result::Failure("the device %s cannot be opened as a touch device", path.c_str());
+    const bool screen = layout->fingerCount > 0;
+    ProcessLog().Write("%s opened: %s, vendor 0x%04X product 0x%04X version 0x%04X",
+                       screen ? "touch screen" : "panel", path.c_str(), attributes.vendorId,
+                       attributes.productId, attributes.versionNumber);
+    device.openFlag = true;
+    device.handle = handle;
+    device.attributes = attributes;
+    device.path = path;
+    device.touchScreen = screen;
+    if (screen) device.layout = *layout;
+    StoreReportLengths(handle, device);
+    return Result::Success();
+}
+
 Result ReadValueRanges(PanelDevice& device) {
     if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return NoOpenPanel();
     if (device.touchScreen) {

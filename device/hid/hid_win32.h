@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/hid/hid.h"
 #include "platform/result.h"
@@ -69,6 +70,17 @@ int CountPanels(const PanelOpenOptions& options = PanelOpenOptions(),
 // when no panel was found (each interface skipped is logged with its reason).
 Result OpenFirstPanel(PanelDevice& device, const PanelOpenOptions& options = PanelOpenOptions(),
                       HidAttributes* lastMatch = nullptr);
+// Every usable panel and touch screen, each opened to be checked and closed again, in
+// the order ArrangeTouchDevices gives (its notes go to the log). The interfaces named
+// in `skip` (devices being read) are not opened and not listed.
+void ListTouchDevices(const PanelOpenOptions& options, const std::vector<std::string>& skip,
+                      std::vector<FoundTouchDevice>& found);
+
+// Opens the device at `path` into `device` as OpenFirstPanel keeps its find: handle,
+// report lengths, attributes and, for a touch screen, its layout. Fails when the
+// device is gone or no longer usable.
+Result OpenPanelAt(PanelDevice& device, const std::string& path, const PanelOpenOptions& options);
+
 // The failure of finding no panel of `vendorId`, in the words the log's readers know
 // whether touch screens were looked for or not.
 Result NoPanelFound(uint16_t vendorId);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "device/screen/generic_screen.h"
 #include "device/hid/hid_win32.h"
 #include "device/screen/quirks.h"
@@ -67,8 +69,10 @@ struct HidPanelSource::PendingRead {
     }
 };
 
-HidPanelSource::HidPanelSource()
-    : read_(new PendingRead), wake_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+HidPanelSource::HidPanelSource(std::string path)
+    : read_(new PendingRead),
+      wake_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      path_(std::move(path)) {}
 
 HidPanelSource::~HidPanelSource() {
     if (wake_ != nullptr) CloseHandle(wake_);
@@ -87,8 +91,15 @@ Result HidPanelSource::Open(PanelDevice& device) {
     PanelOpenOptions options;
     options.overlapped = true;
     options.acceptTouchScreens = true;
-    if (CountPanels(options) == 0) return NoPanelFound(options.vendorId);
-    if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
+    if (!path_.empty()) {
+        if (Result opened = OpenPanelAt(device, path_, options); !opened) {
+            ResetPanelDevice(device);
+            return opened;
+        }
+    } else {
+        if (CountPanels(options) == 0) return NoPanelFound(options.vendorId);
+        if (Result opened = OpenFirstPanel(device, options); !opened) return opened;
+    }
     if (Result ranges = ReadValueRanges(device); !ranges) {
         // The descriptor changed under us or cannot be read now: not a panel.
         ClosePanelHandle(device.handle);
@@ -219,6 +230,7 @@ Result ReplayPanelSource::Open(PanelDevice& device) {
     device.logicalMaxX = next.logicalMaxX;
     device.logicalMaxY = next.logicalMaxY;
     device.attributes.vendorId = kPanelVendorId;
+    device.path = script_.path;
     if (script_.screen) {
         // The screen's positions are scaled to the trace's panel maxima, as
         // tactra-replay scales them.
@@ -273,23 +285,80 @@ Result ReplayPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     return Result::Success();
 }
 
+SharedTraceRecorder::SharedTraceRecorder(TraceRecorder& recorder)
+    : recorder_(recorder), lock_(new CRITICAL_SECTION) {
+    InitializeCriticalSection(static_cast<CRITICAL_SECTION*>(lock_));
+}
+
+SharedTraceRecorder::~SharedTraceRecorder() {
+    DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(lock_));
+    delete static_cast<CRITICAL_SECTION*>(lock_);
+}
+
+// Under the lock: the `device` lines the next line of `path` needs.
+void SharedTraceRecorder::Enter(const std::string& path, uint32_t tick) {
+    EnterCriticalSection(static_cast<CRITICAL_SECTION*>(lock_));
+    size_t index = std::find(paths_.begin(), paths_.end(), path) - paths_.begin();
+    if (index == paths_.size()) {
+        paths_.push_back(path);
+        if (index == 1) {
+            // A second device: the first is named now; its lines so far are its own.
+            recorder_.Device(tick, "d1", paths_[0], true);
+        }
+        if (index >= 1) recorder_.Device(tick, "d" + std::to_string(index + 1), path, true);
+    } else if (index != current_) {
+        recorder_.Device(tick, "d" + std::to_string(index + 1), path, false);
+    }
+    current_ = index;
+}
+
+void SharedTraceRecorder::Leave() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(lock_)); }
+
+void SharedTraceRecorder::Panel(const std::string& path, uint32_t tick, int32_t maxX,
+                                int32_t maxY) {
+    Enter(path, tick);
+    recorder_.Panel(tick, maxX, maxY);
+    Leave();
+}
+
+void SharedTraceRecorder::Screen(const std::string& path, uint32_t tick,
+                                 const PanelDevice& device) {
+    Enter(path, tick);
+    // The system gives a program no way to read a descriptor: the layout stands in.
+    recorder_.Ids(tick, device.attributes.vendorId, device.attributes.productId);
+    recorder_.Layout(tick, device.layout);
+    Leave();
+}
+
+void SharedTraceRecorder::Report(const std::string& path, uint32_t tick, const uint8_t* data,
+                                 size_t length) {
+    Enter(path, tick);
+    recorder_.Report(tick, data, length);
+    Leave();
+}
+
+void SharedTraceRecorder::Input(const std::string& path, uint32_t tick, const uint8_t* data,
+                                size_t length) {
+    Enter(path, tick);
+    recorder_.Input(tick, data, length);
+    Leave();
+}
+
 Result RecordingPanelSource::Open(PanelDevice& device) {
     Result opened = inner_.Open(device);
     if (!opened) return opened;
     const uint32_t now = GetTickCount();
     if (device.touchScreen) {
-        // The system gives a program no way to read a descriptor: the layout stands in.
-        recorder_.Ids(now, device.attributes.vendorId, device.attributes.productId);
-        recorder_.Layout(now, device.layout);
+        recorder_.Screen(device.path, now, device);
     } else {
-        recorder_.Panel(now, device.logicalMaxX, device.logicalMaxY);
+        recorder_.Panel(device.path, now, device.logicalMaxX, device.logicalMaxY);
     }
     return opened;
 }
 
 Result RecordingPanelSource::Read(const PanelDevice& device, uint8_t* buffer) {
     Result read = inner_.Read(device, buffer);
-    if (read) recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+    if (read) recorder_.Report(device.path, GetTickCount(), buffer, device.inputReportLength);
     return read;
 }
 
@@ -298,13 +367,15 @@ Result RecordingPanelSource::ReadWithin(const PanelDevice& device, uint8_t* buff
     Result read = inner_.ReadWithin(device, buffer, timeoutMs, timedOut);
     if (read && !timedOut) {
         if (!device.touchScreen) {
-            recorder_.Report(GetTickCount(), buffer, device.inputReportLength);
+            recorder_.Report(device.path, GetTickCount(), buffer, device.inputReportLength);
         } else {
             // As the device sent it: without the ID byte the system puts before an
             // ID-less device's report.
             const size_t skip = device.layout.reportId == 0 ? 1 : 0;
-            if (device.inputReportLength > skip)
-                recorder_.Input(GetTickCount(), buffer + skip, device.inputReportLength - skip);
+            if (device.inputReportLength > skip) {
+                recorder_.Input(device.path, GetTickCount(), buffer + skip,
+                                device.inputReportLength - skip);
+            }
         }
     }
     return read;
@@ -383,6 +454,9 @@ Result PanelReader::StartReading(void* window) {
 
 long PanelReader::ThreadLoop() {
     if (started_ != nullptr) SetEvent(started_);
+    LARGE_INTEGER frequency;
+    counterFrequency_ = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
+    latencyReportedAt_ = GetTickCount();
     HWND window = static_cast<HWND>(target_);
     if (window == nullptr || !IsWindow(window)) {
         EndThread();
@@ -401,10 +475,12 @@ long PanelReader::ThreadLoop() {
     for (;;) {
         if (stopRequested_) break;
         if (Result read = source_.Read(device_, buffer); !read) {
-            if (!stopRequested_) WriteReadingEnded(log, read.ReasonText());
+            if (!stopRequested_) Vanished(window, read.ReasonText());
             break;
         }
         if (stopRequested_) break;
+        LARGE_INTEGER readAt;
+        QueryPerformanceCounter(&readAt);
         // A report too short or of another ID ends the reading.
         ReportBatch batch;
         const ReportOutcome outcome = ReportToBatch(
@@ -426,10 +502,47 @@ long PanelReader::ThreadLoop() {
         if (batch.count > 0) {
             SendMessageA(window, touchMessage_, static_cast<WPARAM>(batch.count),
                          reinterpret_cast<LPARAM>(records_));
+            Delivered(readAt.QuadPart);
         }
     }
+    ReportLatency(true);
     EndThread();
     return 0;
+}
+
+// The device is gone mid-reading: the log says why, the contacts start afresh at the
+// next opening, and the window's engine lets go of the touch that vanished.
+void PanelReader::Vanished(void* window, const char* reason) {
+    WriteReadingEnded(ProcessLog(), reason);
+    builder_ = BatchBuilder(ReaderRule::kTactra);
+    SendMessageA(static_cast<HWND>(window), ReadingEndedMessage(), 0,
+                 reinterpret_cast<LPARAM>(records_));
+}
+
+unsigned PanelReader::ReadingEndedMessage() {
+    static const unsigned message = RegisterWindowMessageA("TactraReadingEnded");
+    return message;
+}
+
+void PanelReader::Delivered(int64_t readAt) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (counterFrequency_ > 0) {
+        const int64_t us = (now.QuadPart - readAt) * 1000000 / counterFrequency_;
+        latency_.Add(us < 0 ? 0u : us > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(us));
+    }
+    ReportLatency(false);
+}
+
+// Every kLatencyReportPeriodMs, and when the reading ends, one line in the verbose log.
+void PanelReader::ReportLatency(bool final) {
+    const uint32_t now = GetTickCount();
+    if (!final && now - latencyReportedAt_ < kLatencyReportPeriodMs) return;
+    latencyReportedAt_ = now;
+    const LatencySummary summary = latency_.TakeSummary();
+    DiagnosticLog& log = ProcessLog();
+    if (log.Verbose() && summary.batches > 0)
+        log.Write("%s", FormatLatencyLine(label_.empty() ? "panel" : label_, summary).c_str());
 }
 
 // A touch screen's reports: gathered into frames by the screen's layout, each frame
@@ -457,10 +570,13 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
         if (stopRequested_) break;
         bool timedOut = false;
         if (Result read = source_.ReadWithin(device_, buffer, kContactTimeoutMs, timedOut); !read) {
-            if (!stopRequested_) WriteReadingEnded(log, read.ReasonText());
+            if (!stopRequested_) Vanished(target, read.ReasonText());
             break;
         }
         if (stopRequested_) break;
+        LARGE_INTEGER readAt;
+        QueryPerformanceCounter(&readAt);
+        readAt_ = readAt.QuadPart;
         const uint32_t now = GetTickCount();
         PanelInputReport frame;
         // Contacts silent too long are lifted first, also while others keep reporting,
@@ -489,6 +605,7 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
     }
     // A read left waiting by a timeout is over before the handle and buffer go.
     source_.EndRead(device_);
+    ReportLatency(true);
     if (log.Verbose())
         log.Write("touch screen: %s", DescribeScreenCounters(screen.Counters()).c_str());
 }
@@ -513,6 +630,7 @@ void PanelReader::Deliver(void* window, Display& display, const PanelInputReport
     if (batch.count > 0) {
         SendMessageA(static_cast<HWND>(window), touchMessage_, static_cast<WPARAM>(batch.count),
                      reinterpret_cast<LPARAM>(records_));
+        Delivered(readAt_);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "device/mapping/calibration.h"
 #include "device/mapping/monitor.h"
 #include "device/hid/hid.h"
+#include "device/hid/latency.h"
 #include "device/trace/replay.h"
 #include "device/panel/touch_report.h"
 #include "platform/result.h"
@@ -66,7 +67,9 @@ public:
 // before Read returns, so that the panel handle can be closed at once.
 class HidPanelSource : public PanelSource {
 public:
-    HidPanelSource();
+    // Without a path it opens the first panel, else the first touch screen, as found
+    // now; with one, the device at that interface path only.
+    explicit HidPanelSource(std::string path = std::string());
     ~HidPanelSource() override;
     HidPanelSource(const HidPanelSource&) = delete;
     HidPanelSource& operator=(const HidPanelSource&) = delete;
@@ -83,6 +86,7 @@ private:
     // Outlives any read, even that of a thread terminated as a last resort.
     std::unique_ptr<PendingRead> read_;
     void* wake_ = nullptr;  // event: the reading is to stop
+    std::string path_;
 };
 
 // A trace replayed in real time: the report at tick T is delivered T milliseconds
@@ -117,12 +121,38 @@ private:
     uint32_t startTick_ = 0;
 };
 
+// One trace that several devices' reading threads write to, a line at a time. With
+// one device it is the old trace; once a second device writes, each device is named
+// in a `device` line (the first one declared then, for all its lines before), and
+// the device of every line that follows another device's is named again.
+class SharedTraceRecorder {
+public:
+    explicit SharedTraceRecorder(TraceRecorder& recorder);
+    ~SharedTraceRecorder();
+    SharedTraceRecorder(const SharedTraceRecorder&) = delete;
+    SharedTraceRecorder& operator=(const SharedTraceRecorder&) = delete;
+
+    // Each call writes its lines, after the `device` line they need, under one lock.
+    void Panel(const std::string& path, uint32_t tick, int32_t maxX, int32_t maxY);
+    void Screen(const std::string& path, uint32_t tick, const PanelDevice& device);
+    void Report(const std::string& path, uint32_t tick, const uint8_t* data, size_t length);
+    void Input(const std::string& path, uint32_t tick, const uint8_t* data, size_t length);
+
+private:
+    void Enter(const std::string& path, uint32_t tick);
+    void Leave();
+    TraceRecorder& recorder_;
+    void* lock_;                      // CRITICAL_SECTION
+    std::vector<std::string> paths_;  // the devices in the order they first wrote
+    size_t current_ = 0;
+};
+
 // Passes everything through and writes the panel's maxima at every opening and
 // every report read to a trace; for a touch screen its ids and layout at every
 // opening and each raw report as an `input` line.
 class RecordingPanelSource : public PanelSource {
 public:
-    RecordingPanelSource(PanelSource& inner, TraceRecorder& recorder)
+    RecordingPanelSource(PanelSource& inner, SharedTraceRecorder& recorder)
         : inner_(inner), recorder_(recorder) {}
     Result Open(PanelDevice& device) override;
     Result Read(const PanelDevice& device, uint8_t* buffer) override;
@@ -133,7 +163,7 @@ public:
 
 private:
     PanelSource& inner_;
-    TraceRecorder& recorder_;
+    SharedTraceRecorder& recorder_;
 };
 
 // Timer 1 of the main dialog, which runs the restart procedure.
@@ -164,6 +194,13 @@ public:
 
     // Called at each opening of the panel, before the reading thread starts.
     void SetSetupHook(ReaderSetupHook hook) { setupHook_ = std::move(hook); }
+    // How the log names this device in its latency lines (empty: "panel").
+    void SetLabel(const std::string& label) { label_ = label; }
+
+    // The registered message "TactraReadingEnded", which the reading thread sends to
+    // its window when its device vanished (a read failed, not a stop), its lParam the
+    // reader's Records(): the engine then lets go of that device's touch.
+    static unsigned ReadingEndedMessage();
 
     // Opens the panel and starts the reading thread, which sends "WM_TOUCH" to
     // `window`. Succeeds when the thread runs; otherwise says why not. A thread
@@ -194,6 +231,10 @@ public:
 private:
     void ScreenLoop(void* window, Display& display);
     void Deliver(void* window, Display& display, const PanelInputReport& frame);
+    // The read that completed at `readAt` (a performance counter) was delivered now.
+    void Delivered(int64_t readAt);
+    void ReportLatency(bool final);
+    void Vanished(void* window, const char* reason);
     void EndThread();
     void DropThreadAndPanel();
 
@@ -214,6 +255,12 @@ private:
     // Written by the thread between two sends, read by the handler during a send.
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
     std::vector<uint8_t> report_;
+    std::string label_;
+    // The reading thread's alone: how long its batches took, and when it last said so.
+    LatencyStats latency_;
+    int64_t counterFrequency_ = 0;
+    int64_t readAt_ = 0;  // when the screen loop's latest read returned (performance counter)
+    uint32_t latencyReportedAt_ = 0;
 };
 
 }  // namespace tactra

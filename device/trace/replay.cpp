@@ -20,7 +20,10 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
         error.reason = reason;
         return false;
     };
+    int declared = 0;
     for (const TraceStep& step : steps) {
+        if (step.op == TraceOp::kDevice && step.args[0] != 0 && ++declared > 1)
+            return fail(step.line, "a trace of several devices where one is replayed");
         if (step.op == TraceOp::kDescriptor || step.op == TraceOp::kLayout ||
             step.op == TraceOp::kIds) {
             if (built.screen)
@@ -86,6 +89,56 @@ bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script
         }
     }
     script = std::move(built);
+    return true;
+}
+
+bool BuildReplayScripts(const std::vector<TraceStep>& steps, std::vector<ReplayScript>& scripts,
+                        TraceError& error) {
+    // Each device's own lines; the lines before the first `device` are the first's.
+    struct Lines {
+        std::string name;
+        std::string path;
+        std::vector<TraceStep> steps;
+    };
+    std::vector<Lines> devices(1);
+    size_t current = 0;
+    bool named = false;
+    for (const TraceStep& step : steps) {
+        if (step.op != TraceOp::kDevice) {
+            devices[current].steps.push_back(step);
+            continue;
+        }
+        if (step.args[0] != 0) {
+            if (named) devices.emplace_back();
+            named = true;
+            devices.back().name = step.texts[0];
+            devices.back().path = step.texts[1];
+            current = devices.size() - 1;
+        } else {
+            for (size_t i = 0; i < devices.size(); ++i) {
+                if (devices[i].name == step.texts[0]) current = i;
+            }
+        }
+    }
+    std::vector<ReplayScript> built(devices.size());
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (!BuildReplayScript(devices[i].steps, built[i], error)) return false;
+        built[i].name = devices[i].name;
+        built[i].path = devices[i].path;
+    }
+    scripts = std::move(built);
+    return true;
+}
+
+bool LoadReplayScripts(const std::string& path, std::vector<ReplayScript>& scripts,
+                       std::string& message) {
+    std::vector<TraceStep> steps;
+    TraceError error;
+    if (!LoadTraceFile(path, TraceOptions(), steps, error) ||
+        !BuildReplayScripts(steps, scripts, error)) {
+        message = path + ":" + std::to_string(error.line) + ": " + error.reason;
+        return false;
+    }
     return true;
 }
 
@@ -169,6 +222,11 @@ void TraceRecorder::Layout(uint32_t tick, const ContactLayout& layout) {
 
 void TraceRecorder::Input(uint32_t tick, const uint8_t* data, size_t length) {
     WriteLine(FormatInputLine(Relative(tick), data, length));
+}
+
+void TraceRecorder::Device(uint32_t tick, const std::string& name, const std::string& path,
+                           bool declare) {
+    WriteLine(FormatDeviceLine(Relative(tick), name, path, declare));
 }
 
 }  // namespace tactra

@@ -35,6 +35,9 @@ struct ReplayScript {
     ContactLayout layout;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
+    // The device's `device` name and interface path (empty in a trace of one device).
+    std::string name;
+    std::string path;
 };
 
 // Takes the reports, with the panel's maxima in force for each, from parsed steps.
@@ -45,7 +48,16 @@ struct ReplayScript {
 bool BuildReplayScript(const std::vector<TraceStep>& steps, ReplayScript& script,
                        TraceError& error);
 
-// Reads, parses and checks a trace file. On failure `message` is
+// The same for each device of a trace (its `device` lines): one script per device, in
+// the order the devices are declared; a trace without `device` gives one.
+bool BuildReplayScripts(const std::vector<TraceStep>& steps, std::vector<ReplayScript>& scripts,
+                        TraceError& error);
+
+// Reads, parses and checks a trace file of any number of devices.
+bool LoadReplayScripts(const std::string& path, std::vector<ReplayScript>& scripts,
+                       std::string& message);
+
+// Reads, parses and checks a trace file of one device. On failure `message` is
 // "FILE:LINE: reason" (line 0 when the file cannot be read) and nothing is kept.
 bool LoadReplayScript(const std::string& path, ReplayScript& script, std::string& message);
 // The same for a trace of the given kind (`options.library`: the library's directives
@@ -76,6 +88,8 @@ public:
     void Ids(uint32_t tick, uint16_t vendorId, uint16_t productId);
     void Layout(uint32_t tick, const ContactLayout& layout);
     void Input(uint32_t tick, const uint8_t* data, size_t length);
+    // `device NAME "PATH"` (declaring) or `device NAME`.
+    void Device(uint32_t tick, const std::string& name, const std::string& path, bool declare);
     // False once a write has failed.
     bool Ok() const { return ok_; }
 

@@ -104,12 +104,6 @@ public:
         while (NextLine()) {
             if (!ParseLine()) return false;
         }
-        // A device's line before the first `device` of a trace that declares devices
-        // would belong to none of them.
-        if (!devices_.empty() && undeclaredLine_ > 0) {
-            lineNumber_ = undeclaredLine_;
-            return Fail("a device's line before the first 'device' of the trace");
-        }
         return true;
     }
 
@@ -175,8 +169,6 @@ private:
         step_.line = lineNumber_;
         step_.tick = tick_;
         if (!ParseDirective(tokens_[first_].text)) return false;
-        if (devices_.empty() && undeclaredLine_ == 0 && OfADevice(step_.op))
-            undeclaredLine_ = lineNumber_;
         steps_.push_back(std::move(step_));
         return true;
     }
@@ -382,22 +374,6 @@ private:
         return true;
     }
 
-    static bool OfADevice(TraceOp op) {
-        switch (op) {
-            case TraceOp::kPanel:
-            case TraceOp::kReopen:
-            case TraceOp::kReport:
-            case TraceOp::kDescriptor:
-            case TraceOp::kLayout:
-            case TraceOp::kIds:
-            case TraceOp::kInput:
-            case TraceOp::kUnplug:
-                return true;
-            default:
-                return false;
-        }
-    }
-
     // device NAME "PATH" | device NAME
     bool ParseDevice(size_t a) {
         step_.op = TraceOp::kDevice;
@@ -423,8 +399,9 @@ private:
             return Fail("more than " + std::to_string(kMaxTraceDevices) + " devices");
         if (current_ < screens_.size()) screens_[current_] = screen_;
         if (declare) {
+            // The lines before the first `device` are the first device's.
+            screens_.push_back(devices_.empty() && screen_);
             devices_.push_back(name);
-            screens_.push_back(false);
         }
         current_ = known;
         screen_ = screens_[current_];
@@ -548,7 +525,6 @@ private:
     std::vector<std::string> devices_;
     std::vector<bool> screens_;
     size_t current_ = 0;
-    int undeclaredLine_ = 0;  // the first device line before any `device`
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gesture/touch_priority.h"
+#include "device/mapping/touch_priority.h"
 #include "platform/diagnostic_log.h"
 #include "platform/recording_input_sink.h"
 #include "tests/support/fake_display.h"

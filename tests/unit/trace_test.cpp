@@ -94,15 +94,13 @@ TEST(Trace, MalformedLinesAreRefusedWithTheirLineNumber) {
         {"monitor \"D 1\" 0 0 9 9 0\nunplug-monitor \"d 1\"\nunplug-monitor \"D 1\"\n", 3,
          "no monitor 'D 1' is attached"},
         {"touch-enabled 2\n", 1, "bad touch switch"},
-        // Devices: declared once with a path, named after that; a device's lines come
-        // after the first declaration; each device its own screen.
+        // Devices: declared once with a path, named after that; each its own screen.
         {"device\n", 1, "takes a name"},
         {"device a b c\n", 1, "takes a name"},
         {"device \"a\" \"p\"\n", 1, "a word of letters"},
         {"device a.b \"p\"\n", 1, "a word of letters"},
         {"device a \"p\"\ndevice a \"q\"\n", 2, "declared already"},
         {"device a \"p\"\ndevice b\n", 2, "no device 'b' is declared"},
-        {"touch 1,1 -\ndevice a \"p\"\n", 1, "before the first 'device'"},
         {"device a \"p\"\nlayout id=0 bytes=6 finger tip=0:1:0:1 cid=8:8:0:1 x=16:16:0:100 "
          "y=32:16:0:100\ndevice b \"q\"\ninput 01 00 00 00 00 00\n",
          4, "'input' needs a 'descriptor' or 'layout'"},

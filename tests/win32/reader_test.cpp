@@ -24,8 +24,13 @@ struct Batch {
 
 std::vector<Batch>* g_batches = nullptr;
 UINT g_touchMessage = 0;
+std::vector<LPARAM> g_ended;  // the records of each "TactraReadingEnded"
 
 LRESULT CALLBACK TouchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == PanelReader::ReadingEndedMessage()) {
+        g_ended.push_back(lParam);
+        return 0;
+    }
     if (msg == g_touchMessage && g_touchMessage != 0) {
         // The records belong to the sender: copy them.
         const auto* records = reinterpret_cast<const TOUCHINPUT*>(lParam);
@@ -173,7 +178,8 @@ TEST_F(ReaderTest, RecordedSessionReplaysToTheSameBatches) {
     {
         TraceRecorder recorder;
         ASSERT_TRUE(recorder.Open(recordedPath, message)) << message;
-        RecordingPanelSource recording(*original, recorder);
+        SharedTraceRecorder shared(recorder);
+        RecordingPanelSource recording(*original, shared);
         first = Replay(recording);
         EXPECT_TRUE(recorder.Ok());
     }
@@ -215,7 +221,8 @@ TEST_F(ReaderTest, ScreenTraceReplaysThroughItsLayoutAndRecordsAsSent) {
     {
         TraceRecorder recorder;
         ASSERT_TRUE(recorder.Open(recordedPath, message)) << message;
-        RecordingPanelSource recording(*source, recorder);
+        SharedTraceRecorder shared(recorder);
+        RecordingPanelSource recording(*source, shared);
         first = Replay(recording);
     }
     ASSERT_EQ(first.size(), 3u);
@@ -355,6 +362,52 @@ TEST_F(ReaderTest, NoWindowEndsTheThreadAtOnce) {
     EXPECT_TRUE(PumpUntilEnded(reader));
     EXPECT_EQ(reader.PanelHandle(), nullptr);
     EXPECT_EQ(source->Remaining(), 6u);
+}
+
+// Two devices' readings recorded into one trace: the first device's lines stay as a
+// one-device recording has them until the second writes; the trace then replays as
+// two devices with their own paths and reports. Each reading that ends by itself
+// tells the window, with its records, so that its engine lets go.
+TEST_F(ReaderTest, TwoDevicesRecordIntoOneTraceThatReplaysAsTwo) {
+    const std::string trace =
+        WriteFile("reader_two.trace",
+                  "device a \"\\\\\\\\?\\\\hid#vid_0eef&pid_0001#7&1&0&1#x\"\n"
+                  "at 0  touch 100,100 -\n"
+                  "at 10 touch - -\n"
+                  "device b \"\\\\\\\\?\\\\hid#vid_0eef&pid_0001#7&1&0&2#x\"\n"
+                  "at 0  touch 200,200 -\n"
+                  "at 20 touch 210,200 -\n"
+                  "at 30 touch - -\n");
+    std::vector<ReplayScript> scripts;
+    std::string message;
+    ASSERT_TRUE(LoadReplayScripts(trace, scripts, message)) << message;
+    ASSERT_EQ(scripts.size(), 2u);
+    ReplayPanelSource a(scripts[0]), b(scripts[1]);
+    const std::string recordedPath = TempPath("reader_two_recorded.trace");
+    g_ended.clear();
+    {
+        TraceRecorder recorder;
+        ASSERT_TRUE(recorder.Open(recordedPath, message)) << message;
+        SharedTraceRecorder shared(recorder);
+        RecordingPanelSource recordA(a, shared), recordB(b, shared);
+        EXPECT_EQ(Replay(recordA).size(), 2u);
+        EXPECT_EQ(Replay(recordB).size(), 3u);
+    }
+    EXPECT_EQ(g_ended.size(), 2u) << "each trace's end is its device vanishing";
+    std::ifstream in(recordedPath, std::ios::binary);
+    const std::string recorded((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    in.close();
+    EXPECT_EQ(recorded.find("device"), recorded.find("device d1 ")) << recorded;
+    EXPECT_LT(recorded.find("report"), recorded.find("device d1 ")) << "a's lines come first";
+    std::vector<ReplayScript> replayed;
+    ASSERT_TRUE(LoadReplayScripts(recordedPath, replayed, message)) << message << recorded;
+    ASSERT_EQ(replayed.size(), 2u);
+    EXPECT_EQ(replayed[0].path, scripts[0].path);
+    EXPECT_EQ(replayed[1].path, scripts[1].path);
+    EXPECT_EQ(replayed[0].reports.size(), 2u);
+    EXPECT_EQ(replayed[1].reports.size(), 3u);
+    std::remove(recordedPath.c_str());
 }
 
 }  // namespace

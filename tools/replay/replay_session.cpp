@@ -283,6 +283,8 @@ void ReplaySession::SelectDevice(const TraceStep& step) {
         ReplayDevice& added = devices_.back();
         added.name = name;
         added.path = step.texts[1];
+        // Already open when a recording's first device is named after its lines.
+        if (added.opened) added.identity = Identity(added);
         current_ = devices_.size() - 1;
         if (current_ >= static_cast<size_t>(kMaxTouchDevices)) {
             added.skipped = true;
@@ -313,6 +315,13 @@ void ReplaySession::StartUp() {
     }
 }
 
+// The ids its `ids` line gives (without one, the panel's vendor) and its path.
+std::string ReplaySession::Identity(const ReplayDevice& device) {
+    const bool ids = device.screen.VendorId() != 0 || device.screen.ProductId() != 0;
+    return DeviceIdentity(ids ? device.screen.VendorId() : kPanelVendorId,
+                          ids ? device.screen.ProductId() : 0, device.path);
+}
+
 int ReplaySession::IndexOf(const ReplayDevice& device) const {
     return static_cast<int>(&device - devices_.data());
 }
@@ -326,10 +335,7 @@ void ReplaySession::OpenPanel(ReplayDevice& device) {
         InitDisplayState(display_, device.engine.display);
         device.engine.touchEnabled = touchEnabled_;
     }
-    // The ids its `ids` line gives; without one, the panel's vendor.
-    const bool ids = device.screen.VendorId() != 0 || device.screen.ProductId() != 0;
-    device.identity = DeviceIdentity(ids ? device.screen.VendorId() : kPanelVendorId,
-                                     ids ? device.screen.ProductId() : 0, device.path);
+    device.identity = Identity(device);
     // Found first: no device declared before it reads.
     bool first = true;
     device.ambiguous = false;

@@ -16,7 +16,7 @@
 #include "device/panel/touch_report.h"
 #include "device/trace/trace.h"
 #include "gesture/engine.h"
-#include "gesture/touch_priority.h"
+#include "device/mapping/touch_priority.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/file_system.h"
@@ -191,6 +191,7 @@ private:
     void SwitchTouch(bool enabled);
     ReplayDevice& Current() { return devices_[current_]; }
     int IndexOf(const ReplayDevice& device) const;
+    static std::string Identity(const ReplayDevice& device);
     std::string Label() const;
 
     ReplayOptions options_;

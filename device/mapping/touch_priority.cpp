@@ -1,4 +1,4 @@
-#include "gesture/touch_priority.h"
+#include "device/mapping/touch_priority.h"
 
 namespace tactra {
 
