@@ -582,7 +582,12 @@ bool RegisterSeveral(const PanelOpenOptions& options) {
         g_devices.push_back(std::move(d));
     }
     if (g_devices.empty()) return false;
+    // As with one device: the last panel found gives the attributes, else the first
+    // screen.
     g_state.foundAttributes = g_devices.front()->found.attributes;
+    for (const auto& d : g_devices) {
+        if (!d->found.touchScreen) g_state.foundAttributes = d->found.attributes;
+    }
     ProcessLog().Write("%u touch devices registered", static_cast<unsigned>(g_devices.size()));
     return true;
 }

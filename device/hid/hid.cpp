@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include <algorithm>
-
 #include "device/mapping/device_sections.h"
 #include "device/panel/touch_report.h"
 
@@ -60,9 +58,17 @@ std::vector<uint8_t> MakeStartReport(uint16_t outputReportLength) {
 }
 
 void ArrangeTouchDevices(std::vector<FoundTouchDevice>& found, std::vector<std::string>& notes) {
-    for (size_t i = 0; i < found.size(); ++i) found[i].order = i;
-    std::stable_partition(found.begin(), found.end(),
-                          [](const FoundTouchDevice& d) { return !d.touchScreen; });
+    // Every panel, then every screen, each kind in the order found.
+    std::vector<FoundTouchDevice> ordered;
+    ordered.reserve(found.size());
+    for (int screens = 0; screens < 2; ++screens) {
+        for (size_t i = 0; i < found.size(); ++i) {
+            if (found[i].touchScreen != (screens == 1)) continue;
+            ordered.push_back(found[i]);
+            ordered.back().order = i;
+        }
+    }
+    found.swap(ordered);
     for (size_t i = 0; i < found.size(); ++i) {
         FoundTouchDevice& d = found[i];
         d.identity = DeviceIdentity(d.attributes.vendorId, d.attributes.productId, d.path);

@@ -1005,9 +1005,9 @@ TEST_F(SimulatedLibrary, CountingAndRegistrationStoreTheLastMatchAndCloseEveryHa
 }
 
 // A touch screen of any maker: vendor 0 counts every usable one, the panel's vendor
-// only its panels, and registration opens the screen, sets its Device Mode and
-// closes it again.
-TEST_F(SimulatedLibrary, VendorZeroCountsEveryScreenAndRegistrationOpensOne) {
+// only its panels, and registration opens every screen, sets its Device Mode and
+// closes it again; the first screen gives the attributes.
+TEST_F(SimulatedLibrary, VendorZeroCountsEveryScreenAndRegistrationOpensEach) {
     const TracedScreen pq = LoadScreen("generic-pqlabs");
     const TracedScreen irm = LoadScreen("generic-irmtouch");
     Describe("libscreen", {ScreenDevice(PipePath("pq"), pq), ScreenDevice(PipePath("irm"), irm),
@@ -1026,7 +1026,8 @@ TEST_F(SimulatedLibrary, VendorZeroCountsEveryScreenAndRegistrationOpensOne) {
     std::vector<uint8_t> written;
     ASSERT_TRUE(Feeder(0).NextWrite(written, 5000));
     EXPECT_EQ(written, DeviceModeWrite(pq.descriptor));
-    EXPECT_FALSE(Feeder(1).NextWrite(written, 0)) << "only the opened screen is set";
+    ASSERT_TRUE(Feeder(1).NextWrite(written, 5000)) << "each screen is set";
+    EXPECT_EQ(written, DeviceModeWrite(irm.descriptor));
     EXPECT_EQ(HeldAfterSettling(), 0);
     EXPECT_EQ(isTouchWindow_(window_, nullptr), 1);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -587,15 +588,15 @@ protected:
 };
 
 // Test.exe names the device registration opened: a screen alone, as a touch screen;
-// of two screens the first, which registration opens, although the counting found
-// the second last; the panel before a screen enumerated ahead of it; and the note
-// when nothing is attached.
+// of two screens the first, although the counting found the second last (registration
+// reads both, each in multi-input mode); the panel before a screen enumerated ahead of
+// it; and the note when nothing is attached.
 TEST_F(SimulatedDevices, TestNamesTheDeviceTheLibraryOpens) {
     struct Row {
         const char* what;
         std::vector<sim::SimulatedDevice> devices;
         std::string status;
-        int modeSetOn;  // the device whose Device Mode is written, -1 for none
+        std::vector<int> modeSetOn;  // the devices whose Device Mode is written
     };
     const std::string touch =
         ". Touch the screen with one or two fingers; Escape or \"Close\" "
@@ -604,20 +605,20 @@ TEST_F(SimulatedDevices, TestNamesTheDeviceTheLibraryOpens) {
         {"a screen",
          {Screen("screen", 0x5678)},
          "Touch screen: vendor 0x1234, product 0x5678, version 0x0200" + touch,
-         0},
+         {0}},
         {"two screens",
          {Screen("first", 0x0001), Screen("second", 0x0002)},
          "Touch screen: vendor 0x1234, product 0x0001, version 0x0200" + touch,
-         0},
+         {0, 1}},
         {"a screen and the panel",
          {Screen("screen", 0x5678), Panel()},
          "Panel: vendor 0x0EEF, product 0x0001, version 0x0100" + touch,
-         -1},
+         {0}},
         {"nothing",
          {},
          "No touch device is connected. Connect a touch panel or touch screen and start the test "
          "again.",
-         -1},
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -630,7 +631,8 @@ TEST_F(SimulatedDevices, TestNamesTheDeviceTheLibraryOpens) {
             << WindowText(GetDlgItem(window, 100));
         for (size_t i = 0; i < row.devices.size(); ++i) {
             if (row.devices[i].descriptor.empty()) continue;
-            const bool expected = static_cast<int>(i) == row.modeSetOn;
+            const bool expected = std::find(row.modeSetOn.begin(), row.modeSetOn.end(),
+                                            static_cast<int>(i)) != row.modeSetOn.end();
             EXPECT_EQ(ModeSet(i, expected ? 5000 : 500), expected) << row.devices[i].path;
         }
         PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);

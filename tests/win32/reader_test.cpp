@@ -375,7 +375,7 @@ TEST_F(ReaderTest, TwoDevicesRecordIntoOneTraceThatReplaysAsTwo) {
                   "at 0  touch 100,100 -\n"
                   "at 10 touch - -\n"
                   "device b \"\\\\\\\\?\\\\hid#vid_0eef&pid_0001#7&1&0&2#x\"\n"
-                  "at 0  touch 200,200 -\n"
+                  "at 10 touch 200,200 -\n"
                   "at 20 touch 210,200 -\n"
                   "at 30 touch - -\n");
     std::vector<ReplayScript> scripts;
