@@ -40,7 +40,7 @@ test-native: native
 test-win: wintest
 	bash tests/scripts/wine-run.sh build/wintest
 	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/scripts/wine-run.sh build/wintest \
-	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
+	  -R '^(win32.(device|tactra_touch|client_programs)_test|sim.devices)$$'
 
 test-win32: win32
 	ctest --test-dir build/win32 --output-on-failure
@@ -59,7 +59,7 @@ test: deps native win32 ship64 wintest
 	bash tests/scripts/run-32bit-suites.sh
 	bash tests/scripts/wine-run.sh build/wintest
 	TACTRA_WINE_SCREENS=2 GTEST_FILTER='*Monitor*:*Desktop*' bash tests/scripts/wine-run.sh build/wintest \
-	  -R '^win32.(device|tactra_touch|client_programs)_test$$'
+	  -R '^(win32.(device|tactra_touch|client_programs)_test|sim.devices)$$'
 
 # The installer and the zip of the shipped files, from the win32 build once its
 # checks have passed.

@@ -127,6 +127,7 @@ std::vector<HANDLE> g_otherRawDevices;
 // reads as it always has.
 struct SeveralDevice {
     FoundTouchDevice found;
+    bool usable = true;
     HANDLE rawDevice = nullptr;
     std::unique_ptr<GenericTouchScreen> screen;
     LibraryDevice reading;
@@ -206,36 +207,13 @@ int CountLibraryPanels(uint16_t vendorId) {
     return count;
 }
 
-// The device path as raw input names it and as discovery does: the systems differ in
-// the first characters ("\\??\" or "\\?\") and in letter case.
-bool SameDevicePath(const std::string& a, const std::string& b) {
-    if (a.size() != b.size() || a.size() < 4) return false;
-    for (size_t i = 4; i < a.size(); ++i) {
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-// The device path of a raw-input device; empty when it cannot be read.
-std::string RawDeviceName(HANDLE device) {
-    UINT size = 0;
-    if (GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, nullptr, &size) != 0 || size == 0)
-        return std::string();
-    std::string name(size, '\0');
-    const UINT got = GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, &name[0], &size);
-    if (got == static_cast<UINT>(-1)) return std::string();
-    name.resize(std::strlen(name.c_str()));
-    return name;
-}
-
 // Whether a raw-input report comes from the registered touch screen.
 bool FromRegisteredScreen(HANDLE device) {
     if (g_screen->rawDevice != nullptr) return device == g_screen->rawDevice;
     for (HANDLE other : g_otherRawDevices) {
         if (other == device) return false;
     }
-    const std::string name = RawDeviceName(device);
+    const std::string name = RawInputDeviceName(device);
     if (name.empty()) return false;
     if (SameDevicePath(name, g_screen->path)) {
         g_screen->rawDevice = device;
@@ -330,7 +308,7 @@ void FeedSeveral(HANDLE rawDevice, const uint8_t* data, size_t length, uint32_t 
         for (HANDLE other : g_otherRawDevices) {
             if (other == rawDevice) return;
         }
-        const std::string name = RawDeviceName(rawDevice);
+        const std::string name = RawInputDeviceName(rawDevice);
         for (size_t i = 0; i < g_devices.size() && index == g_devices.size(); ++i) {
             if (g_devices[i]->rawDevice == nullptr &&
                 SameDevicePath(name, g_devices[i]->found.path)) {
@@ -345,6 +323,7 @@ void FeedSeveral(HANDLE rawDevice, const uint8_t* data, size_t length, uint32_t 
         }
     }
     SeveralDevice& d = *g_devices[index];
+    if (!d.usable) return;
     if (d.screen == nullptr) {
         DeliverSeveral(index, data, length);
         return;
@@ -556,17 +535,23 @@ bool RegisterSeveral(const PanelOpenOptions& options) {
     if (found.size() < 2) return false;
     const CIni ini = CurrentCalibrationFile();
     for (size_t i = 0; i < found.size(); ++i) {
-        PanelDevice device;
-        if (!OpenPanelAt(device, found[i].path, options)) continue;
-        const Result ranges = ReadValueRanges(device);
-        if (device.touchScreen) SetDeviceModeOrLog(device);
-        ClosePanelHandle(device.handle);
-        if (!ranges) {
-            ProcessLog().Write("HID %s: %s", found[i].path.c_str(), ranges.ReasonText());
-            continue;
-        }
+        // A device that cannot be read now keeps its place, so that the devices are
+        // numbered as discovery lists them (SetCalibrate's number), but reads nothing.
         std::unique_ptr<SeveralDevice> d(new SeveralDevice);
         d->found = found[i];
+        PanelDevice device;
+        Result opened = OpenPanelAt(device, found[i].path, options);
+        if (opened) {
+            opened = ReadValueRanges(device);
+            if (device.touchScreen) SetDeviceModeOrLog(device);
+            ClosePanelHandle(device.handle);
+        }
+        if (!opened) {
+            ProcessLog().Write("HID %s: %s", found[i].path.c_str(), opened.ReasonText());
+            d->usable = false;
+            g_devices.push_back(std::move(d));
+            continue;
+        }
         d->reading.panel.logicalMaxX = device.logicalMaxX;
         d->reading.panel.logicalMaxY = device.logicalMaxY;
         d->reading.section = found[i].ambiguous

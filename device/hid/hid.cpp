@@ -1,5 +1,6 @@
 #include "device/hid/hid.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "device/mapping/device_sections.h"
@@ -86,6 +87,16 @@ void ArrangeTouchDevices(std::vector<FoundTouchDevice>& found, std::vector<std::
         }
         found.resize(kMaxTouchDevices);
     }
+}
+
+bool SameDevicePath(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() || a.size() < 4) return false;
+    for (size_t i = 4; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 std::string TouchDeviceName(const FoundTouchDevice& device) {

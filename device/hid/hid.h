@@ -105,6 +105,10 @@ struct FoundTouchDevice {
 // log per device marked or dropped goes to `notes`.
 void ArrangeTouchDevices(std::vector<FoundTouchDevice>& found, std::vector<std::string>& notes);
 
+// Whether two device paths name one device: raw input and discovery differ in the
+// first characters ("\\??\" or "\\?\") and in letter case.
+bool SameDevicePath(const std::string& a, const std::string& b);
+
 // "0EEF:0001 panel", "6615:0070 touch screen": a device as the main dialog lists it.
 std::string TouchDeviceName(const FoundTouchDevice& device);
 

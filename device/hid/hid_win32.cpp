@@ -668,6 +668,18 @@ Result OpenPanelAt(PanelDevice& device, const std::string& path, const PanelOpen
     return Result::Success();
 }
 
+std::string RawInputDeviceName(void* rawDevice) {
+    HANDLE device = static_cast<HANDLE>(rawDevice);
+    UINT size = 0;
+    if (GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, nullptr, &size) != 0 || size == 0)
+        return std::string();
+    std::string name(size, '\0');
+    const UINT got = GetRawInputDeviceInfoA(device, RIDI_DEVICENAME, &name[0], &size);
+    if (got == static_cast<UINT>(-1)) return std::string();
+    name.resize(std::strlen(name.c_str()));
+    return name;
+}
+
 Result ReadValueRanges(PanelDevice& device) {
     if (device.handle == nullptr || device.handle == INVALID_HANDLE_VALUE) return NoOpenPanel();
     if (device.touchScreen) {

@@ -81,6 +81,9 @@ void ListTouchDevices(const PanelOpenOptions& options, const std::vector<std::st
 // device is gone or no longer usable.
 Result OpenPanelAt(PanelDevice& device, const std::string& path, const PanelOpenOptions& options);
 
+// The device path of a raw-input device handle; empty when it cannot be read.
+std::string RawInputDeviceName(void* rawDevice);
+
 // The failure of finding no panel of `vendorId`, in the words the log's readers know
 // whether touch screens were looked for or not.
 Result NoPanelFound(uint16_t vendorId);

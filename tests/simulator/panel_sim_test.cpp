@@ -24,6 +24,7 @@
 #include "device/trace/trace.h"
 #include "platform/diagnostic_log.h"
 #include "panel_feeder.h"
+#include "tests/support/monitors_win32.h"
 #include "tests/support/probe_window_win32.h"
 #include "tests/support/tactra_process_win32.h"
 #include "tpinput/tpinput.h"
@@ -310,6 +311,70 @@ TEST_F(SimulatedTactra, TapPinchAndFlickReachTheApplicationInFront) {
     WaitForCount(probe.Received(), expected.size(), 20000);
     Pump(300);  // nothing more may follow
     EXPECT_EQ(probe.Received(), expected);
+}
+
+// Two identical panels on two ports: each is read, each is known by its port, each
+// maps through its own section onto its own monitor (with one monitor, both onto it),
+// a tap on either clicks; while one is touched the other's touch is ignored; and when
+// one is unplugged the other goes on.
+TEST_F(SimulatedTactra, TwoDevicesEachOnItsMonitorOneUnplugged) {
+    // The ports' part of each path, as the system's interface paths have it.
+    const std::string first = PipePath("a") + "#vid_0eef&pid_0001#7&1a2b&0&0001#x";
+    const std::string second = PipePath("b") + "#vid_0eef&pid_0001#7&1a2b&0&0002#x";
+    Describe("devices", {Device(first, 0x0EEF, 0x0001, 13, 2, {1, 2048, 1536}),
+                         Device(second, 0x0EEF, 0x0001, 13, 2, {1, 2048, 1536})});
+    PanelFeeder& a = Feeder(0);
+    PanelFeeder& b = Feeder(1);
+    ASSERT_TRUE(a.Plug());
+    ASSERT_TRUE(b.Plug());
+    const std::vector<MONITORINFOEXA> monitors = testing::AttachedMonitors();
+    ASSERT_FALSE(monitors.empty());
+    // The second device's section names the second monitor, when there is one.
+    const MONITORINFOEXA& its = monitors.size() > 1 ? monitors[1] : monitors[0];
+    std::string ini = "[Device 0EEF:0001 7&1A2B&0&0002]\r\n";
+    if (monitors.size() > 1) ini += std::string("Monitor=") + its.szDevice + "\r\n";
+    std::ofstream(folder_ + "\\Calibrate.ini", std::ios::binary) << ini;
+    ProbeWindow probe("TactraSimulatedProbe", "Touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+
+    StartTactra();
+    ExpectReading(a, {0x00, 0x01});
+    ExpectReading(b, {0x00, 0x01});
+    Pump(300);
+    const RECT& m = its.rcMonitor;
+    const POINT onSecond = {m.left + (m.right - m.left) / 2, m.top + (m.bottom - m.top) / 2};
+    // The first on the primary display: raw units are twice its pixels.
+    EXPECT_TRUE(TouchMovesPointer(a, 400, 400, {200, 200}))
+        << "pointer at " << Cursor().x << "," << Cursor().y;
+    Pump(300);
+    EXPECT_TRUE(TouchMovesPointer(b, 1024, 768, onSecond))
+        << "pointer at " << Cursor().x << "," << Cursor().y;
+    Pump(600);
+
+    // A tap of the first clicks the probe where it lands.
+    ASSERT_TRUE(probe.BringToFront());
+    probe.RecordButtons(true);
+    Feed(a, Touch(1200, 768), 40);
+    Feed(a, Lift(1200, 768), 0);
+    EXPECT_TRUE(WaitForCount(probe.Received(), 2, 10000));
+    EXPECT_EQ(probe.Received(), (std::vector<std::string>{"left down 600 384", "left up 600 384"}));
+    probe.RecordButtons(false);
+    Pump(600);
+
+    // While the first is held, the second's touch moves nothing.
+    Feed(a, Touch(200, 200), 100);
+    const POINT held = Cursor();
+    Feed(b, Touch(1024, 768), 200);
+    EXPECT_EQ(Cursor().x, held.x);
+    EXPECT_EQ(Cursor().y, held.y);
+    Feed(b, Lift(1024, 768), 50);
+    Feed(a, Lift(200, 200), 600);
+
+    // The first unplugged: the second goes on.
+    a.Unplug();
+    Pump(800);
+    EXPECT_TRUE(TouchMovesPointer(b, 1024, 768, onSecond))
+        << "pointer at " << Cursor().x << "," << Cursor().y;
 }
 
 TEST_F(SimulatedTactra, UnplugEndsTheReadingAndAReplugResumesIt) {

@@ -6,8 +6,14 @@
 // is the one the library opens: the panel, or without one a touch screen of any
 // maker, whose positions reach the capture in the panel's range.
 //
-// With several monitors it first asks on every one of them "Touch the screen you
-// want to use". A touch does not tell which monitor the panel or touch screen lies
+// With several touch devices it pairs them with the monitors first: each monitor in
+// turn says "Touch this screen", and the device whose touch answers is paired with it
+// (Escape, or no touch for a while: no touch device on that monitor). Each paired
+// device is then calibrated on its own monitor, five targets and the check each, and
+// "Accept" stores its calibration and `Monitor=` in its own section of the file.
+//
+// With one device and several monitors it first asks on every one of them "Touch the
+// screen you want to use". A touch does not tell which monitor the panel or touch screen lies
 // on, so the screens are asked in turn: the one asked now says so, Enter or a few
 // seconds without a touch move on to the next, and a touch takes the one asked. A
 // mouse click on a screen takes that screen at once. The targets and the check then
@@ -26,7 +32,10 @@
 #include <utility>
 #include <vector>
 
+#include "device/hid/hid.h"
+#include "device/hid/hid_win32.h"
 #include "device/mapping/calibration.h"
+#include "device/mapping/device_sections.h"
 #include "device/mapping/calibrator.h"
 #include "device/mapping/monitor.h"
 #include "platform/saturate.h"
@@ -69,7 +78,17 @@ constexpr UINT kChoiceTurnMs = 4000;  // how long each screen is asked before th
 constexpr COLORREF kAskedColour = RGB(200, 0, 0);
 constexpr COLORREF kWaitingColour = RGB(160, 160, 160);
 
-enum class Stage { kChoice, kTargets, kCheck };
+constexpr char kPairingQuestion[] = "Touch this screen";
+constexpr UINT kPairingTurnMs = 10000;  // how long a monitor waits for its device
+
+enum class Stage { kChoice, kPairing, kTargets, kCheck };
+
+// A touch device paired with a monitor: its place in the library's device list (what
+// SetCalibrate numbers from 1) and the monitor's device name.
+struct Pairing {
+    size_t device = 0;
+    std::string monitor;
+};
 
 // One full-screen window per monitor while the monitor is chosen.
 struct ChoiceScreen {
@@ -103,6 +122,12 @@ struct Calibrator {
     uint32_t choiceActivity = 0;
     std::string monitor;
     bool choiceTouchDown = false;
+    // With several touch devices: the devices as the library numbers them, the pairs
+    // made, the one being calibrated, and the raw-input handles already told apart.
+    std::vector<FoundTouchDevice> devices;
+    std::vector<Pairing> pairs;
+    size_t pair = 0;
+    std::vector<std::pair<void*, size_t>> sources;
 };
 
 Calibrator g_calibrator;
@@ -119,6 +144,32 @@ std::string FileIn(const std::string& folder, const char* name) {
 
 // "Calibrate.ini" in the private folder.
 std::string WorkFile() { return FileIn(g_calibrator.workFolder, kCalibrationFileName); }
+
+bool Several() { return g_calibrator.devices.size() >= 2; }
+
+// The section of the file the device being calibrated keeps its calibration in.
+std::string Section() {
+    if (!Several()) return kCalibrationSection;
+    const size_t device = g_calibrator.pairs[g_calibrator.pair].device;
+    return CalibrationSectionFor(CIni(FileIn(g_calibrator.homeFolder, kCalibrationFileName)),
+                                 g_calibrator.devices[device].identity, device == 0);
+}
+
+// Which of the library's devices a record comes from, by its hSource (the device's
+// raw-input handle); the number of devices when none.
+size_t DeviceOf(void* source) {
+    for (const auto& known : g_calibrator.sources) {
+        if (known.first == source) return known.second;
+    }
+    const std::string name = RawInputDeviceName(source);
+    size_t device = g_calibrator.devices.size();
+    for (size_t i = 0; i < g_calibrator.devices.size() && device == g_calibrator.devices.size();
+         ++i) {
+        if (SameDevicePath(name, g_calibrator.devices[i].path)) device = i;
+    }
+    if (g_calibrator.sources.size() < 64) g_calibrator.sources.emplace_back(source, device);
+    return device;
+}
 
 void SetTitle(const char* stage) {
     SetWindowTextA(g_calibrator.window, (std::string(kProgramTitle) + ": " + stage).c_str());
@@ -229,6 +280,13 @@ void ShowCheck() {
 
 void End() { DestroyWindow(g_calibrator.window); }
 
+// The library's capture on for the device being calibrated: the first device, or with
+// several the paired one (SetCalibrate numbers them from 1).
+void StartCaptureOfPair() {
+    g_calibrator.library.setCalibrate(
+        Several() ? static_cast<int>(g_calibrator.pairs[g_calibrator.pair].device) + 1 : 1);
+}
+
 // Leaves the private folder and removes the file the library wrote there.
 void DropWorkFile() {
     SetCurrentDirectoryA(g_calibrator.homeFolder.c_str());
@@ -243,15 +301,17 @@ void Finish() {
         return;
     }
     g_calibrator.library.setCalibrate(0);
+    const std::string section = Section();
     // The check maps onto the chosen monitor, as the accepted file will.
-    if (!g_calibrator.monitor.empty()) WriteMonitorName(CIni(WorkFile()), g_calibrator.monitor);
+    if (!g_calibrator.monitor.empty())
+        WriteMonitorName(CIni(WorkFile()), g_calibrator.monitor, section.c_str());
     CalibrationPoint points[kCalibrationTargetCount];
     CalibrationLimits limits;
-    const bool read = ReadCalibrationFile(CIni(WorkFile()), points, limits);
+    const bool read = ReadCalibrationFile(CIni(WorkFile()), points, limits, section.c_str());
     const CalibrationCheck check = read ? CheckCalibrationPoints(points) : CalibrationCheck::kOk;
     if (!read || check != CalibrationCheck::kOk) {
         DropWorkFile();
-        g_calibrator.library.setCalibrate(1);
+        StartCaptureOfPair();
         StartTargets(read ? CalibrationCheckMessage(check) : kNotStoredForCheck);
         return;
     }
@@ -261,28 +321,39 @@ void Finish() {
 }
 
 void Accept() {
+    const std::string section = Section();
     CalibrationPoint checked[kCalibrationTargetCount];
     CalibrationLimits checkedLimits;
-    const bool haveChecked = ReadCalibrationFile(CIni(WorkFile()), checked, checkedLimits);
+    const bool haveChecked =
+        ReadCalibrationFile(CIni(WorkFile()), checked, checkedLimits, section.c_str());
     DropWorkFile();
     // The library still holds the points: finishing again writes them here.
     g_calibrator.library.setCalibrate(0);
     CalibrationPoint written[kCalibrationTargetCount];
     CalibrationLimits writtenLimits;
     const std::string home = FileIn(g_calibrator.homeFolder, kCalibrationFileName);
-    if (!g_calibrator.monitor.empty()) WriteMonitorName(CIni(home), g_calibrator.monitor);
-    if (!haveChecked || !ReadCalibrationFile(CIni(home), written, writtenLimits) ||
+    if (!g_calibrator.monitor.empty())
+        WriteMonitorName(CIni(home), g_calibrator.monitor, section.c_str());
+    if (!haveChecked || !ReadCalibrationFile(CIni(home), written, writtenLimits, section.c_str()) ||
         !SameCalibration(checked, checkedLimits, written, writtenLimits)) {
         MessageBoxA(g_calibrator.window,
                     ("The new calibration could not be written to " + home + ".").c_str(),
                     kProgramTitle, MB_OK | MB_ICONERROR);
+    }
+    // The next paired device, on its own monitor.
+    if (Several() && g_calibrator.pair + 1 < g_calibrator.pairs.size()) {
+        ++g_calibrator.pair;
+        g_calibrator.monitor = g_calibrator.pairs[g_calibrator.pair].monitor;
+        StartCaptureOfPair();
+        StartTargetsOnMonitor();
+        return;
     }
     End();
 }
 
 void Retry() {
     DropWorkFile();
-    g_calibrator.library.setCalibrate(1);
+    StartCaptureOfPair();
     StartTargets("");
 }
 
@@ -324,6 +395,53 @@ void Choose(size_t index) {
     CloseChoiceScreens();
 }
 
+// The pairing is over: the paired devices are calibrated one after the other; without
+// any pair there is nothing to calibrate.
+void EndPairing() {
+    if (g_calibrator.pairs.empty()) {
+        CloseChoiceScreens();
+        MessageBoxA(g_calibrator.window, "No touch device answered on any screen.", kProgramTitle,
+                    MB_OK | MB_ICONINFORMATION);
+        End();
+        return;
+    }
+    g_calibrator.pair = 0;
+    g_calibrator.monitor = g_calibrator.pairs[0].monitor;
+    StartCaptureOfPair();
+    StartTargetsOnMonitor();
+    CloseChoiceScreens();
+}
+
+// The next monitor asks, or the pairing ends once every monitor has asked or every
+// device is paired.
+void PairNext() {
+    if (g_calibrator.stage != Stage::kPairing) return;
+    size_t usable = 0;
+    for (const FoundTouchDevice& d : g_calibrator.devices) usable += d.ambiguous ? 0 : 1;
+    if (g_calibrator.asked + 1 >= g_calibrator.screens.size() ||
+        g_calibrator.pairs.size() >= usable) {
+        EndPairing();
+        return;
+    }
+    AskNext();
+}
+
+// A touch while a monitor asks: the first device to touch it that has no monitor yet
+// is paired with it. A device that cannot be told apart is never paired.
+void PairTouch(const TouchInputRecord& first) {
+    if (!(first.dwFlags & kTpinputEventDown)) return;
+    const size_t device = DeviceOf(first.hSource);
+    if (device >= g_calibrator.devices.size() || g_calibrator.devices[device].ambiguous) return;
+    for (const Pairing& p : g_calibrator.pairs) {
+        if (p.device == device) return;
+    }
+    Pairing pairing;
+    pairing.device = device;
+    pairing.monitor = g_calibrator.screens[g_calibrator.asked].monitor.name;
+    g_calibrator.pairs.push_back(pairing);
+    PairNext();
+}
+
 LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     size_t index = 0;
     while (index < g_calibrator.screens.size() && g_calibrator.screens[index].window != hwnd)
@@ -340,12 +458,17 @@ LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             SetTextColor(dc, asked ? kAskedColour : kWaitingColour);
             RECT text = r;
             text.top = r.bottom / 2 - 3 * kTextHeight;
-            DrawTextA(dc, kChoiceQuestion, -1, &text, DT_CENTER | DT_SINGLELINE);
+            const bool pairing = g_calibrator.stage == Stage::kPairing;
+            DrawTextA(dc, pairing ? kPairingQuestion : kChoiceQuestion, -1, &text,
+                      DT_CENTER | DT_SINGLELINE);
             if (index < g_calibrator.screens.size()) {
                 const std::string line =
-                    asked ? "This one? Touch it now. Enter asks the next screen; a mouse "
-                            "click takes a screen at once. Escape cancels."
-                          : "Wait until this screen asks, or click it with the mouse.";
+                    pairing ? (asked ? "Touch this screen to calibrate the touch device on it. "
+                                       "Escape: this screen has no touch device."
+                                     : "Wait until this screen asks.")
+                    : asked ? "This one? Touch it now. Enter asks the next screen; a mouse "
+                              "click takes a screen at once. Escape cancels."
+                            : "Wait until this screen asks, or click it with the mouse.";
                 text.top += 3 * kTextHeight;
                 SelectObject(dc, g_calibrator.textFont);
                 DrawTextA(dc, line.c_str(), -1, &text, DT_CENTER | DT_SINGLELINE);
@@ -358,7 +481,8 @@ LRESULT CALLBACK ChoiceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         }
         case WM_LBUTTONDOWN:
-            PostMessageA(g_calibrator.window, kChosenMessage, index, 0);
+            if (g_calibrator.stage == Stage::kChoice)
+                PostMessageA(g_calibrator.window, kChosenMessage, index, 0);
             return 0;
         case WM_CLOSE:
             Cancel();
@@ -380,13 +504,22 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC proc, const char* name) {
 }
 
 // One window per monitor, each with the question; false with fewer than two
-// monitors, when there is nothing to ask.
-bool StartChoice(HINSTANCE instance) {
+// monitors, when there is nothing to ask. The pairing asks even a single monitor
+// (the primary display's when the system lists none).
+bool StartChoice(HINSTANCE instance, Stage stage = Stage::kChoice) {
     Win32Display display;
     DesktopLayout layout;
-    if (!display.ReadDesktop(layout) || layout.monitors.size() < 2) return false;
+    const bool listed = display.ReadDesktop(layout);
+    if (stage == Stage::kChoice && (!listed || layout.monitors.size() < 2)) return false;
+    if (!listed || layout.monitors.empty()) {
+        MonitorInfo primary;
+        primary.primary = true;
+        primary.rect.width = static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN));
+        primary.rect.height = static_cast<uint32_t>(GetSystemMetrics(SM_CYSCREEN));
+        layout.monitors.assign(1, primary);
+    }
     RegisterWindowClass(instance, ChoiceProc, kChoiceClass);
-    g_calibrator.stage = Stage::kChoice;
+    g_calibrator.stage = stage;
     g_calibrator.asked = 0;
     for (const MonitorInfo& monitor : layout.monitors) {
         ChoiceScreen screen;
@@ -406,10 +539,11 @@ bool StartChoice(HINSTANCE instance) {
                             instance, nullptr);
         if (screen.window != nullptr) ShowWindow(screen.window, SW_SHOW);
     }
-    SetTitle("choose the screen");
+    SetTitle(stage == Stage::kPairing ? "pair the touch devices" : "choose the screen");
     g_calibrator.choiceActivity = GetTickCount();
     g_calibrator.choiceTouchDown = false;
-    SetTimer(g_calibrator.window, kChoiceTimer, kChoiceTurnMs, nullptr);
+    SetTimer(g_calibrator.window, kChoiceTimer,
+             stage == Stage::kPairing ? kPairingTurnMs : kChoiceTurnMs, nullptr);
     if (g_calibrator.screens[0].window != nullptr) {
         SetForegroundWindow(g_calibrator.screens[0].window);
         SetFocus(g_calibrator.screens[0].window);
@@ -422,6 +556,14 @@ void OnTouch(WPARAM count, LPARAM lParam) {
     if (records == nullptr || count == 0) return;
     const TouchInputRecord& first = records[0];
     const uint32_t now = GetTickCount();
+    if (g_calibrator.stage == Stage::kPairing) {
+        PairTouch(first);
+        return;
+    }
+    // With several devices only the one being calibrated counts.
+    if (Several() && g_calibrator.stage != Stage::kChoice &&
+        DeviceOf(first.hSource) != g_calibrator.pairs[g_calibrator.pair].device)
+        return;
     if (g_calibrator.stage == Stage::kChoice) {
         if (first.dwFlags & (kTpinputEventDown | kTpinputEventMove)) {
             g_calibrator.choiceActivity = now;
@@ -508,7 +650,7 @@ void Paint() {
 void OnTimer() {
     // The choice has no time-out of its own: it asks each screen in turn until one
     // is taken or the user cancels.
-    if (g_calibrator.stage == Stage::kChoice) return;
+    if (g_calibrator.stage == Stage::kChoice || g_calibrator.stage == Stage::kPairing) return;
     const uint32_t now = GetTickCount();
     const bool idle = g_calibrator.stage == Stage::kTargets
                           ? g_calibrator.sequence.TimedOut(now)
@@ -538,6 +680,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             if (wParam == kChoiceTimer && g_calibrator.stage == Stage::kChoice &&
                 GetTickCount() - g_calibrator.choiceActivity >= kChoiceTurnMs)
                 AskNext();
+            if (wParam == kChoiceTimer && g_calibrator.stage == Stage::kPairing &&
+                GetTickCount() - g_calibrator.choiceActivity >= kPairingTurnMs)
+                PairNext();
             return 0;
         case WM_PAINT:
             Paint();
@@ -619,6 +764,11 @@ bool MakeWorkFolder() {
 // emulation: the finger must not click what lies under the targets).
 bool StartCapture() {
     if (FindTouchDevice(g_calibrator.library) == TouchDeviceKind::kNone) return false;
+    // The devices as the library lists and numbers them.
+    PanelOpenOptions options;
+    options.overlapped = true;
+    options.acceptTouchScreens = true;
+    ListTouchDevices(options, std::vector<std::string>(), g_calibrator.devices);
     g_calibrator.library.setCalibrate(1);
     g_calibrator.touchMessage = RegisterWindowMessageA(TPINPUT_TOUCH_MESSAGE);
     return g_calibrator.library.registerTouchWindow(g_calibrator.window, 0) != 0;
@@ -650,13 +800,22 @@ int Run(HINSTANCE instance) {
                     kProgramTitle, MB_OK | MB_ICONINFORMATION);
         DestroyWindow(g_calibrator.window);
     } else {
-        if (!StartChoice(instance)) StartTargetsOnMonitor();
+        if (Several()) {
+            StartChoice(instance, Stage::kPairing);
+        } else if (!StartChoice(instance)) {
+            StartTargetsOnMonitor();
+        }
         SetTimer(g_calibrator.window, kTimeoutTimer, kTimeoutCheckMs, nullptr);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             // Escape and Enter act wherever the focus is, buttons included.
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-                Cancel();
+                // While pairing: no touch device on this monitor.
+                if (g_calibrator.stage == Stage::kPairing) {
+                    PairNext();
+                } else {
+                    Cancel();
+                }
                 continue;
             }
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
