@@ -215,6 +215,82 @@ TEST(TactraTouch, RecordingIsCreatedOrRefused) {
     EXPECT_TRUE(app.WaitForExit(5000));
 }
 
+// `devices` panels replayed at 1,000 reports a second each for 5 s: each touches for
+// 40 ms of every 100 ms, the second 50 ms after the first, so that each drives in
+// turn. With --log verbose each reading writes at its end how long its batches took,
+// one line per device.
+std::string LatencyTrace(int devices) {
+    std::string t;
+    char line[160];
+    for (int d = 0; d < devices; ++d) {
+        std::snprintf(line, sizeof line,
+                      "device d%d \"\\\\\\\\?\\\\hid#vid_0eef&pid_0001#7&1a2b&0&000%d#x\"\n"
+                      "panel 1024 768\n",
+                      d + 1, d + 1);
+        t += line;
+    }
+    const int start = 1000;
+    for (int tick = 0; tick < 5000; ++tick) {
+        for (int d = 0; d < devices; ++d) {
+            const int phase = (tick + 100 - 50 * d) % 100;
+            const bool touching = phase < 40;
+            if (devices > 1) {
+                std::snprintf(line, sizeof line, "at %d device d%d\n", start + tick, d + 1);
+                t += line;
+            }
+            if (touching) {
+                std::snprintf(line, sizeof line, "at %d touch %d,%d -\n", start + tick,
+                              200 + 400 * d + phase, 300);
+            } else {
+                std::snprintf(line, sizeof line, "at %d touch - -\n", start + tick);
+            }
+            t += line;
+        }
+    }
+    return t;
+}
+
+TEST(TactraTouch, EachDeviceLogsHowLongItsTouchesTake) {
+    for (const int devices : {1, 2}) {
+        SCOPED_TRACE(devices);
+        const std::string folder = TactraProcess::MakeEmptyFolder("latency");
+        std::ofstream(folder + "\\latency.trace", std::ios::binary) << LatencyTrace(devices);
+        TactraProcess::SetWineVersion("winxp64");
+        TactraProcess app;
+        ASSERT_TRUE(app.Start(folder, "--replay latency.trace --log verbose"));
+        std::vector<std::string> lines;
+        const DWORD begin = GetTickCount();
+        while (lines.size() < static_cast<size_t>(devices) && GetTickCount() - begin < 30000) {
+            Pump(200);
+            lines.clear();
+            const std::string log = ReadFileText(folder + "\\Tactra.log");
+            for (size_t at = log.find("touch latency "); at != std::string::npos;
+                 at = log.find("touch latency ", at + 1)) {
+                lines.push_back(log.substr(at, log.find('\r', at) - at));
+            }
+        }
+        ASSERT_EQ(lines.size(), static_cast<size_t>(devices));
+        for (const std::string& line : lines) {
+            // "touch latency ID: N batches, median M us, p99 P us, max X us"
+            char id[64] = {};
+            unsigned long batches = 0, median = 0, p99 = 0, max = 0;
+            const int fields =
+                std::sscanf(line.c_str(),
+                            "touch latency %63[^:]:%*[^:]: %lu batches, median %lu us, p99 %lu "
+                            "us, max %lu us",
+                            id, &batches, &median, &p99, &max);
+            EXPECT_EQ(fields, 5) << line;
+            EXPECT_GT(batches, 1000u) << line;
+            EXPECT_LE(median, p99) << line;
+            EXPECT_LE(p99, max) << line;
+            // The figures for the record (no assertion on time).
+            std::printf("%d device(s): %s\n", devices, line.c_str());
+        }
+        PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        EXPECT_TRUE(app.WaitForExit(5000));
+    }
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace tactra
