@@ -1,9 +1,10 @@
 // Speed of the per-report path: decode, map, batch, profile refresh, application
-// match and the engine, on the default profile file and on one of 260 sections;
-// and of the engine alone.
+// match and the engine, on the default profile file and on one of 260 sections, and
+// with one or eight devices' states under touch priority; and of the engine alone.
 #include <benchmark/benchmark.h>
 
 #include "device/mapping/calibration.h"
+#include "device/mapping/touch_priority.h"
 #include "device/panel/touch_report.h"
 #include "device/trace/trace.h"
 #include "gesture/engine.h"
@@ -103,6 +104,48 @@ void BM_WholePerReportPath(benchmark::State& st) {
     benchmark::DoNotOptimize(f.sink.events);
 }
 BENCHMARK(BM_WholePerReportPath)->Args({1, 0})->Args({0, 0})->Args({1, 1});
+
+// The per-report path with several devices: each its own batches and engine, touch
+// priority choosing the one that drives. The devices touch in turn, one touch of 64
+// reports each, so that every batch reaches an engine and the states change hands.
+// Argument: the number of devices (1: the path of one device, with the priority).
+void BM_SeveralDevicesPerReportPath(benchmark::State& st) {
+    const size_t devices = static_cast<size_t>(st.range(0));
+    bench::BenchDir dir(nullptr, std::string());
+    Fixture f;
+    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
+    store.RefreshProfileSections();
+    StoreProfileSource profiles(store);
+    f.ports.profiles = &profiles;
+    const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
+    const ScreenScale scale = MakeScreenScale(1024, 768);
+    struct Device {
+        BatchBuilder builder{ReaderRule::kTactra};
+        TOUCHINPUT records[kTouchRecordCapacity] = {};
+        GestureState state;
+    };
+    std::vector<Device> all(devices);
+    for (Device& d : all) d.state.display = f.state.display;
+    TouchPriority priority;
+    int64_t i = 0;
+    for (auto _ : st) {
+        const size_t index = static_cast<size_t>(i / 64) % devices;
+        Device& d = all[index];
+        const std::vector<uint8_t> bytes = ReportAt(i++);
+        f.clock.Set(static_cast<uint32_t>(i * 8));
+        PanelInputReport report;
+        DecodePanelReport(bytes.data(), bytes.size(), report);
+        const MappedPoint p1 = MapPosition(limits, scale, report.contact1.x, report.contact1.y);
+        const MappedPoint p2 = MapPosition(limits, scale, report.contact2.x, report.contact2.y);
+        const int count = d.builder.Build(report, p1, p2, nullptr, f.clock.TickCount(), d.records);
+        if (count > 0 &&
+            priority.Admit(static_cast<int>(index), d.records, count) == PriorityVerdict::kDrive) {
+            OnTouchInput(d.state, f.ports, d.records);
+        }
+    }
+    benchmark::DoNotOptimize(f.sink.events);
+}
+BENCHMARK(BM_SeveralDevicesPerReportPath)->Arg(1)->Arg(8);
 
 void BM_EngineAlone(benchmark::State& st) {
     Fixture f;
