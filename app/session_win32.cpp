@@ -185,8 +185,15 @@ struct Session::Impl {
                 return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY, nullptr);
             const std::string section =
                 CalibrationSectionFor(CurrentCalibrationFile(), self->found.identity, self->first);
-            return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY,
-                                    section.c_str());
+            const PanelMapping mapping =
+                LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY, section.c_str());
+            const CalibrationLimits full = PanelRangeLimits(device.logicalMaxX, device.logicalMaxY);
+            if (mapping.limits.minX == full.minX && mapping.limits.maxX == full.maxX &&
+                mapping.limits.minY == full.minY && mapping.limits.maxY == full.maxY) {
+                ProcessLog().Write("touch device %s: no usable calibration in [%s], its full range",
+                                   self->found.identity.c_str(), section.c_str());
+            }
+            return mapping;
         });
         slot.engine = engine;
         return slot;

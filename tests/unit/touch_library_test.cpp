@@ -23,6 +23,12 @@ struct FakeOs : OsVersion {
 
 struct FakeCalibration : CalibrationStore {
     CalibrationLimits LoadLimits(int32_t maxX, int32_t maxY) override {
+        if (section == "Device B") {
+            CalibrationLimits b;
+            b.minX = b.minY = 0;
+            b.maxX = b.xRange = b.maxY = b.yRange = 2048;  // the second device's own
+            return b;
+        }
         if (hasFile) return file;
         CalibrationLimits l;
         l.minX = l.minY = 0;
@@ -33,8 +39,12 @@ struct FakeCalibration : CalibrationStore {
     std::string MonitorName() override { return monitor; }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override {
         written.assign(points, points + kCalibrationPointCount);
+        writtenSection = section;
         ++writes;
     }
+    void UseSection(const std::string& s, const std::string&) override { section = s; }
+    std::string section = kCalibrationSection;
+    std::string writtenSection;
     bool hasFile = false;
     CalibrationLimits file;
     std::string monitor;
@@ -466,6 +476,43 @@ TEST(CalibrationCapture, RunningSumsStopBeforeOverflowing) {
 
 // Random raw reports of any length and content never crash the processing or send
 // for a report under 13 bytes; every sent batch has one or two records.
+// Two devices: each report maps through its own device's section and carries its
+// handle; only the device that drives moves the mouse, and only the device captured
+// feeds the capture, whose end writes that device's section.
+TEST(SeveralDevices, EachReportItsDevicesSectionHandleMouseAndCapture) {
+    Library lib;
+    lib.os.major = 5;
+    lib.Register(kMouseEmulationMode);
+    LibraryDevice a, b;
+    a.panel.logicalMaxX = a.panel.logicalMaxY = 4095;
+    b.panel.logicalMaxX = b.panel.logicalMaxY = 4095;
+    b.section = "Device B";
+    a.source = reinterpret_cast<void*>(0xA);
+    b.source = reinterpret_cast<void*>(0xB);
+    const auto report = [&lib](LibraryDevice& d, int32_t index, bool drives, bool touching,
+                               uint16_t x) {
+        const std::vector<uint8_t> r = MakeTouchReport(touching, x, 1024, false, 0, 0);
+        return ProcessDeviceReport(lib.state, d, index, drives, lib.ports, r.data(), r.size());
+    };
+    EXPECT_EQ(ApplySetCalibrate(lib.state, lib.ports, 2), kCalibrationModeLimit);
+    ASSERT_TRUE(report(a, 0, true, true, 1024));
+    EXPECT_EQ(lib.Last().records[0].hSource, a.source);
+    EXPECT_EQ(lib.Last().records[0].x, 25606) << "1024 of 4095 across 1024 pixels";
+    const size_t mouseA = lib.Mouse().size();
+    EXPECT_GT(mouseA, 0u) << "the device that drives moves the mouse";
+    EXPECT_EQ(lib.state.sample.x, 0) << "not the device captured";
+    ASSERT_TRUE(report(b, 1, false, true, 1024));
+    EXPECT_EQ(lib.Last().records[0].hSource, b.source);
+    EXPECT_EQ(lib.Last().records[0].x, 51200) << "through its own limits: 1024 of 2048";
+    EXPECT_EQ(lib.Mouse().size(), mouseA) << "the other device moves nothing";
+    EXPECT_EQ(lib.state.sample.x, 1024) << "the device captured";
+    EXPECT_EQ(lib.state.source, InvalidHandle()) << "each device's reading is given back";
+    EXPECT_TRUE(b.batches.Touching1());
+    EXPECT_FALSE(lib.state.batches.Touching1());
+    EXPECT_EQ(ApplySetCalibrate(lib.state, lib.ports, 0), 1);
+    EXPECT_EQ(lib.calibration.writtenSection, "Device B");
+}
+
 TEST(TouchLibrary, RandomReportsAreHandledSafely) {
     Library lib;
     lib.Register(kMouseEmulationMode);

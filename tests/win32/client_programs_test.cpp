@@ -666,6 +666,27 @@ TEST_F(SimulatedDevices, CalibrateOpensAScreenAloneAndSaysWhenNothingIsConnected
     EXPECT_FALSE(Exists(folder_ + "\\Calibrate.ini"));
 }
 
+// With two devices Calibrate.exe pairs them with the monitors first: each monitor asks
+// "Touch this screen" in turn, and Escape passes it by. No device answering on any
+// monitor, it says so and ends without writing anything. (The simulated devices give
+// no raw input, so no touch answers here.)
+TEST_F(SimulatedDevices, CalibratePairsSeveralDevicesWithTheMonitorsFirst) {
+    Attach({Screen("first", 0x0001), Screen("second", 0x0002)});
+    Program program;
+    ASSERT_TRUE(Start(program, "Calibrate.exe"));
+    HWND window = program.WaitForWindow("Calibration: pair the touch devices");
+    ASSERT_NE(window, nullptr);
+    HWND message = nullptr;
+    for (int i = 0; i < 4 && message == nullptr; ++i) {
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        message = program.WaitForWindowWithText("No touch device answered on any screen.", 3000);
+    }
+    ASSERT_NE(message, nullptr);
+    PostMessageA(message, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(program.WaitForExit());
+    EXPECT_FALSE(Exists(folder_ + "\\Calibrate.ini"));
+}
+
 // "Calibration" and "Test" end Tactra; each program starts it again when it ends.
 TEST(TactraLaunch, EachProgramEndsTactraAndStartsItAgain) {
     const std::string folder = TactraProcess::MakeEmptyFolder("launch");
