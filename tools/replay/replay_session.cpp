@@ -167,7 +167,9 @@ ReplaySession::~ReplaySession() = default;
 void ReplaySession::Run(const std::vector<TraceStep>& steps) {
     int declared = 0;
     for (const TraceStep& step : steps) {
-        if (step.op == TraceOp::kDevice && step.args[0] != 0) ++declared;
+        if (step.op != TraceOp::kDevice || step.args[0] == 0) continue;
+        // The lines before the first declaration are the first device's: its name.
+        if (declared++ == 0) devices_.front().name = step.texts[0];
     }
     labelled_ = declared > 1;
     for (const TraceStep& step : steps) {
