@@ -62,12 +62,6 @@ WindowOrigin CentredOrigin(int32_t screenWidth, int32_t screenHeight, int32_t wi
 enum class TrayAction { kNone, kShow, kMenu };
 TrayAction TrayCallbackAction(uint32_t mouseMessage);
 
-// A device change re-arms the start timer only in the "lost" state: no reading
-// thread and no panel handle.
-inline bool DeviceChangeArmsTimer(const void* threadHandle, const void* panelHandle) {
-    return threadHandle == nullptr && panelHandle == nullptr;
-}
-
 // Page bookkeeping of the tab sheet: up to 16 pages, one of them current.
 class TabPages {
 public:

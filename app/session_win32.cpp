@@ -185,7 +185,7 @@ struct Session::Impl {
                 return LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY, nullptr);
             const std::string section =
                 CalibrationSectionFor(CurrentCalibrationFile(), self->found.identity, self->first);
-            const PanelMapping mapping =
+            PanelMapping mapping =
                 LoadPanelMapping(display, device.logicalMaxX, device.logicalMaxY, section.c_str());
             const CalibrationLimits full = PanelRangeLimits(device.logicalMaxX, device.logicalMaxY);
             if (mapping.limits.minX == full.minX && mapping.limits.maxX == full.maxX &&

@@ -44,17 +44,6 @@ TEST(TrayCallback, LeftButtonShowsRightButtonReleasedOpensMenu) {
     EXPECT_EQ(TrayCallbackAction(0x200), TrayAction::kNone);  // mouse move
 }
 
-TEST(DeviceChange, ArmsTheTimerOnlyWhenLost) {
-    int thread = 0;
-    int panel = 0;
-    // The searching state's panel handle is the platform's invalid one, not null.
-    const void* invalid = reinterpret_cast<const void*>(static_cast<uintptr_t>(-1));
-    EXPECT_TRUE(DeviceChangeArmsTimer(nullptr, nullptr));
-    EXPECT_FALSE(DeviceChangeArmsTimer(&thread, &panel));   // reading
-    EXPECT_FALSE(DeviceChangeArmsTimer(nullptr, invalid));  // searching
-    EXPECT_FALSE(DeviceChangeArmsTimer(&thread, nullptr));  // the thread still ending
-}
-
 TEST(TabPages, SixteenPagesAtMostAndClicksSwitchOnlyToAnotherPage) {
     TabPages pages;
     int dummy[17];
