@@ -431,6 +431,8 @@ void Session::RestartReading(HWND dialog) {
         if (started && reader.Running()) {
             ProcessLog().Write("reading the panel");
             slot->engine.monitor.Choose(reader.Setup().monitor);
+            // The device's settings hold from its first batch after this opening.
+            slot->engine.settings = reader.Setup().settings;
         } else {
             failure = started ? "the reading ended at once" : started.ReasonText();
         }

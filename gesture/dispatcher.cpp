@@ -190,6 +190,8 @@ int OnTouchInput(GestureState& s, EnginePorts& ports, const TOUCHINPUT* records)
     if (target != DisplayTarget::kFailed) s.monitor.Saw(target == DisplayTarget::kMonitor);
     FillSample(s, records[0], s.samples[kFinger1]);
     FillSample(s, records[1], s.samples[kFinger2]);
+    // Gestures off: finger 1 alone is the mouse; a second finger is not there.
+    if (!s.settings.gestures) s.samples[kFinger2].phase = TouchPhase::kUp;
     if (!s.touchEnabled) return 1;
     if (s.contact == ContactState::kPassingOver) {
         // The lift that ends the passed-over touch is passed over too.
@@ -222,6 +224,27 @@ void LetGo(GestureState& s, EnginePorts& ports) {
     ForgetTouch(s, ports);
 }
 
+namespace {
+
+// Finger 1's touch-down in the click modes that do not wait for the lift: "on touch"
+// presses the button there, "pointer only" lets the pointer follow.
+void PressOrPoint(GestureState& s, EnginePorts& ports, const FingerSample& sample) {
+    if (HoldsButton(s.pointer)) return;
+    switch (s.settings.clickMode) {
+        case ClickMode::kOnLift:
+            return;
+        case ClickMode::kOnTouch:
+            SendAbsolute(s, ports, kMouseEventLeftDown, sample.x, sample.y);
+            SetPointer(s, ports, PointerState::kPressed);
+            return;
+        case ClickMode::kPointerOnly:
+            SetPointer(s, ports, PointerState::kPointing);
+            return;
+    }
+}
+
+}  // namespace
+
 // Both fingers' records follow their samples alike. Finger 1 alone drives the
 // mouse and starts a new touch (contact state and right click reset); finger 2's
 // down and its quick lift move the contact state on.
@@ -242,7 +265,10 @@ void MTouchEventInput(GestureState& s, EnginePorts& ports, int finger) {
             } else {
                 SetContact(s, ports, AfterSecondDown(s.contact));
             }
-            if (mouse) SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
+            if (mouse) {
+                SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
+                PressOrPoint(s, ports, sample);
+            }
             break;
         case TouchPhase::kUp: {
             // A one-finger batch carries finger 2 as up every time; only a real

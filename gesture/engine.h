@@ -14,6 +14,7 @@
 #include "device/mapping/monitor.h"
 #include "device/panel/panel.h"  // the mouse modes (kMouseModeOsPointer, ...)
 #include "device/mapping/rotation.h"
+#include "device/mapping/touch_settings.h"
 #include "device/panel/touch_report.h"
 #include "gesture/finger.h"
 #include "gesture/gesture_action.h"
@@ -24,16 +25,22 @@
 
 namespace tactra {
 
-// Thresholds of the contact state machine and the one-finger handling.
+// Thresholds of the contact state machine and the one-finger handling. Those a
+// device's settings may change (TouchSettings, device/mapping/touch_settings.h) are
+// its defaults: the engine reads them from GestureState::settings.
 constexpr uint32_t kDownPhaseMs = 300;        // moves before this stay in the down phase
 constexpr uint32_t kTwoFingerTapMaxMs = 200;  // finger 2 lifted within this: a tap (inclusive)
 constexpr int32_t kTwoFingerTapSlopPx = 30;   // finger 1 must stay closer than this
 constexpr uint32_t kHoldRightClickMs = 1500;  // holding still this long: right click
 constexpr int32_t kStillSlopPx = 30;          // within this of the touch point: not moved
 constexpr uint32_t kDoubleTapMs = 150;        // touch this soon after a click: immediate click
-constexpr uint32_t kInRangeReleaseMs = 200;   // in range this soon after down: release the button
-constexpr uint32_t kFlickMaxMs = 300;         // a one-finger flick lifts before this
-constexpr int32_t kFlickMinRangePx = 30;      // a one-finger flick's extent exceeds this
+static_assert(TouchSettings().holdTimeMs == kHoldRightClickMs &&
+                  TouchSettings().holdRadiusPx == kStillSlopPx &&
+                  TouchSettings().doubleTapMs == kDoubleTapMs,
+              "a device without settings behaves as the thresholds say");
+constexpr uint32_t kInRangeReleaseMs = 200;  // in range this soon after down: release the button
+constexpr uint32_t kFlickMaxMs = 300;        // a one-finger flick lifts before this
+constexpr int32_t kFlickMinRangePx = 30;     // a one-finger flick's extent exceeds this
 
 // Thresholds of the two-finger recogniser.
 constexpr int32_t kDirectionMovePx = 30;  // displacement that counts as moved in a direction
@@ -108,6 +115,11 @@ enum class PointerState {
     // The button is still held but the pointer no longer follows: finger 1 lifted
     // while the engine did not emulate the mouse.
     kButtonHeld,
+    // Click mode "on touch": the button went down where finger 1 touched and the
+    // pointer follows it until it lifts, where the button goes up.
+    kPressed,
+    // Click mode "pointer only": the pointer follows finger 1, no button at all.
+    kPointing,
 };
 
 // The pairing of clicks into a double tap.
@@ -164,6 +176,11 @@ struct GestureState {
     bool rightClickSent = false;
     ClickState click = ClickState::kNone;
     uint32_t lastClickTick = 0;  // meaningful once click is not kNone
+    int32_t lastClickX = 0;      // where that click was, for the double tap's area
+    int32_t lastClickY = 0;
+
+    // The device's settings: click mode, holding, double tap, gestures.
+    TouchSettings settings;
 
     int32_t mouseMode = kMouseModeEmulate;
     DisplayState display;
@@ -218,7 +235,8 @@ Gesture FlickVertical(GestureState& s, EnginePorts& ports);
 // state's, or the two-finger mode's while a gesture is in progress ("one-finger",
 // "two-fingers", "right-click-due", "right-click-due-one-finger", "passing-over";
 // "rotating", "zooming", "panning"); the pointer's ("pointer-free", "dragging",
-// "hovering", "button-held"); the clicks' ("no-click", "clicked", "double-clicked").
+// "hovering", "button-held", "pressed", "pointing"); the clicks' ("no-click", "clicked",
+// "double-clicked").
 const char* ContactStateName(const GestureState& s);
 const char* StateName(PointerState state);
 const char* StateName(ClickState state);

@@ -35,10 +35,12 @@ void EnterMode(GestureState& s, EnginePorts& ports, TwoFingerMode mode);
 void EndGesture(GestureState& s, EnginePorts& ports);
 
 inline bool HoldsButton(PointerState p) {
-    return p == PointerState::kDragging || p == PointerState::kButtonHeld;
+    return p == PointerState::kDragging || p == PointerState::kButtonHeld ||
+           p == PointerState::kPressed;
 }
 inline bool FollowsFinger(PointerState p) {
-    return p == PointerState::kDragging || p == PointerState::kHovering;
+    return p == PointerState::kDragging || p == PointerState::kHovering ||
+           p == PointerState::kPressed || p == PointerState::kPointing;
 }
 // The pointer once the button is released, and once it stops following finger 1.
 inline PointerState WithoutButton(PointerState p) {

@@ -10,28 +10,37 @@ using namespace engine_detail;
 
 namespace {
 
-// Within kStillSlopPx of the anchor in both axes.
-bool Still(const FingerRecord& f) {
-    return Abs64(static_cast<int64_t>(f.anchorX) - f.lastX) <= kStillSlopPx &&
-           Abs64(static_cast<int64_t>(f.anchorY) - f.lastY) <= kStillSlopPx;
+// Within the still radius (kStillSlopPx without settings) of the anchor in both axes.
+bool Still(const GestureState& s, const FingerRecord& f) {
+    const int32_t radius = s.settings.holdRadiusPx;
+    return Abs64(static_cast<int64_t>(f.anchorX) - f.lastX) <= radius &&
+           Abs64(static_cast<int64_t>(f.anchorY) - f.lastY) <= radius;
 }
 
 int64_t XRange(const FingerRecord& f) { return static_cast<int64_t>(f.maxDx) - f.minDx; }
 int64_t YRange(const FingerRecord& f) { return static_cast<int64_t>(f.maxDy) - f.minDy; }
 
-// Holding still for kHoldRightClickMs: one right click per touch.
+// Holding still for the hold time (kHoldRightClickMs without settings): one right
+// click per touch, unless the device's settings turn it off.
 void RightClickByHolding(GestureState& s, EnginePorts& ports, bool still) {
-    if (!still || s.rightClickSent) return;
+    if (!still || s.rightClickSent || !s.settings.holdRightClick) return;
     s.rightClickSent = true;
     SendRightClick(ports);
 }
 
-// A touch-down soon after a tap's click is clicked at once: the second click of a
-// double tap. Returns whether it was sent. It needs an earlier click to pair with.
+// A touch-down soon after a tap's click (within the double tap's time, kDoubleTapMs
+// without settings, and its area when the settings give one) is clicked at once: the
+// second click of a double tap. Returns whether it was sent. It needs an earlier click
+// to pair with.
 bool DoubleTapClick(GestureState& s, EnginePorts& ports, uint32_t now) {
     const FingerSample& sample = s.samples[kFinger1];
     if (s.fingers[kFinger1].phase != TouchPhase::kDown || s.click != ClickState::kClicked ||
-        now - s.lastClickTick >= kDoubleTapMs) {
+        now - s.lastClickTick >= s.settings.doubleTapMs) {
+        return false;
+    }
+    const int32_t area = s.settings.doubleTapAreaPx;
+    if (area > 0 && (Abs64(static_cast<int64_t>(sample.x) - s.lastClickX) > area ||
+                     Abs64(static_cast<int64_t>(sample.y) - s.lastClickY) > area)) {
         return false;
     }
     SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
@@ -59,20 +68,27 @@ void StartDrag(GestureState& s, EnginePorts& ports) {
 }
 
 // The click of a tap at finger 1's lift (a move and a release alone after a move):
-// unless a drag holds the button or holding has right-clicked.
+// unless a drag holds the button or holding has right-clicked. In the click modes
+// "on touch" and "pointer only" the lift clicks nothing: the button went down at the
+// touch, or never goes down.
 void ClickOnLift(GestureState& s, EnginePorts& ports, uint32_t now, bool moved) {
-    if (s.mouseMode != kMouseModeEmulate || HoldsButton(s.pointer) || s.rightClickSent) return;
+    if (s.mouseMode != kMouseModeEmulate || HoldsButton(s.pointer) || s.rightClickSent ||
+        s.settings.clickMode != ClickMode::kOnLift)
+        return;
     const FingerSample& sample = s.samples[kFinger1];
     SendAbsolute(s, ports, kMouseEventMove, sample.x, sample.y);
     if (!moved) SendAbsolute(s, ports, kMouseEventLeftDown, sample.x, sample.y);
     SendAbsolute(s, ports, kMouseEventLeftUp, sample.x, sample.y);
     s.lastClickTick = now;
+    s.lastClickX = sample.x;
+    s.lastClickY = sample.y;
     SetClick(s, ports, ClickState::kClicked);
 }
 
-// A quick, moved touch is a one-finger flick along its longer extent.
+// A quick, moved touch is a one-finger flick along its longer extent (none on a
+// device whose settings turn gestures off).
 void FlickOnLift(GestureState& s, EnginePorts& ports, uint32_t elapsed, bool moved) {
-    if (elapsed >= kFlickMaxMs || !moved) return;
+    if (elapsed >= kFlickMaxMs || !moved || !s.settings.gestures) return;
     const FingerRecord& f = s.fingers[kFinger1];
     const int64_t xRange = XRange(f);
     const int64_t yRange = YRange(f);
@@ -90,10 +106,13 @@ void FlickOnLift(GestureState& s, EnginePorts& ports, uint32_t elapsed, bool mov
 
 void SingleTouchHold(GestureState& s, EnginePorts& ports) {
     const FingerRecord& f = s.fingers[kFinger1];
+    // "On touch" pressed the button at the touch-down, "pointer only" never does: the
+    // pointer follows, and neither holding, a double tap nor a drag has more to do.
+    if (s.pointer == PointerState::kPressed || s.pointer == PointerState::kPointing) return;
     const uint32_t now = Now(ports);
     const uint32_t elapsed = now - f.downTick;
-    if (elapsed >= kHoldRightClickMs) {
-        RightClickByHolding(s, ports, Still(f));
+    if (elapsed >= s.settings.holdTimeMs) {
+        RightClickByHolding(s, ports, Still(s, f));
         return;
     }
     if (DoubleTapClick(s, ports, now)) return;
@@ -101,13 +120,13 @@ void SingleTouchHold(GestureState& s, EnginePorts& ports) {
         if (f.phase == TouchPhase::kInRange) ReleaseInRange(s, ports, elapsed);
         return;
     }
-    if (!Still(f)) StartDrag(s, ports);
+    if (!Still(s, f)) StartDrag(s, ports);
 }
 
 void SingleTouchRelease(GestureState& s, EnginePorts& ports) {
     const FingerRecord& f = s.fingers[kFinger1];
     const uint32_t now = Now(ports);
-    const bool moved = !Still(f);
+    const bool moved = !Still(s, f);
     ClickOnLift(s, ports, now, moved);
     FlickOnLift(s, ports, now - f.downTick, moved);
 }

@@ -55,6 +55,10 @@ const char* StateName(PointerState state) {
             return "hovering";
         case PointerState::kButtonHeld:
             return "button-held";
+        case PointerState::kPressed:
+            return "pressed";
+        case PointerState::kPointing:
+            return "pointing";
     }
     return "?";
 }

@@ -5,6 +5,7 @@
 
 #include "device/mapping/device_sections.h"
 #include "device/mapping/report_pipeline.h"
+#include "platform/diagnostic_log.h"
 #include "platform/saturate.h"
 
 namespace tactra {
@@ -63,6 +64,7 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
         if (l.section == section_ && l.logicalMaxX == logicalMaxX && l.logicalMaxY == logicalMaxY) {
             limits_ = l.limits;
             monitor_ = l.monitor;
+            settings_ = l.settings;
             return limits_;
         }
     }
@@ -73,6 +75,9 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
     l.logicalMaxY = logicalMaxY;
     l.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY, section_.c_str());
     l.monitor = ReadMonitorName(ini, section_.c_str());
+    std::vector<std::string> notes;
+    l.settings = ReadTouchSettings(ini, section_.c_str(), notes);
+    for (const std::string& note : notes) ProcessLog().Write("%s", note.c_str());
     // One entry per device at most; other maxima replace the section's entry.
     loaded_.erase(std::remove_if(loaded_.begin(), loaded_.end(),
                                  [this](const Loaded& e) { return e.section == section_; }),
@@ -80,6 +85,7 @@ CalibrationLimits CalibrationFile::LoadLimits(int32_t logicalMaxX, int32_t logic
     loaded_.push_back(l);
     limits_ = l.limits;
     monitor_ = l.monitor;
+    settings_ = l.settings;
     return limits_;
 }
 
@@ -118,6 +124,7 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     const uint32_t osMajor = ports.os->MajorVersion();
     state.limits = ports.calibration->LoadLimits(state.panel.logicalMaxX, state.panel.logicalMaxY);
     state.monitor.Choose(ports.calibration->MonitorName());
+    state.smoother.SetStrength(ports.calibration->Settings().smoothing);
     // Read afresh for every report; a failed read leaves no size (W = H = 0).
     DisplayState screen;
     const DisplayTarget target = ReadDisplayTarget(*ports.display, state.monitor.Name(), screen);
@@ -129,8 +136,8 @@ bool ProcessPanelReport(TouchLibraryState& state, const LibraryPorts& ports, con
     if (ReportToBatch(state.batches, data, length, state.limits,
                       MakeScreenScale(static_cast<uint32_t>(screen.width),
                                       static_cast<uint32_t>(screen.height)),
-                      state.source, ports.clock->TickCount(), records,
-                      batch) != ReportOutcome::kBatch)
+                      state.source, ports.clock->TickCount(), records, batch,
+                      &state.smoother) != ReportOutcome::kBatch)
         return false;
     if (screen.onMonitor) {
         // The client gets desktop positions: the monitor's place added.
@@ -170,6 +177,7 @@ bool ProcessDeviceReport(TouchLibraryState& state, LibraryDevice& device, int32_
         std::swap(state.panel.logicalMaxX, device.panel.logicalMaxX);
         std::swap(state.panel.logicalMaxY, device.panel.logicalMaxY);
         std::swap(state.batches, device.batches);
+        std::swap(state.smoother, device.smoother);
         std::swap(state.limits, device.limits);
         std::swap(state.monitor, device.monitor);
         std::swap(state.source, device.source);

@@ -13,6 +13,7 @@
 #include "device/mapping/calibration.h"
 #include "device/hid/hid.h"
 #include "device/mapping/monitor.h"
+#include "device/mapping/smoothing.h"
 #include "device/panel/panel.h"  // the mouse emulation mode and the touch event bits
 #include "device/panel/touch_report.h"
 #include "platform/clock.h"
@@ -62,6 +63,9 @@ public:
     // `Monitor=` of the file as LoadLimits last read it: the monitor the positions
     // go to (empty: the primary display).
     virtual std::string MonitorName() = 0;
+    // The device's settings as LoadLimits last read them (the library applies their
+    // smoothing; the fixes at registration).
+    virtual TouchSettings Settings() { return TouchSettings(); }
     // The five points and the limits derived from them.
     virtual void Write(const CalibrationPoint points[kCalibrationPointCount]) = 0;
     // The section that LoadLimits, MonitorName and Write use from now on (device/mapping/
@@ -81,6 +85,7 @@ public:
     CalibrationFile(FileSystem& files, Clock& clock) : files_(files), clock_(clock) {}
     CalibrationLimits LoadLimits(int32_t logicalMaxX, int32_t logicalMaxY) override;
     std::string MonitorName() override { return monitor_; }
+    TouchSettings Settings() override { return settings_; }
     void Write(const CalibrationPoint points[kCalibrationPointCount]) override;
     void UseSection(const std::string& section, const std::string& configOwner) override;
 
@@ -98,10 +103,12 @@ private:
         int32_t logicalMaxY = 0;
         CalibrationLimits limits;
         std::string monitor;
+        TouchSettings settings;
     };
     std::vector<Loaded> loaded_;
     CalibrationLimits limits_;
     std::string monitor_;
+    TouchSettings settings_;
 };
 
 // Port: the synchronous send of the touch message to the registered window.
@@ -159,6 +166,7 @@ struct TouchLibraryState {
     // Report processing: the contact states of the previous report live in the
     // batch builder; the limits are asked of the calibration store for every report.
     BatchBuilder batches{ReaderRule::kLibrary};
+    ContactSmoother smoother;  // the device's smoothing, as its settings say
     CalibrationLimits limits{0, 0, 0, 0, 0, 0};
     // The monitor of "Calibrate.ini", asked for every report like the limits.
     MonitorChoice monitor;
@@ -180,6 +188,7 @@ struct TouchLibraryState {
 struct LibraryDevice {
     PanelDevice panel;  // its logical maxima
     BatchBuilder batches{ReaderRule::kLibrary};
+    ContactSmoother smoother;
     CalibrationLimits limits{0, 0, 0, 0, 0, 0};
     MonitorChoice monitor;
     std::string section = kCalibrationSection;  // its section of "Calibrate.ini"

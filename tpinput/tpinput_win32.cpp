@@ -500,6 +500,14 @@ void ReleaseMessageWindows() {
     UnregisterClassA(kMessageWindowClass, g_module);  // fails while a window remains
 }
 
+// A device's settings from its section of "Calibrate.ini" (for its fixes).
+TouchSettings SettingsOf(const char* section) {
+    std::vector<std::string> notes;
+    const TouchSettings settings = ReadTouchSettings(CurrentCalibrationFile(), section, notes);
+    for (const std::string& note : notes) ProcessLog().Write("%s", note.c_str());
+    return settings;
+}
+
 // Registration with a replayed trace as the panel: its reports arrive paced by the
 // message window's timer instead of raw input.
 int RegisterReplay(HWND hwnd, ULONG mode) {
@@ -512,7 +520,8 @@ int RegisterReplay(HWND hwnd, ULONG mode) {
         // scaled to the trace's panel maxima; the contacts stay across registrations.
         const ReplayScript& script = g_replay.Script();
         g_screen = std::make_unique<RegisteredScreen>(
-            script.layout, FindQuirks(script.vendorId, script.productId));
+            script.layout, ApplyFixes(FindQuirks(script.vendorId, script.productId),
+                                      SettingsOf(kCalibrationSection)));
         g_screen->screen.SetPanelRange(g_state.panel.logicalMaxX, g_state.panel.logicalMaxY);
     }
     CompleteRegistration(g_state, hwnd, RegisterWindowMessageA(kTouchMessageName),
@@ -561,7 +570,8 @@ bool RegisterSeveral(const PanelOpenOptions& options) {
         if (device.touchScreen) {
             d->screen.reset(new GenericTouchScreen(
                 device.layout,
-                FindQuirks(device.attributes.vendorId, device.attributes.productId)));
+                ApplyFixes(FindQuirks(device.attributes.vendorId, device.attributes.productId),
+                           SettingsOf(d->reading.section.c_str()))));
             d->screen->SetPanelRange(kGenericPanelMax, kGenericPanelMax);
         }
         g_devices.push_back(std::move(d));
@@ -618,7 +628,9 @@ int Register(HWND hwnd, ULONG mode) {
         // The screen starts in mouse mode; its raw input follows its layout.
         SetDeviceModeOrLog(device);
         g_screen = std::make_unique<RegisteredScreen>(
-            device.layout, FindQuirks(device.attributes.vendorId, device.attributes.productId));
+            device.layout,
+            ApplyFixes(FindQuirks(device.attributes.vendorId, device.attributes.productId),
+                       SettingsOf(kCalibrationSection)));
         g_screen->screen.SetPanelRange(kGenericPanelMax, kGenericPanelMax);
         g_screen->path = device.path;
     }

@@ -420,6 +420,8 @@ Result PanelReader::StartReading(void* window) {
                                static_cast<unsigned>(kPanelReportMinLength));
     }
     setup_ = setupHook_ ? setupHook_(device_) : CalibratedReaderSetup(device_);
+    smoother_ = ContactSmoother();
+    smoother_.SetStrength(setup_.settings.smoothing);
     target_ = window;
     panel_ = device_.handle;
     report_.assign(device_.inputReportLength, 0);
@@ -485,7 +487,7 @@ long PanelReader::ThreadLoop() {
         ReportBatch batch;
         const ReportOutcome outcome = ReportToBatch(
             builder_, buffer, report_.size(), setup_.limits, ReportScreenScale(display, setup_),
-            device_.handle, GetTickCount(), records_, batch);
+            device_.handle, GetTickCount(), records_, batch, &smoother_);
         if (outcome != ReportOutcome::kBatch) {
             WriteReadingEnded(log, outcome == ReportOutcome::kTooShort
                                        ? "a report shorter than the panel's"
@@ -552,8 +554,10 @@ void PanelReader::ScreenLoop(void* window, Display& display) {
     HWND target = static_cast<HWND>(window);
     DiagnosticLog& log = ProcessLog();
     const ContactLayout& layout = device_.layout;
+    // The quirk table's row, with the fixes of the device's settings over it.
     GenericTouchScreen screen(
-        layout, FindQuirks(device_.attributes.vendorId, device_.attributes.productId));
+        layout, ApplyFixes(FindQuirks(device_.attributes.vendorId, device_.attributes.productId),
+                           setup_.settings));
     // The range the open step reported as the maxima: kGenericPanelMax for a device.
     screen.SetPanelRange(device_.logicalMaxX, device_.logicalMaxY);
     uint8_t* buffer = report_.data();
@@ -617,7 +621,7 @@ void PanelReader::Deliver(void* window, Display& display, const PanelInputReport
     ReportBatch batch;
     if (ReportToBatch(builder_, bytes, sizeof bytes, setup_.limits,
                       ReportScreenScale(display, setup_), device_.handle, GetTickCount(), records_,
-                      batch) != ReportOutcome::kBatch) {
+                      batch, &smoother_) != ReportOutcome::kBatch) {
         return;
     }
     DiagnosticLog& log = ProcessLog();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/mapping/calibration.h"
+#include "device/mapping/smoothing.h"
 #include "device/mapping/monitor.h"
 #include "device/hid/hid.h"
 #include "device/hid/latency.h"
@@ -252,6 +253,7 @@ private:
     void* target_ = nullptr;
     unsigned touchMessage_ = 0;
     BatchBuilder builder_{ReaderRule::kTactra};  // contact states kept across restarts
+    ContactSmoother smoother_;                   // the device's smoothing, from each opening
     // Written by the thread between two sends, read by the handler during a send.
     TOUCHINPUT records_[kTouchRecordCapacity] = {};
     std::vector<uint8_t> report_;

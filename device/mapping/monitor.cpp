@@ -49,7 +49,7 @@ ScreenScale ReadScreenScale(Display& display, const std::string& monitorName) {
 }
 
 PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY,
-                              const char* section) {
+                              const char* section, std::vector<std::string>* notes) {
     PanelMapping mapping;
     if (section == nullptr) {
         mapping.limits = PanelRangeLimits(logicalMaxX, logicalMaxY);
@@ -57,6 +57,9 @@ PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t log
         const CIni ini = CurrentCalibrationFile();
         mapping.limits = LoadCalibrationLimits(ini, logicalMaxX, logicalMaxY, section);
         mapping.monitor = ReadMonitorName(ini, section);
+        std::vector<std::string> own;
+        mapping.settings = ReadTouchSettings(ini, section, notes != nullptr ? *notes : own);
+        for (const std::string& note : own) ProcessLog().Write("%s", note.c_str());
     }
     mapping.scale = ReadScreenScale(display, mapping.monitor);
     return mapping;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "device/mapping/calibration.h"
 #include "device/mapping/rotation.h"
+#include "device/mapping/touch_settings.h"
 #include "platform/display.h"
 
 namespace tactra {
@@ -36,9 +38,13 @@ struct PanelMapping {
     CalibrationLimits limits;
     std::string monitor;  // empty: the primary display
     ScreenScale scale;
+    TouchSettings settings;  // how a touch feels on the device
 };
+// Keys of the settings that take their defaults are noted in `notes`, or without it
+// in the diagnostic log.
 PanelMapping LoadPanelMapping(Display& display, int32_t logicalMaxX, int32_t logicalMaxY,
-                              const char* section = kCalibrationSection);
+                              const char* section = kCalibrationSection,
+                              std::vector<std::string>* notes = nullptr);
 
 // The scale for one report. Without a monitor it is the opening's, as it has always
 // been (a new display mode takes effect at the next opening). With one, it follows

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "device/mapping/calibration.h"
+#include "device/mapping/smoothing.h"
 #include "device/panel/touch_report.h"
 
 namespace tactra {
@@ -27,9 +28,11 @@ struct ReportBatch {
 };
 
 // `builder` carries the reader's rule and the contacts' states between reports;
-// `records` has room for two records. The library's rule ignores the report ID.
+// `records` has room for two records. The library's rule ignores the report ID. A
+// `smoother` (the device's smoothing) smooths the raw positions before they are mapped.
 ReportOutcome ReportToBatch(BatchBuilder& builder, const uint8_t* data, size_t length,
                             const CalibrationLimits& limits, const ScreenScale& scale,
-                            void* hSource, uint32_t tick, TOUCHINPUT* records, ReportBatch& out);
+                            void* hSource, uint32_t tick, TOUCHINPUT* records, ReportBatch& out,
+                            ContactSmoother* smoother = nullptr);
 
 }  // namespace tactra

@@ -9,6 +9,7 @@
 
 #include "device/mapping/calibration.h"
 #include "device/mapping/device_sections.h"
+#include "device/mapping/touch_settings.h"
 
 namespace tactra {
 namespace {
@@ -255,6 +256,74 @@ TEST_F(CalibrationFile, EachDeviceItsSectionAndConfigItsOwner) {
     EXPECT_EQ(ReadMonitorName(ini_), "");
     EXPECT_EQ(LoadCalibrationLimits(ini_, 100, 200, "Device B").maxX, 100) << "incomplete";
     EXPECT_EQ(LoadCalibrationLimits(ini_, 100, 200).maxX, 2);
+}
+
+// A device's settings: absent keys keep the defaults; each unusable value keeps its
+// default with one note naming the key, and the section's other keys still apply.
+TEST_F(CalibrationFile, TouchSettingsTheirDefaultsRangesAndNotes) {
+    std::vector<std::string> notes;
+    const TouchSettings none = ReadTouchSettings(ini_, "Config", notes);
+    EXPECT_EQ(none.clickMode, ClickMode::kOnLift);
+    EXPECT_EQ(none.holdTimeMs, 1500u);
+    EXPECT_FALSE(none.swapXY.set);
+    EXPECT_TRUE(notes.empty());
+    Write(
+        "[Config]\r\nClickMode= On Touch \r\nHoldTime=500\r\nHoldRadius=500\r\n"
+        "DoubleTapTime=1000\r\nDoubleTapArea=0\r\nSmoothing=light\r\nTouchSound=yes\r\n"
+        "Gestures=off\r\nSwapXY=1\r\nInvertY=0\r\nContactBit=confidence\r\n"
+        "[Device B]\r\nClickMode=sideways\r\nHoldTime=499\r\nHoldRadius=0\r\n"
+        "DoubleTapTime=abc\r\nDoubleTapArea=-1\r\nSmoothing=7\r\nGestures=maybe\r\n"
+        "InvertX=2\r\nContactBit=\r\nHoldRightClick=0\r\nHoldTime=5001\r\n");
+    const TouchSettings good = ReadTouchSettings(ini_, "Config", notes);
+    EXPECT_TRUE(notes.empty()) << notes.front();
+    EXPECT_EQ(good.clickMode, ClickMode::kOnTouch);
+    EXPECT_EQ(good.holdTimeMs, 500u);
+    EXPECT_EQ(good.holdRadiusPx, 500);
+    EXPECT_EQ(good.doubleTapMs, 1000u);
+    EXPECT_EQ(good.smoothing, Smoothing::kLight);
+    EXPECT_TRUE(good.touchSound);
+    EXPECT_FALSE(good.gestures);
+    EXPECT_TRUE(good.swapXY.set && good.swapXY.value);
+    EXPECT_TRUE(good.invertY.set && !good.invertY.value);
+    EXPECT_FALSE(good.invertX.set);
+    EXPECT_TRUE(good.validBit.set && good.validBit.value == ValidBit::kConfidence);
+    DeviceQuirks row;
+    row.invertY = true;
+    const DeviceQuirks fixed = ApplyFixes(row, good);
+    EXPECT_TRUE(fixed.swapXY);
+    EXPECT_FALSE(fixed.invertY) << "the setting overrides the table's row";
+    EXPECT_EQ(fixed.validBit, ValidBit::kConfidence);
+
+    const TouchSettings bad = ReadTouchSettings(ini_, "Device B", notes);
+    EXPECT_EQ(bad.clickMode, ClickMode::kOnLift);
+    EXPECT_EQ(bad.holdTimeMs, 1500u);
+    EXPECT_EQ(bad.holdRadiusPx, 30);
+    EXPECT_EQ(bad.doubleTapMs, 150u);
+    EXPECT_EQ(bad.doubleTapAreaPx, 0);
+    EXPECT_EQ(bad.smoothing, Smoothing::kOff);
+    EXPECT_TRUE(bad.gestures);
+    EXPECT_FALSE(bad.invertX.set);
+    EXPECT_FALSE(bad.validBit.set);
+    EXPECT_FALSE(bad.holdRightClick) << "a usable key of the same section applies";
+    ASSERT_EQ(notes.size(), 8u) << "an empty value is an absent one";
+    EXPECT_EQ(notes[0],
+              "[Device B] ClickMode=sideways: \"on lift\", \"on touch\" or \"pointer only\", the "
+              "default is used");
+    EXPECT_EQ(notes[1], "[Device B] HoldTime=499: a number from 500 to 5000, the default is used");
+
+    // Written back, every key the window sets; a fix left to the table is not written.
+    TouchSettings written = good;
+    written.invertY = Fix<bool>();
+    WriteTouchSettings(ini_, "Device C", written);
+    notes.clear();
+    const TouchSettings read = ReadTouchSettings(ini_, "Device C", notes);
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(read.clickMode, ClickMode::kOnTouch);
+    EXPECT_EQ(read.smoothing, Smoothing::kLight);
+    EXPECT_FALSE(read.invertY.set);
+    EXPECT_TRUE(read.swapXY.set);
+    EXPECT_NE(Read().find("[Device B]\r\nClickMode=sideways"), std::string::npos)
+        << "the other sections stay";
 }
 
 }  // namespace

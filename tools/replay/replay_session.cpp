@@ -134,8 +134,19 @@ bool TouchScreenScript::Apply(const TraceStep& step, int32_t panelMaxX, int32_t 
 
 void TouchScreenScript::Rebuild(int32_t panelMaxX, int32_t panelMaxY) {
     if (!haveLayout_) return;
-    screen_ = std::make_unique<GenericTouchScreen>(layout_, FindQuirks(vendorId_, productId_));
+    screen_ = std::make_unique<GenericTouchScreen>(
+        layout_, ApplyFixes(FindQuirks(vendorId_, productId_), settings_));
     screen_->SetPanelRange(panelMaxX, panelMaxY);
+    panelMaxX_ = panelMaxX;
+    panelMaxY_ = panelMaxY;
+}
+
+void TouchScreenScript::SetSettings(const TouchSettings& settings) {
+    const DeviceQuirks before = ApplyFixes(FindQuirks(vendorId_, productId_), settings_);
+    settings_ = settings;
+    // A screen is made anew only when its fixes change.
+    if (screen_ && !(ApplyFixes(FindQuirks(vendorId_, productId_), settings_) == before))
+        Rebuild(panelMaxX_, panelMaxY_);
 }
 
 std::vector<uint8_t> TouchScreenScript::PanelBytes(const PanelInputReport& report) {
@@ -353,10 +364,18 @@ void ReplaySession::OpenPanel(ReplayDevice& device) {
     } else {
         const std::string section =
             CalibrationSectionFor(CurrentCalibrationFile(), device.identity, first);
+        std::vector<std::string> notes;
         device.mapping =
-            LoadPanelMapping(display_, device.panelMaxX, device.panelMaxY, section.c_str());
+            LoadPanelMapping(display_, device.panelMaxX, device.panelMaxY, section.c_str(), &notes);
+        for (const std::string& note : notes)
+            out_ << clock_.TickCount() << " settings " << note << '\n';
     }
     device.engine.monitor.Choose(device.mapping.monitor);
+    // The device's settings from this opening on: the engine's, the smoothing, the
+    // fixes over a screen's quirks.
+    device.engine.settings = device.mapping.settings;
+    device.smoother.SetStrength(device.mapping.settings.smoothing);
+    device.screen.SetSettings(device.mapping.settings);
     device.reading = true;
 }
 
@@ -422,7 +441,7 @@ void ReplaySession::Deliver(ReplayDevice& device, const uint8_t* bytes, size_t l
     const ReportOutcome outcome =
         ReportToBatch(device.batches, bytes, length, device.mapping.limits,
                       ReportScreenScale(display_, device.mapping), kReplayPanelHandle, tick,
-                      device.records, batch);
+                      device.records, batch, &device.smoother);
     if (outcome == ReportOutcome::kForeignReport) {
         // The reading thread ends as it does for an unplugged panel.
         device.reading = false;

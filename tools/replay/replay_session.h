@@ -13,6 +13,7 @@
 #include "device/mapping/calibration.h"
 #include "device/screen/generic_screen.h"
 #include "device/mapping/monitor.h"
+#include "device/mapping/smoothing.h"
 #include "device/panel/touch_report.h"
 #include "device/trace/trace.h"
 #include "gesture/engine.h"
@@ -134,6 +135,8 @@ public:
     GenericTouchScreen* Screen() { return screen_.get(); }
     uint16_t VendorId() const { return vendorId_; }
     uint16_t ProductId() const { return productId_; }
+    // The device's settings: their fixes go over the quirk table's row.
+    void SetSettings(const TouchSettings& settings);
     // A frame of the screen's as the panel's report bytes.
     static std::vector<uint8_t> PanelBytes(const PanelInputReport& report);
 
@@ -144,6 +147,9 @@ private:
     bool haveLayout_ = false;
     uint16_t vendorId_ = 0;
     uint16_t productId_ = 0;
+    TouchSettings settings_;
+    int32_t panelMaxX_ = 0;
+    int32_t panelMaxY_ = 0;
 };
 
 // One touch device of a trace: what its lines declared, its reading and its engine.
@@ -160,6 +166,7 @@ struct ReplayDevice {
     bool ambiguous = false;  // another open device has its identity: the defaults
     PanelMapping mapping;
     BatchBuilder batches{ReaderRule::kTactra};
+    ContactSmoother smoother;
     TOUCHINPUT records[kTouchRecordCapacity] = {};
     GestureState engine;
 };
