@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "device/mapping/calibration.h"
+#include "device/mapping/report_pipeline.h"
+#include "device/mapping/smoothing.h"
 #include "device/mapping/touch_priority.h"
 #include "device/panel/touch_report.h"
 #include "device/trace/trace.h"
@@ -104,6 +106,38 @@ void BM_WholePerReportPath(benchmark::State& st) {
     benchmark::DoNotOptimize(f.sink.events);
 }
 BENCHMARK(BM_WholePerReportPath)->Args({1, 0})->Args({0, 0})->Args({1, 1});
+
+// The whole per-report path of one device with its smoothing: 0 off, 1 light,
+// 2 strong (the positions jitter by a few raw units, as a noisy screen's do).
+void BM_PerReportPathSmoothing(benchmark::State& st) {
+    bench::BenchDir dir(nullptr, std::string());
+    Fixture f;
+    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
+    store.RefreshProfileSections();
+    StoreProfileSource profiles(store);
+    f.ports.profiles = &profiles;
+    const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
+    const ScreenScale scale = MakeScreenScale(1024, 768);
+    BatchBuilder builder(ReaderRule::kTactra);
+    ContactSmoother smoother;
+    smoother.SetStrength(static_cast<Smoothing>(st.range(0)));
+    TOUCHINPUT records[kTouchRecordCapacity] = {};
+    int64_t i = 0;
+    for (auto _ : st) {
+        std::vector<uint8_t> bytes = ReportAt(i++);
+        bytes[3] = static_cast<uint8_t>(bytes[3] + (i % 3));  // X jitters by 0 to 2 units
+        f.clock.Set(static_cast<uint32_t>(i * 8));
+        ReportBatch batch;
+        if (ReportToBatch(builder, bytes.data(), bytes.size(), limits, scale, nullptr,
+                          f.clock.TickCount(), records, batch,
+                          &smoother) == ReportOutcome::kBatch &&
+            batch.count > 0) {
+            OnTouchInput(f.state, f.ports, records);
+        }
+    }
+    benchmark::DoNotOptimize(f.sink.events);
+}
+BENCHMARK(BM_PerReportPathSmoothing)->Arg(0)->Arg(1)->Arg(2);
 
 // The per-report path with several devices: each its own batches and engine, touch
 // priority choosing the one that drives. The devices touch in turn, one touch of 64

@@ -175,6 +175,32 @@ TEST(TactraTouch, TapOnTheChosenMonitorOnlyWhileTouchIsOn) {
     EXPECT_STREQ(enabled, "0") << "the hot key";
 }
 
+// ClickMode=on touch in the device's section: the button goes down at the touch-down,
+// a second before the finger lifts, and up at the lift.
+TEST(TactraTouch, OnTouchPressesAtTheTouchDown) {
+    ProbeWindow probe("TactraOnTouchProbe", "On touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+    probe.RecordButtons(true);
+    const std::string folder = TactraProcess::MakeEmptyFolder("ontouch");
+    std::ofstream(folder + "\\Tactra.ini", std::ios::binary) << ProbeProfile(ProgramName());
+    std::ofstream(folder + "\\Calibrate.ini", std::ios::binary)
+        << "[Config]\r\nClickMode=on touch\r\n";
+    std::ofstream(folder + "\\session.trace", std::ios::binary)
+        << "panel 1024 768\nat 2500 touch 300,384 -\nat 2540 touch 300,384 -\n"
+           "at 3500 touch 300,384 -\nat 3540 touch - -\n";
+    TactraProcess::SetWineVersion("winxp64");  // major version 5: the mouse is emulated
+    TactraProcess app;
+    ASSERT_TRUE(app.Start(folder, "--replay session.trace"));
+    const DWORD begin = GetTickCount();
+    ASSERT_TRUE(probe.BringToFront());
+    while (probe.Received().empty() && GetTickCount() - begin < 10000) Pump(20);
+    const DWORD down = GetTickCount();
+    ASSERT_EQ(probe.Received(), (std::vector<std::string>{"left down 300 384"}));
+    while (probe.Received().size() < 2 && GetTickCount() - begin < 12000) Pump(20);
+    EXPECT_EQ(probe.Received(), (std::vector<std::string>{"left down 300 384", "left up 300 384"}));
+    EXPECT_GE(GetTickCount() - down, 500u) << "the button was down until the lift";
+}
+
 // A trace that cannot be replayed is refused before anything runs, with the reason.
 TEST(TactraTouch, BadReplayFileIsRefusedWithItsReason) {
     const std::string folder = TactraProcess::MakeEmptyFolder("badtrace");
