@@ -34,6 +34,8 @@ constexpr uint32_t kOpenCommand = IDM_OPEN;
 constexpr uint32_t kAboutCommand = IDM_ABOUTBOX;
 constexpr uint32_t kTouchEnabledCommand = IDM_TOUCH_ENABLED;
 constexpr const char kTouchEnabledItem[] = "Touch enabled";
+constexpr uint32_t kTouchSettingsCommand = IDM_TOUCH_SETTINGS;
+constexpr const char kTouchSettingsItem[] = "Touch settings";
 // The tray icon's tips: as ever while touch is on, and while it is off.
 constexpr const char kTrayTip[] = "Qumix Touch";
 constexpr const char kTrayTipTouchOff[] = "Touch off";
@@ -143,5 +145,29 @@ constexpr const char* kGestureGroupLabels[kGestureCount] = {"Up(Page change or S
                                                             "Zoom Out:",
                                                             "Clockwise Rotation:",
                                                             "Anticlockwise Rotation:"};
+
+// The "Touch settings" window's controls as plain values: what the window shows for
+// a device and what "Apply" and "OK" write. A fix's check box has three states: set,
+// clear, or as the quirk table says (kFixAsTable).
+constexpr int kFixAsTable = 2;
+struct TouchSettingsForm {
+    int clickMode = 0;  // index of ClickMode
+    bool holdRightClick = true;
+    std::string holdTime;
+    std::string holdRadius;
+    std::string doubleTapTime;
+    std::string doubleTapArea;
+    int smoothing = 0;  // index of Smoothing
+    bool touchSound = false;
+    bool gestures = true;
+    int swapXY = kFixAsTable, invertX = kFixAsTable, invertY = kFixAsTable;
+    int idsFromOne = kFixAsTable, liftUnseen = kFixAsTable;
+    int contactBit = 0;  // 0: as the table says; 1 + index of ValidBit
+};
+
+TouchSettingsForm FormFromSettings(const TouchSettings& settings);
+// False, with `error` naming the field and its range, when a number is not one the
+// setting takes; `settings` is then unchanged.
+bool SettingsFromForm(const TouchSettingsForm& form, TouchSettings& settings, std::string& error);
 
 }  // namespace tactra

@@ -9,6 +9,7 @@
 #include "app/app_set_dialog_win32.h"
 #include "app/messages_win32.h"
 #include "app/resource.h"
+#include "app/touch_settings_dialog_win32.h"
 #include "device/hid/reader_win32.h"
 #include "platform/current_directory.h"
 #include "platform/diagnostic_log.h"
@@ -190,6 +191,7 @@ void CTACTRADlg::ShowTrayMenu() {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING | (session_.TouchEnabled() ? MF_CHECKED : MF_UNCHECKED),
                 kTouchEnabledCommand, kTouchEnabledItem);
+    AppendMenuA(menu, MF_STRING, kTouchSettingsCommand, kTouchSettingsItem);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDCANCEL, "EXIT");
     SetMenuDefaultItem(menu, 0, TRUE);
@@ -251,6 +253,13 @@ bool CTACTRADlg::OnCommand(int id, int code, HWND control) {
         case IDC_SETUP: {
             CAppSetDlg setup(Hwnd());
             setup.RunModal(Hwnd());
+            return true;
+        }
+        case IDC_TOUCH_SETTINGS:
+        case kTouchSettingsCommand: {
+            TouchSettingsDlg settings(session_);
+            settings.RunModal(Hwnd());
+            ShowMonitorText();
             return true;
         }
         case IDC_ABOUT: {

@@ -137,6 +137,7 @@ struct Session::Impl {
     std::vector<std::unique_ptr<DeviceSlot>> devices;
     TouchPriority priority;
     DialogTimer timer;
+    HWND dialog = nullptr;  // the main dialog, which the readings send to
     // The Test group's texts and the monitor's as last shown: an unchanged text is
     // not set again.
     std::string shown[kShownTexts];
@@ -367,6 +368,53 @@ void Session::ShowDevices(HWND dialog) {
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
+std::vector<SettingsTarget> Session::SettingsTargets() {
+    std::vector<SettingsTarget> targets;
+    const CIni ini = CurrentCalibrationFile();
+    const std::vector<std::string> lines = DeviceLines();
+    for (size_t i = 0; i < impl_->devices.size(); ++i) {
+        const DeviceSlot& d = *impl_->devices[i];
+        if (d.found.ambiguous) continue;  // its settings could be another device's
+        SettingsTarget target;
+        target.line = lines[i];
+        target.section = CalibrationSectionFor(ini, d.found.identity, d.first);
+        target.device = static_cast<int>(i);
+        targets.push_back(target);
+    }
+    if (targets.empty()) {
+        SettingsTarget target;
+        target.line = "The first touch device found";
+        target.section = kCalibrationSection;
+        targets.push_back(target);
+    }
+    return targets;
+}
+
+TouchSettings Session::TargetSettings(const SettingsTarget& target) {
+    std::vector<std::string> notes;
+    return ReadTouchSettings(CurrentCalibrationFile(), target.section.c_str(), notes);
+}
+
+void Session::ApplyTouchSettings(const SettingsTarget& target, const TouchSettings& settings) {
+    const CIni ini = CurrentCalibrationFile();
+    // A device's own section beside [Config]: [Config] keeps the device it has now.
+    if (target.section != kCalibrationSection) {
+        for (auto& d : impl_->devices) {
+            if (d->first && !d->found.ambiguous) PinConfigOwner(ini, d->found.identity);
+        }
+    }
+    WriteTouchSettings(ini, target.section.c_str(), settings);
+    if (target.device < 0 || static_cast<size_t>(target.device) >= impl_->devices.size()) return;
+    DeviceSlot& slot = *impl_->devices[static_cast<size_t>(target.device)];
+    slot.engine.settings = settings;
+    if (slot.Attached() && impl_->dialog != nullptr) {
+        // The reading starts again: its thread takes the smoothing and the fixes.
+        if (Result started = slot.reader->StartReading(impl_->dialog); !started)
+            ProcessLog().Write("touch settings: %s", started.ReasonText());
+        if (slot.Attached()) slot.engine.settings = slot.reader->Setup().settings;
+    }
+}
+
 void Session::SetMouseMode(int32_t mouseMode) {
     impl_->engine.mouseMode = mouseMode;
     for (auto& d : impl_->devices) d->engine.mouseMode = mouseMode;
@@ -393,6 +441,7 @@ void Session::StartSearching(HWND dialog) {
 void Session::RestartReading(HWND dialog) {
     Impl& impl = *impl_;
     impl.timer.Bind(dialog);
+    impl.dialog = dialog;
     impl.timer.Kill();
     const std::vector<FoundTouchDevice> found = impl.Discover();
     std::string failure = found.empty() && !impl.replaying

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "device/mapping/touch_settings.h"
+
 namespace tactra {
 
 struct SessionOptions {
@@ -27,6 +29,14 @@ struct SessionOptions {
 // Parses the command line (without the program name). False with a message in
 // `error` for a --replay or --record without a file name, or both together.
 bool ParseSessionOptions(const char* commandLine, SessionOptions& options, std::string& error);
+
+// A device whose settings the "Touch settings" window edits: its line in the list and
+// the section its settings live in ([Config] when no device is known yet).
+struct SettingsTarget {
+    std::string line;
+    std::string section;
+    int device = -1;  // its place among the devices known, -1 for none
+};
 
 class Session {
 public:
@@ -61,6 +71,14 @@ public:
     // "6615:0070 touch screen"), the monitor it drives and whether it is attached.
     std::vector<std::string> DeviceLines();
     void ShowDevices(HWND dialog);
+
+    // The devices whose settings can be edited (every device known that can be told
+    // apart), or without any the one that [Config] will serve.
+    std::vector<SettingsTarget> SettingsTargets();
+    TouchSettings TargetSettings(const SettingsTarget& target);
+    // Writes the settings into the target's section and reads the device with them
+    // from its next batch (its reading starts again to take the smoothing and fixes).
+    void ApplyTouchSettings(const SettingsTarget& target, const TouchSettings& settings);
     void SetMouseMode(int32_t mouseMode);
     // The display mode and adapter, with the adapter's orientation correction.
     void ReadDisplay();

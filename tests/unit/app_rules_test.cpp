@@ -130,4 +130,49 @@ TEST(KeyGroups, DefaultActionsShowAndEncodeBackUnchanged) {
 }
 
 }  // namespace
+// The "Touch settings" window's values: each setting shown and read back as it was;
+// a number out of its range refused with the field's name and range, nothing taken.
+TEST(TouchSettingsForm, ShownAndReadBackAndNumbersInTheirRanges) {
+    TouchSettings s;
+    s.clickMode = ClickMode::kPointerOnly;
+    s.holdTimeMs = 600;
+    s.smoothing = Smoothing::kStrong;
+    s.invertX = {true, false};
+    s.validBit = {true, ValidBit::kInRange};
+    TouchSettingsForm f = FormFromSettings(s);
+    EXPECT_EQ(f.holdTime, "600");
+    EXPECT_EQ(f.swapXY, kFixAsTable);
+    EXPECT_EQ(f.invertX, 0);
+    EXPECT_EQ(f.contactBit, 2);
+    TouchSettings back;
+    std::string error;
+    ASSERT_TRUE(SettingsFromForm(f, back, error)) << error;
+    EXPECT_EQ(back.clickMode, ClickMode::kPointerOnly);
+    EXPECT_EQ(back.holdTimeMs, 600u);
+    EXPECT_EQ(back.smoothing, Smoothing::kStrong);
+    EXPECT_FALSE(back.swapXY.set);
+    EXPECT_TRUE(back.invertX.set && !back.invertX.value);
+    EXPECT_TRUE(back.validBit.set && back.validBit.value == ValidBit::kInRange);
+    const struct {
+        std::string TouchSettingsForm::*field;
+        const char* text;
+        const char* error;
+    } bad[] = {
+        {&TouchSettingsForm::holdTime, "499", "Hold time (ms): a number from 500 to 5000"},
+        {&TouchSettingsForm::holdTime, "5001", "Hold time (ms): a number from 500 to 5000"},
+        {&TouchSettingsForm::holdRadius, "0", "Still radius (px): a number from 1 to 500"},
+        {&TouchSettingsForm::doubleTapTime, "", "Double tap time (ms): a number from 50 to 1000"},
+        {&TouchSettingsForm::doubleTapArea, "-1",
+         "Double tap area (px, 0: anywhere): a number from 0 to 500"},
+    };
+    for (const auto& b : bad) {
+        TouchSettingsForm wrong = f;
+        wrong.*b.field = b.text;
+        TouchSettings untouched;
+        EXPECT_FALSE(SettingsFromForm(wrong, untouched, error)) << b.text;
+        EXPECT_EQ(error, b.error);
+        EXPECT_EQ(untouched.holdTimeMs, 1500u);
+    }
+}
+
 }  // namespace tactra

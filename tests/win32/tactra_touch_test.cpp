@@ -201,6 +201,58 @@ TEST(TactraTouch, OnTouchPressesAtTheTouchDown) {
     EXPECT_GE(GetTickCount() - down, 500u) << "the button was down until the lift";
 }
 
+// The "Touch settings" window from the tray menu's item: it lists the devices being
+// read (two replayed panels), shows the chosen device's settings, and "Apply" writes
+// that device's keys (the second device's into its own section) and keeps the rest.
+TEST(TactraTouch, TouchSettingsWindowListsTheDevicesAndApplyWritesTheirKeys) {
+    const std::string folder = TactraProcess::MakeEmptyFolder("settings");
+    std::ofstream(folder + "\\Calibrate.ini", std::ios::binary)
+        << "[Config]\r\nMonitor=\r\nHoldTime=700\r\n[Touch]\r\nTouchEnabled=1\r\n";
+    std::string trace;
+    for (int d = 1; d <= 2; ++d) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "device d%d \"\\\\\\\\?\\\\hid#vid_0eef&pid_0001#7&1a2b&0&000%d#x\"\n"
+                      "panel 1024 768\nat 30000 touch - -\n",
+                      d, d);
+        trace += line;
+    }
+    std::ofstream(folder + "\\two.trace", std::ios::binary) << trace;
+    TactraProcess::SetWineVersion("winxp64");
+    TactraProcess app;
+    ASSERT_TRUE(app.Start(folder, "--replay two.trace"));
+    Pump(1500);                                                          // both devices read
+    PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(1028, 0), 0);  // "Touch settings"
+    HWND window = app.WaitForWindow("Touch settings");
+    ASSERT_NE(window, nullptr);
+    HWND list = GetDlgItem(window, 1100);
+    ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1103)), "700") << "the first device's hold time";
+    // The second device: on touch, applied.
+    SendMessageA(list, LB_SETCURSEL, 1, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(1100, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1103)), "1500") << "the second device's own";
+    SendDlgItemMessageA(window, 1101, CB_SETCURSEL, 1, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(1116, BN_CLICKED), 0);  // "Apply"
+    const std::string ini = folder + "\\Calibrate.ini";
+    char value[64] = {};
+    GetPrivateProfileStringA("Device 0EEF:0000 7&1A2B&0&0002", "ClickMode", "", value, sizeof value,
+                             ini.c_str());
+    EXPECT_STREQ(value, "on touch");
+    GetPrivateProfileStringA("Config", "HoldTime", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "700") << "the first device's keys stay";
+    GetPrivateProfileStringA("Touch", "TouchEnabled", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "1");
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    // Without a window manager, Wine takes a while to close a window.
+    const DWORD closing = GetTickCount();
+    while (IsWindow(window) && GetTickCount() - closing < 8000) Pump(100);
+    EXPECT_FALSE(IsWindow(window));
+    PostMessageA(app.MainDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    EXPECT_TRUE(app.WaitForExit(5000));
+}
+
 // A trace that cannot be replayed is refused before anything runs, with the reason.
 TEST(TactraTouch, BadReplayFileIsRefusedWithItsReason) {
     const std::string folder = TactraProcess::MakeEmptyFolder("badtrace");
