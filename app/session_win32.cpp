@@ -1,5 +1,7 @@
 #include "app/session_win32.h"
 
+#include <mmsystem.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -534,6 +536,13 @@ LRESULT Session::OnTouch(HWND dialog, WPARAM wParam, LPARAM lParam) {
             return 1;
     }
     GestureState& engine = slot->engine;
+    // "Sound on touch": a click at each touch-down of finger 1, played while the
+    // batch goes on (no sound device: nothing).
+    if (engine.settings.touchSound && engine.touchEnabled &&
+        (records[0].dwFlags & kTouchEventDown) != 0) {
+        PlaySoundA(MAKEINTRESOURCEA(IDR_CLICK_SOUND), GetModuleHandleA(nullptr),
+                   SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+    }
     const int result = OnTouchInput(engine, impl_->ports, records);
     const int ids[kShownTexts] = {IDC_TEXT_FILENAME, IDC_TEXT_TITLE, IDC_TEXT_XY1, IDC_TEXT_XY2,
                                   IDC_TEXT_MONITOR};
