@@ -1,6 +1,6 @@
 // Brings up the windows of the shipped programs one after another for
-// tests/scripts/screenshots.sh: Tactra.exe's main dialog, About box and both pages of the
-// configuration dialog, a target and the check screen of Calibrate.exe, and
+// tests/scripts/screenshots.sh: Tactra.exe's main dialog, About box, both pages of the
+// configuration dialog and the "Touch settings" window, a target and the check screen of Calibrate.exe, and
 // Test.exe, the last two driven by traces that tpinput.dll replays. For each it
 // writes OUT/NAME.ready with the window's screen rectangle and waits until the
 // script has taken OUT/NAME.png.
@@ -182,6 +182,12 @@ int main(int argc, char** argv) {
         ok &= Shoot(out, "setup-modify", setup);
         PostMessageA(setup, WM_CLOSE, 0, 0);
     }
+    Pump(300);
+
+    Click(main, 1051);  // "Settings" of the touch devices
+    HWND settings = app.WaitForWindow("Touch settings");
+    ok &= Shoot(out, "touch-settings", settings);
+    if (settings) PostMessageA(settings, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     Pump(300);
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
     app.WaitForExit(5000);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures of the shipped programs under Xvfb, for a person to look at: Tactra's
-# main dialog, About box and both pages of "Application Configure", a target and
+# main dialog, About box, both pages of "Application Configure" and "Touch settings", a target and
 # the check screen of Calibrate.exe, and Test.exe. Needs a wintest build (its driver
 # tactra_screens) and the ship64 build of the programs it starts, Wine, Xvfb and
 # ImageMagick's `import` (cmake/install-deps.sh installs them). The PNGs are not part
@@ -51,4 +51,4 @@ done
 wait "$driver_pid"
 status=$?
 driver_pid=""
-[ "$status" -eq 0 ] && [ "$taken" -eq 7 ] || { echo "screenshots: failed ($taken taken)" >&2; exit 1; }
+[ "$status" -eq 0 ] && [ "$taken" -eq 8 ] || { echo "screenshots: failed ($taken taken)" >&2; exit 1; }
