@@ -370,6 +370,26 @@ TEST_F(SimulatedTactra, TwoDevicesEachOnItsMonitorOneUnplugged) {
     Feed(b, Lift(1024, 768), 50);
     Feed(a, Lift(200, 200), 600);
 
+    // "Touch settings" lists both devices; "Apply" writes the second one's click mode
+    // into its own section, and its reading starts again with it.
+    PostMessageA(app_.MainDialog(), WM_COMMAND, MAKEWPARAM(1028, 0), 0);
+    HWND settings = app_.WaitForWindow("Touch settings");
+    ASSERT_NE(settings, nullptr);
+    HWND list = GetDlgItem(settings, 1100);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
+    SendMessageA(list, LB_SETCURSEL, 1, 0);
+    SendMessageA(settings, WM_COMMAND, MAKEWPARAM(1100, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    SendDlgItemMessageA(settings, 1101, CB_SETCURSEL, 1, 0);  // "on touch"
+    SendMessageA(settings, WM_COMMAND, MAKEWPARAM(1116, BN_CLICKED), 0);
+    char mode[32] = {};
+    GetPrivateProfileStringA("Device 0EEF:0001 7&1A2B&0&0002", "ClickMode", "", mode, sizeof mode,
+                             (folder_ + "\\Calibrate.ini").c_str());
+    EXPECT_STREQ(mode, "on touch");
+    PostMessageA(settings, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ExpectReading(b, {0x00, 0x01});
+    Pump(500);
+
     // The first unplugged: the second goes on.
     a.Unplug();
     Pump(800);
