@@ -314,7 +314,9 @@ TEST_F(CalibrationFile, TouchSettingsTheirDefaultsRangesAndNotes) {
     // Written back, every key the window sets; a fix left to the table is not written.
     TouchSettings written = good;
     written.invertY = Fix<bool>();
+    CIni(path_).WriteText("Device C", "Unknown", "kept");
     WriteTouchSettings(ini_, "Device C", written);
+    EXPECT_EQ(ini_.ReadText("Device C", "Unknown", ""), "kept") << "a key it does not know";
     notes.clear();
     const TouchSettings read = ReadTouchSettings(ini_, "Device C", notes);
     EXPECT_TRUE(notes.empty());
