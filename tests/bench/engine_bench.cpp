@@ -72,6 +72,17 @@ struct Fixture {
     }
 };
 
+// The fixture with the default profile file, written by the first refresh and read
+// through the store, as Tactra reads it.
+struct StoreFixture : Fixture {
+    ProfileStore store{clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; }};
+    StoreProfileSource profiles{store};
+    StoreFixture() {
+        store.RefreshProfileSections();
+        ports.profiles = &profiles;
+    }
+};
+
 // Argument 0: 1 when the foreground program has a profile, 0 when it has none.
 // Argument 1: 0 for the default file (written by the first refresh), 1 for a file of
 // 260 sections whose last one is the foreground program's. The clock advances 8 ms
@@ -111,11 +122,7 @@ BENCHMARK(BM_WholePerReportPath)->Args({1, 0})->Args({0, 0})->Args({1, 1});
 // 2 strong (the positions jitter by a few raw units, as a noisy screen's do).
 void BM_PerReportPathSmoothing(benchmark::State& st) {
     bench::BenchDir dir(nullptr, std::string());
-    Fixture f;
-    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
-    store.RefreshProfileSections();
-    StoreProfileSource profiles(store);
-    f.ports.profiles = &profiles;
+    StoreFixture f;
     const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
     const ScreenScale scale = MakeScreenScale(1024, 768);
     BatchBuilder builder(ReaderRule::kTactra);
@@ -146,11 +153,7 @@ BENCHMARK(BM_PerReportPathSmoothing)->Arg(0)->Arg(1)->Arg(2);
 void BM_SeveralDevicesPerReportPath(benchmark::State& st) {
     const size_t devices = static_cast<size_t>(st.range(0));
     bench::BenchDir dir(nullptr, std::string());
-    Fixture f;
-    ProfileStore store(f.clock, LocalFileSystem(), 5, [] { return uint16_t{0x0409}; });
-    store.RefreshProfileSections();
-    StoreProfileSource profiles(store);
-    f.ports.profiles = &profiles;
+    StoreFixture f;
     const CalibrationLimits limits = LoadCalibrationLimits(4095, 4095);
     const ScreenScale scale = MakeScreenScale(1024, 768);
     struct Device {
