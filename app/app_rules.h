@@ -165,9 +165,9 @@ struct TouchSettingsForm {
     int contactBit = 0;  // 0: as the table says; 1 + index of ValidBit
 };
 
-TouchSettingsForm FormFromSettings(const TouchSettings& settings);
+TouchSettingsForm FormFromSettings(const TouchSettings& s);
 // False, with `error` naming the field and its range, when a number is not one the
-// setting takes; `settings` is then unchanged.
-bool SettingsFromForm(const TouchSettingsForm& form, TouchSettings& settings, std::string& error);
+// setting takes; `out` is then unchanged.
+bool SettingsFromForm(const TouchSettingsForm& f, TouchSettings& out, std::string& error);
 
 }  // namespace tactra

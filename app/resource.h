@@ -5,7 +5,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_TACTRA_DIALOG 102
 #define IDR_MAINFRAME 128
-#define IDI_TOUCH_OFF 130  // the tray icon while touch is off
+#define IDI_TOUCH_OFF 130    // the tray icon while touch is off
 #define IDR_CLICK_SOUND 131  // "Sound on touch": played at each touch-down
 #define IDD_APPSET 129
 #define IDD_PAGE1 132

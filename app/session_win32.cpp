@@ -286,6 +286,7 @@ GestureState FreshEngine(const GestureState& old, int32_t mouseMode) {
     fresh.display = old.display;
     fresh.monitor = old.monitor;
     fresh.touchEnabled = old.touchEnabled;
+    fresh.settings = old.settings;
     fresh.mouseMode = mouseMode;
     return fresh;
 }

@@ -1,7 +1,7 @@
 // Brings up the windows of the shipped programs one after another for
 // tests/scripts/screenshots.sh: Tactra.exe's main dialog, About box, both pages of the
-// configuration dialog and the "Touch settings" window, a target and the check screen of Calibrate.exe, and
-// Test.exe, the last two driven by traces that tpinput.dll replays. For each it
+// configuration dialog and the "Touch settings" window, a target and the check screen of
+// Calibrate.exe, and Test.exe, the last two driven by traces that tpinput.dll replays. For each it
 // writes OUT/NAME.ready with the window's screen rectangle and waits until the
 // script has taken OUT/NAME.png.
 //   tactra_screens OUT_DIR      (OUT_DIR as a Windows path)
