@@ -576,7 +576,12 @@ bool RegisterSeveral(const PanelOpenOptions& options) {
         }
         g_devices.push_back(std::move(d));
     }
-    if (g_devices.empty()) return false;
+    size_t usable = 0;
+    for (const auto& d : g_devices) usable += d->usable ? 1 : 0;
+    if (usable == 0) {
+        g_devices.clear();
+        return false;
+    }
     // As with one device: the last panel found gives the attributes, else the first
     // screen.
     g_state.foundAttributes = g_devices.front()->found.attributes;

@@ -5,9 +5,12 @@
 
 namespace tactra {
 
-LatencyStats::LatencyStats() { samples_.reserve(kLatencySamplesKept); }
+LatencyStats::LatencyStats() = default;
 
 void LatencyStats::Add(uint32_t microseconds) {
+    // The room is taken once, at the first sample: a reading that is never measured
+    // takes none.
+    if (samples_.capacity() == 0) samples_.reserve(kLatencySamplesKept);
     ++batches_;
     max_ = std::max(max_, microseconds);
     if (samples_.size() < kLatencySamplesKept) samples_.push_back(microseconds);

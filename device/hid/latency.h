@@ -1,6 +1,6 @@
 // How long a touch takes: for each batch of a device, the time from its read's
 // completion to the last input event sent for it. The samples of the current
-// period are kept (room reserved once, so that a sample costs no allocation) and
+// period are kept (room reserved at the first, so that a sample costs no allocation) and
 // summed up as batches, median, 99th percentile and maximum.
 #pragma once
 

@@ -527,6 +527,8 @@ unsigned PanelReader::ReadingEndedMessage() {
 }
 
 void PanelReader::Delivered(int64_t readAt) {
+    // Measured for the verbose log only, which alone says the figures.
+    if (!ProcessLog().Verbose()) return;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     if (counterFrequency_ > 0) {
