@@ -825,6 +825,53 @@ TEST_F(SimulatedScreen, PinchOnRealScreensReachesTheApplicationAsCtrlWheel) {
     EXPECT_GE(probe.Received().size(), 2u) << "touch goes on after the replug";
 }
 
+// A panel and a touch screen of another maker, each on its own port: both are read
+// at once (the panel's start report, the screen's Device Mode), and a tap on either
+// clicks the application in front; the screen's tap goes through its layout.
+TEST_F(SimulatedScreen, TwoDevicesAPanelAndAScreenEachClick) {
+    const TracedScreen irm = LoadScreen("generic-irmtouch");
+    Describe("panel-and-screen",
+             {Device(PipePath("panel") + "#vid_0eef&pid_0001#7&1a2b&0&0001#x", 0x0EEF, 0x0001, 13,
+                     2, {1, 2048, 1536}),
+              ScreenDevice(PipePath("screen") + "#vid_6615&pid_0070#7&1a2b&0&0002#x", irm)});
+    PanelFeeder& panel = Feeder(0);
+    PanelFeeder& screen = Feeder(1);
+    ASSERT_TRUE(panel.Plug());
+    ASSERT_TRUE(screen.Plug());
+    ProbeWindow probe("TactraPanelAndScreenProbe", "Touch probe");
+    ASSERT_NE(probe.Handle(), nullptr);
+    StartTactra();
+    ExpectReading(panel, {0x00, 0x01});
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(screen.NextWrite(written, 10000)) << "no Device Mode";
+    EXPECT_EQ(written, DeviceModeWrite(irm.descriptor));
+    EXPECT_TRUE(screen.WaitHeld(1, 5000));
+    Pump(300);
+    ASSERT_TRUE(probe.BringToFront());
+    probe.RecordButtons(true);
+
+    // The panel's tap at (600, 384).
+    Feed(panel, Touch(1200, 768), 40);
+    Feed(panel, Lift(1200, 768), 0);
+    EXPECT_TRUE(WaitForCount(probe.Received(), 2, 10000));
+    EXPECT_EQ(probe.Received(), (std::vector<std::string>{"left down 600 384", "left up 600 384"}));
+    Pump(600);
+    probe.Clear();
+
+    // The screen's tap: the first reports of its trace (down, down, lift, nothing).
+    uint32_t last = 0;
+    for (const auto& input : irm.inputs) {
+        if (input.first >= 200) break;
+        Pump(input.first - last);
+        last = input.first;
+        screen.Send(input.second);
+    }
+    EXPECT_TRUE(WaitForCount(probe.Received(), 2, 10000));
+    ASSERT_EQ(probe.Received().size(), 2u);
+    EXPECT_EQ(probe.Received()[0].rfind("left down ", 0), 0u) << probe.Received()[0];
+    EXPECT_EQ(probe.Received()[1].rfind("left up ", 0), 0u) << probe.Received()[1];
+}
+
 // ---------------------------------------------------------------- the reading thread
 
 std::vector<std::vector<TOUCHINPUT>>* g_batches = nullptr;
