@@ -170,13 +170,12 @@ void BM_SeveralDevicesPerReportPath(benchmark::State& st) {
         Device& d = all[index];
         const std::vector<uint8_t> bytes = ReportAt(i++);
         f.clock.Set(static_cast<uint32_t>(i * 8));
-        PanelInputReport report;
-        DecodePanelReport(bytes.data(), bytes.size(), report);
-        const MappedPoint p1 = MapPosition(limits, scale, report.contact1.x, report.contact1.y);
-        const MappedPoint p2 = MapPosition(limits, scale, report.contact2.x, report.contact2.y);
-        const int count = d.builder.Build(report, p1, p2, nullptr, f.clock.TickCount(), d.records);
-        if (count > 0 &&
-            priority.Admit(static_cast<int>(index), d.records, count) == PriorityVerdict::kDrive) {
+        ReportBatch batch;
+        if (ReportToBatch(d.builder, bytes.data(), bytes.size(), limits, scale, nullptr,
+                          f.clock.TickCount(), d.records, batch) == ReportOutcome::kBatch &&
+            batch.count > 0 &&
+            priority.Admit(static_cast<int>(index), d.records, batch.count) ==
+                PriorityVerdict::kDrive) {
             OnTouchInput(d.state, f.ports, d.records);
         }
     }
